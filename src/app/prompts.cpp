@@ -1,0 +1,69 @@
+#include "app/prompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace qm {
+
+WidgetPrompts::WidgetPrompts(QWidget *parent)
+    : parent_(parent)
+{
+}
+
+void WidgetPrompts::message(const QString &text)
+{
+    QMessageBox::information(parent_, QApplication::applicationDisplayName(), text);
+}
+
+bool WidgetPrompts::confirm(const QString &caption, const QString &text)
+{
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok | QMessageBox::Cancel, parent_);
+    return box.exec() == QMessageBox::Ok;
+}
+
+namespace {
+// A name typed without an extension gets ".ini".
+QString withIniSuffix(const QString &name)
+{
+    if (name.isEmpty() || !QFileInfo(name).suffix().isEmpty())
+        return name;
+    return name + QStringLiteral(".ini");
+}
+
+QFileDialog *makeDialog(QWidget *parent, const QString &folder, QFileDialog::AcceptMode mode, const char *name)
+{
+    auto *dialog = new QFileDialog(parent, QString(), folder, QStringLiteral("*.ini"));
+    dialog->setObjectName(QString::fromLatin1(name));
+    dialog->setAcceptMode(mode);
+    dialog->setDefaultSuffix(QStringLiteral("ini"));
+    dialog->setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // The dialog asks no question when the chosen file exists: storing adds
+    // to the file and leaves its other sections alone.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+    return dialog;
+}
+} // namespace
+
+QString WidgetPrompts::saveFileName()
+{
+    std::unique_ptr<QFileDialog> dialog(makeDialog(parent_, lastFolder_, QFileDialog::AcceptSave, "SaveDialog1"));
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return {};
+    const QString name = withIniSuffix(dialog->selectedFiles().constFirst());
+    lastFolder_ = QFileInfo(name).absolutePath();
+    return name;
+}
+
+QString WidgetPrompts::openFileName()
+{
+    std::unique_ptr<QFileDialog> dialog(makeDialog(parent_, lastFolder_, QFileDialog::AcceptOpen, "OpenDialog1"));
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return {};
+    const QString name = dialog->selectedFiles().constFirst();
+    lastFolder_ = QFileInfo(name).absolutePath();
+    return name;
+}
+
+} // namespace qm

@@ -1,0 +1,37 @@
+#pragma once
+// What the tool asks of the user: plain messages, OK/Cancel confirmations and
+// the parameter-file dialogs. The window uses message boxes and file dialogs;
+// tests and a command-line front end answer through their own Prompts.
+
+#include <QString>
+
+class QWidget;
+
+namespace qm {
+
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    // A plain message box with one OK button.
+    virtual void message(const QString &text) = 0;
+    // OK/Cancel box with the exclamation icon; true for OK.
+    virtual bool confirm(const QString &caption, const QString &text) = 0;
+    // File dialogs of the parameter files; an empty result means cancelled.
+    virtual QString saveFileName() = 0;
+    virtual QString openFileName() = 0;
+};
+
+class WidgetPrompts : public Prompts {
+public:
+    explicit WidgetPrompts(QWidget *parent);
+    void message(const QString &text) override;
+    bool confirm(const QString &caption, const QString &text) override;
+    QString saveFileName() override;
+    QString openFileName() override;
+
+private:
+    QWidget *parent_;
+    QString lastFolder_;
+};
+
+} // namespace qm

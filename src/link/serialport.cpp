@@ -1,0 +1,111 @@
+#include "link/serialport.h"
+
+#include "app/errors.h"
+
+#include <QTimer>
+
+namespace qm {
+
+SerialPort::SerialPort(QObject *parent)
+    : QObject(parent)
+{
+    setObjectName(QStringLiteral("ComPort1"));
+    port_.setObjectName(QStringLiteral("ComPort1Device"));
+    connect(&port_, &QSerialPort::readyRead, this, &SerialPort::readyRead);
+    connect(&port_, &QSerialPort::errorOccurred, this, &SerialPort::onError);
+}
+
+QString SerialPort::deviceFor(const QString &portName) const
+{
+    const QString key = portName.toUpper();
+    if (map_.contains(key))
+        return map_.value(key);
+#ifdef Q_OS_WIN
+    return portName;
+#else
+    if (key.startsWith(QLatin1String("COM"))) {
+        bool ok = false;
+        const int n = key.mid(3).toInt(&ok);
+        if (ok && n >= 1)
+            return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+    }
+    return portName;
+#endif
+}
+
+bool SerialPort::open()
+{
+    if (port_.isOpen())
+        return true;
+    port_.setPortName(deviceFor(portName_));
+    port_.setBaudRate(rate_);
+    port_.setParity(parity_);
+    port_.setDataBits(QSerialPort::Data8);
+    port_.setStopBits(QSerialPort::OneStop);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    closing_ = false;
+    if (!port_.open(QIODevice::ReadWrite)) {
+        error_ = QStringLiteral("%1 (%2): %3").arg(portName_, port_.portName(), port_.errorString());
+        return false;
+    }
+    // Settings a device refuses after opening (a pseudo terminal ignores
+    // some) are not fatal: the line still carries bytes.
+    port_.setBaudRate(rate_);
+    port_.setParity(parity_);
+    port_.clearError();
+    error_.clear();
+    return true;
+}
+
+void SerialPort::close()
+{
+    if (port_.isOpen())
+        port_.close();
+}
+
+void SerialPort::setRate(qint32 rate)
+{
+    rate_ = rate;
+    if (port_.isOpen())
+        port_.setBaudRate(rate);
+}
+
+void SerialPort::setParity(QSerialPort::Parity parity)
+{
+    parity_ = parity;
+    if (port_.isOpen())
+        port_.setParity(parity);
+}
+
+qint64 SerialPort::write(const quint8 *bytes, qint64 count)
+{
+    if (!port_.isOpen())
+        throw Error(QStringLiteral("通讯口未打开：%1").arg(portName_));
+    const qint64 written = port_.write(reinterpret_cast<const char *>(bytes), count);
+    if (written < 0)
+        throw Error(QStringLiteral("%1: %2").arg(portName_, port_.errorString()));
+    return written;
+}
+
+qint64 SerialPort::read(quint8 *bytes, qint64 max)
+{
+    const qint64 n = port_.read(reinterpret_cast<char *>(bytes), max);
+    return n < 0 ? 0 : n;
+}
+
+void SerialPort::onError(QSerialPort::SerialPortError error)
+{
+    if (error != QSerialPort::ResourceError || closing_ || !port_.isOpen())
+        return;
+    // A hang-up raises this error many times over; close once, and not from
+    // inside the signal.
+    closing_ = true;
+    const QString message = QStringLiteral("通讯口已断开：%1（%2）").arg(portName_, port_.errorString());
+    QTimer::singleShot(0, this, [this, message] {
+        if (port_.isOpen())
+            port_.close();
+        emit lost(message);
+    });
+}
+
+} // namespace qm
