@@ -1,0 +1,554 @@
+#include "app/mainform.h"
+
+#include "app/errors.h"
+#include "app/fieldaccess.h"
+#include "app/fieldrules.h"
+#include "app/monitormemo.h"
+#include "app/prompts.h"
+#include "app/widgetmaker.h"
+#include "link/setform.h"
+#include "radio/dk618page.h"
+#include "radio/radioexchange.h"
+#include "radio/radiofile.h"
+#include "units/unitpages.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTime>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace qm {
+
+namespace {
+constexpr int kToolBarHeight = 33;
+constexpr int kPanelTop = 32;
+constexpr int kStatusHeight = 21;
+
+// A small tool bar image with a short text, for the family buttons.
+QIcon textIcon(const QString &text, const QColor &colour)
+{
+    QPixmap pixmap(24, 24);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(colour);
+    painter.setPen(colour.darker());
+    painter.drawRoundedRect(QRectF(1, 1, 22, 22), 4, 4);
+    QFont font = painter.font();
+    font.setPixelSize(text.size() > 2 ? 8 : 11);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(0, 0, 24, 24), Qt::AlignCenter, text);
+    return QIcon(pixmap);
+}
+
+// Connects a trigger to a handler run under the top-level error report.
+template <typename Sender, typename Signal, typename F>
+void on(Sender *sender, Signal signal, QObject *context, F handler)
+{
+    QObject::connect(sender, signal, context, [handler] { Guard(handler); });
+}
+} // namespace
+
+TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                              | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    , link_(this)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("QM4700终端参数设置软件"));
+    if (options.prompts) {
+        prompts_ = options.prompts;
+    } else {
+        ownPrompts_ = std::make_unique<WidgetPrompts>(this);
+        prompts_ = ownPrompts_.get();
+    }
+    link_.port().setPortMap(options.portMap);
+    rules_ = new FieldRules(*prompts_, this);
+
+    buildMenus();
+    buildPanels();
+    buildToolBar();
+    buildStatusBar();
+
+    fields_ = std::make_unique<WidgetFields>(this);
+    radio_ = std::make_unique<RadioExchange>(link_, *fields_, *this, *prompts_);
+    radioFile_ = std::make_unique<RadioFile>(*fields_, *this, *prompts_);
+    on(dk618_->Dk618_Write_Data, &QPushButton::clicked, this, [this] { radio_->Dk618_Write_DataClick(); });
+    on(dk618_->Dk618_Read_Data, &QPushButton::clicked, this, [this] { radio_->Dk618_Read_DataClick(); });
+    on(dk618_->Dk618_Save_File, &QPushButton::clicked, this, [this] { radioFile_->Dk618_Save_FileClick(); });
+    on(dk618_->Dk618_Read_File, &QPushButton::clicked, this, [this] { radioFile_->Dk618_Read_FileClick(); });
+    on(N1, &QAction::triggered, this, [this] { radio_->N1Click(); });
+    on(T1, &QAction::triggered, this, [this] { radio_->T1Click(); });
+    on(O1, &QAction::triggered, this, [this] { radio_->O1Click(); });
+
+    connect(&link_, &Link::monitorLine, this, [this](const QString &line) { memo(line); });
+    connect(&link_, &Link::portStatus, this, [this](const QString &text) { panel(1, text); });
+
+    Set_Form = new TSet_Form(this);
+    for (auto *list : Set_Form->findChildren<QComboBox *>())
+        rules_->addNoTypingList(list);
+    on(Set_Form, &TSet_Form::okPressed, this, [this] { Set_ComOKClick(); });
+    on(Set_Form, &TSet_Form::autoPressed, this, [this] { Set_ComAutoClick(); });
+
+    Timer1 = new QTimer(this);
+    Timer2 = new QTimer(this);
+    Timer3 = new QTimer(this);
+    Timer4 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer3->setObjectName(QStringLiteral("Timer3"));
+    Timer4->setObjectName(QStringLiteral("Timer4"));
+    Timer1->setInterval(100);
+    Timer2->setInterval(100);
+    Timer3->setInterval(100);
+    Timer4->setInterval(300);
+    on(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    on(Timer3, &QTimer::timeout, this, [this] { Timer3Timer(); });
+
+    FormCreate();
+
+    Timer1->start();
+    Timer2->start();
+    Timer3->start();
+}
+
+TMainForm::~TMainForm() = default;
+
+FieldAccess &TMainForm::fields()
+{
+    return *fields_;
+}
+
+QAction *TMainForm::makeAction(const QString &name, const QString &caption, const QString &hint)
+{
+    auto *action = new QAction(caption, this);
+    action->setObjectName(name);
+    if (!hint.isEmpty()) {
+        action->setToolTip(hint);
+        action->setStatusTip(hint);
+    }
+    return action;
+}
+
+void TMainForm::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    QMenu *settings = bar->addMenu(QStringLiteral("设置 (&S) "));
+    SetSysConfig = makeAction(QStringLiteral("SetSysConfig"), QStringLiteral("系统参数 (&S)..."), QStringLiteral("设置系统参数"));
+    SetSysConfig->setIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
+    settings->addAction(SetSysConfig);
+    Ter_Select = settings->addMenu(QStringLiteral("终端选择 (&T)"));
+    Ter_Select->setObjectName(QStringLiteral("Ter_Select"));
+    DataTrans = makeAction(QStringLiteral("DataTrans"), QStringLiteral("数传电台系列 (&D)"), QStringLiteral("数传电台系列"));
+    DataTrans->setIcon(textIcon(QStringLiteral("DK"), QColor(0, 110, 180)));
+    Ter_Select->addAction(DataTrans);
+    QM4700S = Ter_Select->addMenu(QStringLiteral("QM--4700系列 (&X)  "));
+    QM4700S->setObjectName(QStringLiteral("QM4700S"));
+    QM4700S->menuAction()->setObjectName(QStringLiteral("QM4700S"));
+    QM4700 = makeAction(QStringLiteral("QM4700"), QStringLiteral("QM-4700 "), QStringLiteral("QM-4700"));
+    QM4700->setIcon(textIcon(QStringLiteral("4700"), QColor(90, 90, 90)));
+    MLB4800 = makeAction(QStringLiteral("MLB4800"), QStringLiteral("MLB4800 "), QStringLiteral("MLB4800"));
+    MLB4800->setIcon(textIcon(QStringLiteral("MLB"), QColor(30, 130, 60)));
+    MLR4800 = makeAction(QStringLiteral("MLR4800"), QStringLiteral("MLR4800 "), QStringLiteral("MLR4800"));
+    MLR4800->setIcon(textIcon(QStringLiteral("MLR"), QColor(170, 90, 20)));
+    QM4700S->addAction(QM4700);
+    QM4700S->addAction(MLB4800);
+    QM4700S->addAction(MLR4800);
+    settings->addSeparator();
+    Exit_Pro = makeAction(QStringLiteral("Exit_Pro"), QStringLiteral("退出 (&X)"), QStringLiteral("退出系统"));
+    Exit_Pro->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    settings->addAction(Exit_Pro);
+
+    // Radio items: the data radio or the series, and one unit of the series.
+    for (QAction *a : {DataTrans, QM4700S->menuAction(), QM4700, MLB4800, MLR4800})
+        a->setCheckable(true);
+    topFamilies_ = new QActionGroup(this);
+    topFamilies_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    topFamilies_->addAction(DataTrans);
+    topFamilies_->addAction(QM4700S->menuAction());
+    seriesFamilies_ = new QActionGroup(this);
+    seriesFamilies_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (QAction *a : {QM4700, MLB4800, MLR4800})
+        seriesFamilies_->addAction(a);
+
+    QMenu *functions = bar->addMenu(QStringLiteral("功能 (&F) "));
+    Disp_Timer = makeAction(QStringLiteral("Disp_Timer"), QStringLiteral("显示时间(&T)"), {});
+    Disp_Timer->setCheckable(true);
+    Disp_Timer->setChecked(true);
+    Music = makeAction(QStringLiteral("Music"), QStringLiteral("音  效 (&M)"), {});
+    Music->setCheckable(true);
+    Music->setIcon(style()->standardIcon(QStyle::SP_MediaVolumeMuted));
+    Tools = makeAction(QStringLiteral("Tools"), QStringLiteral("工具条 (&T)"), {});
+    Tools->setCheckable(true);
+    Tools->setChecked(true);
+    Watch_Open = makeAction(QStringLiteral("Watch_Open"), QStringLiteral("监测窗口 (&W)"), QStringLiteral("开关监测窗口"));
+    Watch_Open->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    functions->addAction(Disp_Timer);
+    functions->addAction(Music);
+    functions->addAction(Tools);
+    functions->addSeparator();
+    functions->addAction(Watch_Open);
+
+    QMenu *help = bar->addMenu(QStringLiteral("帮助 (&H) "));
+    Version = makeAction(QStringLiteral("Version"), QStringLiteral("版本信息 (&V)..."), {});
+    ConfigTest = makeAction(QStringLiteral("ConfigTest"), QStringLiteral("参数测试 (&C)"), {});
+    help->addAction(Version);
+    help->addAction(ConfigTest);
+    M1 = help->addMenu(QStringLiteral("更改协议 (&M)"));
+    M1->setObjectName(QStringLiteral("M1"));
+    M1->menuAction()->setObjectName(QStringLiteral("M1"));
+    N1 = makeAction(QStringLiteral("N1"), QStringLiteral("铁道协议(&R)"), {});
+    T1 = makeAction(QStringLiteral("T1"), QStringLiteral("测试协议(&T)"), {});
+    O1 = makeAction(QStringLiteral("O1"), QStringLiteral("原始协议(&O)"), {});
+    M1->addAction(N1);
+    M1->addAction(T1);
+    M1->addAction(O1);
+
+    on(SetSysConfig, &QAction::triggered, this, [this] { SetSysConfigClick(); });
+    on(DataTrans, &QAction::triggered, this, [this] { DataTransClick(); });
+    on(QM4700, &QAction::triggered, this, [this] { QM4700Click(); });
+    on(MLB4800, &QAction::triggered, this, [this] { MLB4800Click(); });
+    on(MLR4800, &QAction::triggered, this, [this] { MLR4800Click(); });
+    on(Exit_Pro, &QAction::triggered, this, [this] { Exit_ProClick(); });
+    on(Disp_Timer, &QAction::triggered, this, [this] { Disp_TimerClick(); });
+    on(Music, &QAction::triggered, this, [this] { MusicClick(); });
+    on(Tools, &QAction::triggered, this, [this] { ToolsClick(); });
+    on(Watch_Open, &QAction::triggered, this, [this] { Watch_OpenClick(); });
+}
+
+void TMainForm::buildToolBar()
+{
+    ToolBar = new QToolBar(centralWidget());
+    ToolBar->setObjectName(QStringLiteral("ToolBar"));
+    ToolBar->setGeometry(0, 0, 800, kToolBarHeight);
+    ToolBar->setIconSize(QSize(24, 24));
+    ToolBar->setMovable(false);
+    auto addButton = [this](const QString &name, QAction *action) {
+        auto *button = new QToolButton(ToolBar);
+        button->setObjectName(name);
+        button->setDefaultAction(action);
+        button->setAutoRaise(true);
+        ToolBar->addWidget(button);
+        return button;
+    };
+    addButton(QStringLiteral("ToolButton2"), SetSysConfig);
+    addButton(QStringLiteral("ToolButton3"), Exit_Pro);
+    ToolBar->addSeparator();
+    addButton(QStringLiteral("ToolButton5"), Watch_Open);
+    auto *autoButton = new QToolButton(ToolBar);
+    autoButton->setObjectName(QStringLiteral("ToolButton6"));
+    autoButton->setToolTip(QStringLiteral("自动设置通讯参数"));
+    autoButton->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    autoButton->setAutoRaise(true);
+    ToolBar->addWidget(autoButton);
+    on(autoButton, &QToolButton::clicked, this, [this] { ToolButton6Click(); });
+    ToolBar->addSeparator();
+    addButton(QStringLiteral("Dk618_ToolButton"), DataTrans);
+    addButton(QStringLiteral("QM4700_ToolButton"), QM4700);
+    addButton(QStringLiteral("MLB4800_ToolButton"), MLB4800);
+    addButton(QStringLiteral("MLR4800_ToolButton"), MLR4800);
+    ToolBar->addSeparator();
+    addButton(QStringLiteral("Music_Button"), Music);
+    ToolBar->addSeparator();
+    TimerDisp = new QLabel(QStringLiteral("11:22:33"), ToolBar);
+    TimerDisp->setObjectName(QStringLiteral("TimerDisp"));
+    QFont clock = TimerDisp->font();
+    clock.setPixelSize(20);
+    clock.setBold(true);
+    TimerDisp->setFont(clock);
+    TimerDisp->setStyleSheet(QStringLiteral("color: red;"));
+    TimerDisp->setContentsMargins(6, 0, 6, 0);
+    ToolBar->addWidget(TimerDisp);
+}
+
+void TMainForm::buildPanels()
+{
+    auto *client = new QWidget(this);
+    setCentralWidget(client);
+
+    MainPanel = new QFrame(client);
+    MainPanel->setObjectName(QStringLiteral("MainPanel"));
+    MainPanel->setGeometry(4, kPanelTop, 561, 324);
+    MainPanel->setFrameShape(QFrame::StyledPanel);
+    PageControl = new QTabWidget(MainPanel);
+    PageControl->setObjectName(QStringLiteral("PageControl"));
+    PageControl->setGeometry(8, 5, 545, 314);
+    PageControl->setVisible(false);
+
+    dk618_ = new Dk618Page(*prompts_, *rules_);
+    qm4700_ = makeHeadedPage(QStringLiteral("QM4700_TabSheet"), QStringLiteral("QM--4700系列之QM-4700"));
+    mlb4800_ = makeHeadedPage(QStringLiteral("MLB4800_TabSheet"), QStringLiteral("QM--4700系列之MLB4800"));
+    mlr4800_ = new Mlr4800Page;
+    test_ = new QWidget;
+    test_->setObjectName(QStringLiteral("Test"));
+    PageControl->addTab(dk618_, QStringLiteral("数传电台"));
+    PageControl->addTab(qm4700_, QStringLiteral("QM-4700"));
+    PageControl->addTab(mlb4800_, QStringLiteral("MLB4800"));
+    PageControl->addTab(mlr4800_, QStringLiteral("MLR4800"));
+    PageControl->addTab(test_, QStringLiteral("参数测试"));
+
+    Watch_Frame = new QFrame(client);
+    Watch_Frame->setObjectName(QStringLiteral("Watch_Frame"));
+    Watch_Frame->setGeometry(571, kPanelTop, 209, 323);
+    Watch_Frame->setFrameShape(QFrame::StyledPanel);
+    auto *closeWatch = makeButton(Watch_Frame, QStringLiteral("Close_Watch"), QStringLiteral("关闭窗口"), {6, 4, 96, 26});
+    auto *clearWatch = makeButton(Watch_Frame, QStringLiteral("SpeedButton1"), QStringLiteral("清显示区"), {106, 4, 96, 26});
+    Watch_Window = new MonitorMemo(Watch_Frame);
+    Watch_Window->setGeometry(4, 34, 201, 285);
+    on(closeWatch, &QPushButton::clicked, this, [this] { Watch_OpenClick(); });
+    on(clearWatch, &QPushButton::clicked, this, [this] { Watch_Window->clearAll(); });
+}
+
+void TMainForm::buildStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(false);
+    bar->setFixedHeight(kStatusHeight);
+    QFont small = bar->font();
+    small.setPixelSize(11);
+    bar->setFont(small);
+    const int widths[3] = {160, 190, 200};
+    for (int i = 0; i < 3; ++i) {
+        StatusPanel[i] = new QLabel(bar);
+        StatusPanel[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        StatusPanel[i]->setFixedWidth(widths[i]);
+        StatusPanel[i]->setFrameShape(QFrame::Panel);
+        StatusPanel[i]->setFrameShadow(QFrame::Sunken);
+        bar->addWidget(StatusPanel[i]);
+    }
+    StatusPanel[0]->setAlignment(Qt::AlignCenter);
+    StatusPanel[0]->setText(QStringLiteral("MLR4800A-HV1.20-SV1.23"));
+}
+
+void TMainForm::FormCreate()
+{
+    Watch_Frame->hide();
+    // Tabs stay hidden: pages are chosen from the menu and the tool bar.
+    PageControl->tabBar()->hide();
+    setClientSize(MainPanel->width() + 10, kPanelTop + MainPanel->height() + kStatusHeight);
+    link_.line().PortIndex = 0;
+    dk618_->Dk618_Baudrate->setCurrentIndex(6);
+    dk618_->Dk618_Checkmode->setCurrentIndex(0);
+    link_.line().RateIndex = dk618_->Dk618_Baudrate->currentIndex();
+    link_.line().ParityIndex = dk618_->Dk618_Checkmode->currentIndex();
+    Set_Form->selectCurrent(link_.line());
+
+    SerialPort &port = link_.port();
+    port.setPortName(QStringLiteral("COM1"));
+    port.setRate(9600);
+    port.setParity(QSerialPort::NoParity);
+    // The message waits until the window is up, so the user sees what it
+    // is about; the program goes on with the port closed.
+    openFailedAtStart_ = !port.open();
+}
+
+void TMainForm::setClientSize(int width, int height)
+{
+    // Width and height of the area below the menu bar; the window is not
+    // resizable by the user.
+    setFixedSize(width, height + menuBar()->sizeHint().height());
+}
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (shownOnce_)
+        return;
+    shownOnce_ = true;
+    if (QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    Guard([this] { link_.ApplyLineSettings(); });
+    if (openFailedAtStart_) {
+        openFailedAtStart_ = false;
+        memo(link_.port().errorString());
+        QTimer::singleShot(0, this, [this] { prompts_->message(QStringLiteral("通讯口被占用！请更改通讯端口！")); });
+    }
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    link_.port().close();
+    QMainWindow::closeEvent(event);
+}
+
+void TMainForm::memo(const QString &line)
+{
+    Watch_Window->appendLine(line);
+}
+
+void TMainForm::panel(int index, const QString &text)
+{
+    if (index >= 0 && index < 3)
+        StatusPanel[index]->setText(text);
+}
+
+void TMainForm::ClearFields()
+{
+    StatusPanel[0]->clear();
+    for (QLineEdit *edit : findChildren<QLineEdit *>()) {
+        // The text part of a combo box is not a field of its own.
+        if (qobject_cast<QComboBox *>(edit->parentWidget()))
+            continue;
+        edit->setText(QStringLiteral("0"));
+    }
+}
+
+void TMainForm::activatePage(QWidget *page)
+{
+    if (!PageControl->isVisible())
+        PageControl->setVisible(true);
+    PageControl->setCurrentWidget(page);
+}
+
+void TMainForm::DataTransClick()
+{
+    QM4700->setChecked(false);
+    MLB4800->setChecked(false);
+    MLR4800->setChecked(false);
+    QM4700S->menuAction()->setChecked(false);
+    DataTrans->setChecked(true);
+    activatePage(dk618_);
+}
+
+void TMainForm::QM4700Click()
+{
+    QM4700S->menuAction()->setChecked(true);
+    DataTrans->setChecked(false);
+    QM4700->setChecked(true);
+    activatePage(qm4700_);
+}
+
+void TMainForm::MLB4800Click()
+{
+    QM4700S->menuAction()->setChecked(true);
+    MLB4800->setChecked(true);
+    activatePage(mlb4800_);
+    link_.line().RateIndex = 6;
+    link_.line().ParityIndex = 0;
+    link_.ApplyLineSettings();
+}
+
+void TMainForm::MLR4800Click()
+{
+    QM4700S->menuAction()->setChecked(true);
+    MLR4800->setChecked(true);
+    activatePage(mlr4800_);
+    mlr4800_->Mlr4800ComRate->setCurrentIndex(0);
+    mlr4800_->Mlr4800_Airrate->setCurrentIndex(1);
+    mlr4800_->Meter_Category->setCurrentIndex(0);
+    link_.line().RateIndex = 2;
+    link_.line().ParityIndex = 1;
+    link_.ApplyLineSettings();
+}
+
+void TMainForm::Watch_OpenClick()
+{
+    const int clientHeight = height() - menuBar()->sizeHint().height();
+    if (Watch_Frame->isVisible()) {
+        Watch_Frame->hide();
+        setClientSize(MainPanel->width() + 10, clientHeight);
+    } else {
+        setClientSize(width() + Watch_Frame->width() + 10, clientHeight);
+        Watch_Frame->show();
+    }
+}
+
+void TMainForm::ToolsClick()
+{
+    // The action has already inverted its own check mark.
+    const bool visible = Tools->isChecked();
+    ToolBar->setVisible(visible);
+    const int top = visible ? kPanelTop : 0;
+    MainPanel->move(MainPanel->x(), top);
+    Watch_Frame->move(Watch_Frame->x(), top);
+    setClientSize(width(), top + MainPanel->height() + kStatusHeight);
+}
+
+void TMainForm::Exit_ProClick()
+{
+    link_.port().close();
+    close();
+    QApplication::quit();
+}
+
+void TMainForm::Disp_TimerClick()
+{
+    TimerDisp->setVisible(Disp_Timer->isChecked());
+}
+
+void TMainForm::MusicClick()
+{
+    Music->setIcon(style()->standardIcon(Music->isChecked() ? QStyle::SP_MediaVolume : QStyle::SP_MediaVolumeMuted));
+}
+
+void TMainForm::SetSysConfigClick()
+{
+    Set_Form->selectCurrent(link_.line());
+    link_.line().PortBusy = false;
+    Set_Form->exec();
+}
+
+void TMainForm::Set_ComOKClick()
+{
+    SerialPort &port = link_.port();
+    port.close();
+    const LineSettings chosen = Set_Form->chosen();
+    port.setPortName(Set_Form->portText());
+    LineSettings &line = link_.line();
+    line.PortIndex = chosen.PortIndex;
+    line.RateIndex = chosen.RateIndex;
+    line.ParityIndex = chosen.ParityIndex;
+    link_.ApplyLineSettings();
+    if (!port.open()) {
+        line.PortBusy = true;
+        prompts_->message(QStringLiteral("通讯口被占用！"));
+        panel(1, QStringLiteral("通讯口被占用！"));
+    }
+    Set_Form->selectCurrent(line);
+}
+
+void TMainForm::Set_ComAutoClick()
+{
+    Set_ComOKClick();
+    if (link_.line().PortBusy)
+        return;
+    memo(QStringLiteral("设置串口..."));
+    panel(2, QStringLiteral("正在设置串口，请稍候..."));
+}
+
+void TMainForm::ToolButton6Click()
+{
+    link_.line().PortBusy = false;
+    Set_ComAutoClick();
+}
+
+void TMainForm::Timer1Timer()
+{
+    if (TimerDisp->isVisible())
+        TimerDisp->setText(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
+}
+
+void TMainForm::Timer3Timer()
+{
+    radio_->Timer3Timer();
+}
+
+} // namespace qm

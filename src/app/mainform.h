@@ -1,0 +1,127 @@
+#pragma once
+// The main window: menu, tool bar, family pages, status bar, monitor panel,
+// the serial link and the timers that drive the exchanges.
+
+#include "app/report.h"
+#include "link/link.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <memory>
+
+class QAction;
+class QActionGroup;
+class QFrame;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+class QToolBar;
+class QToolButton;
+
+namespace qm {
+
+class Dk618Page;
+class FieldAccess;
+class FieldRules;
+class MonitorMemo;
+class Mlr4800Page;
+class Prompts;
+class RadioExchange;
+class RadioFile;
+class TSet_Form;
+class WidgetFields;
+
+struct MainFormOptions {
+    // COMn -> device path, from --port.
+    QHash<QString, QString> portMap;
+    // Message boxes and file dialogs; the window's own when null.
+    Prompts *prompts = nullptr;
+};
+
+class TMainForm : public QMainWindow, public Report {
+    Q_OBJECT
+public:
+    explicit TMainForm(const MainFormOptions &options = {}, QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    Link &link() { return link_; }
+    Prompts &prompts() { return *prompts_; }
+    FieldAccess &fields();
+    Dk618Page *dk618Page() const { return dk618_; }
+    RadioExchange &radioExchange() { return *radio_; }
+
+    // Report
+    void memo(const QString &line) override;
+    void panel(int index, const QString &text) override;
+    void ClearFields() override;
+
+    // Menu and tool bar commands.
+    void DataTransClick();
+    void QM4700Click();
+    void MLB4800Click();
+    void MLR4800Click();
+    void Watch_OpenClick();
+    void ToolsClick();
+    void Exit_ProClick();
+    void SetSysConfigClick();
+    void Disp_TimerClick();
+    void MusicClick();
+    // The settings dialog's OK and automatic buttons; ToolButton6 presses
+    // the latter without showing the dialog.
+    void Set_ComOKClick();
+    void Set_ComAutoClick();
+    void ToolButton6Click();
+
+    void Timer1Timer();
+    void Timer3Timer();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildToolBar();
+    void buildPanels();
+    void buildStatusBar();
+    void FormCreate();
+    void setClientSize(int width, int height);
+    void activatePage(QWidget *page);
+    QAction *makeAction(const QString &name, const QString &caption, const QString &hint);
+
+    Link link_;
+    std::unique_ptr<Prompts> ownPrompts_;
+    Prompts *prompts_ = nullptr;
+    FieldRules *rules_ = nullptr;
+    std::unique_ptr<WidgetFields> fields_;
+    std::unique_ptr<RadioExchange> radio_;
+    std::unique_ptr<RadioFile> radioFile_;
+    bool shownOnce_ = false;
+    bool openFailedAtStart_ = false;
+
+    // Actions
+    QAction *SetSysConfig, *DataTrans, *QM4700, *MLB4800, *MLR4800, *Exit_Pro;
+    QAction *Disp_Timer, *Music, *Tools, *Watch_Open, *Version, *ConfigTest;
+    QAction *N1, *T1, *O1;
+    QMenu *Ter_Select, *QM4700S, *M1;
+    QActionGroup *topFamilies_, *seriesFamilies_;
+
+    QToolBar *ToolBar;
+    QLabel *TimerDisp;
+    QFrame *MainPanel;
+    QTabWidget *PageControl;
+    QFrame *Watch_Frame;
+    MonitorMemo *Watch_Window;
+    QLabel *StatusPanel[3];
+    Dk618Page *dk618_;
+    QWidget *qm4700_;
+    QWidget *mlb4800_;
+    Mlr4800Page *mlr4800_;
+    QWidget *test_;
+    TSet_Form *Set_Form;
+    QTimer *Timer1, *Timer2, *Timer3, *Timer4;
+};
+
+} // namespace qm

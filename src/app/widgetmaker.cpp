@@ -1,0 +1,91 @@
+#include "app/widgetmaker.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace qm {
+
+QLabel *makeLabel(QWidget *parent, const QString &text, QPoint at, const QString &name)
+{
+    auto *label = new QLabel(text, parent);
+    if (!name.isEmpty())
+        label->setObjectName(name);
+    label->move(at);
+    label->adjustSize();
+    return label;
+}
+
+QLineEdit *makeEdit(QWidget *parent, const QString &name, QRect rect, int maxLength, const QString &text)
+{
+    auto *edit = new QLineEdit(text, parent);
+    edit->setObjectName(name);
+    edit->setGeometry(rect);
+    if (maxLength > 0)
+        edit->setMaxLength(maxLength);
+    return edit;
+}
+
+QComboBox *makeCombo(QWidget *parent, const QString &name, QRect rect, const QStringList &items, bool editable)
+{
+    auto *combo = new QComboBox(parent);
+    combo->setObjectName(name);
+    combo->setGeometry(rect);
+    combo->setEditable(editable);
+    if (editable)
+        combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->addItems(items);
+    return combo;
+}
+
+QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption, QRect rect)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(rect);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QCheckBox *makeCheck(QWidget *parent, const QString &name, const QString &caption, QPoint at, bool checked)
+{
+    auto *box = new QCheckBox(caption, parent);
+    box->setObjectName(name);
+    box->move(at);
+    box->adjustSize();
+    box->setChecked(checked);
+    return box;
+}
+
+QRadioButton *makeRadio(QWidget *parent, const QString &name, const QString &caption, QPoint at, bool checked)
+{
+    auto *radio = new QRadioButton(caption, parent);
+    radio->setObjectName(name);
+    radio->move(at);
+    radio->adjustSize();
+    radio->setChecked(checked);
+    return radio;
+}
+
+QGroupBox *makeGroup(QWidget *parent, const QString &title, QRect rect)
+{
+    auto *group = new QGroupBox(title, parent);
+    group->setGeometry(rect);
+    return group;
+}
+
+QButtonGroup *pairUp(QRadioButton *a, QRadioButton *b)
+{
+    auto *group = new QButtonGroup(a->parent());
+    group->addButton(a);
+    group->addButton(b);
+    group->setExclusive(true);
+    return group;
+}
+
+} // namespace qm

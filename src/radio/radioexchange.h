@@ -1,0 +1,63 @@
+#pragma once
+// The data radio's write and read exchanges: the buttons send the
+// identification request, and each 100 ms tick of Timer3 takes the next
+// reply, fills the page or builds the next write, and reports the outcome.
+// Works on the page through FieldAccess, so it runs without a window too.
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+#include <functional>
+
+namespace qm {
+
+class FieldAccess;
+class Link;
+class Prompts;
+class Report;
+
+class RadioExchange {
+public:
+    RadioExchange(Link &link, FieldAccess &fields, Report &report, Prompts &prompts);
+
+    // A tick without a reply after this many ticks ends the exchange.
+    static constexpr qint32 kTimeoutTicks = 100;
+
+    void Dk618_Write_DataClick();
+    void Dk618_Read_DataClick();
+    void Timer3Timer();
+    // Protocol change: railway, test and raw protocol.
+    void N1Click();
+    void T1Click();
+    void O1Click();
+
+    // Handles the reply to a pending measurement (test page); the tick
+    // clears MeasurePending afterwards.
+    std::function<void()> onMeasurementReply;
+
+    qint32 ChannelWords[2][10] = {};
+    quint8 ChannelStep = 250;
+    // The model text of the last identification reply.
+    QByteArray modelText() const { return model_; }
+
+private:
+    void readStep(qint32 step);
+    void writeStep(qint32 step);
+    void takeModelText();
+    void finish(const QString &outcome);
+    // Refuses values that do not fit the frames; returns the message naming
+    // the first offending field, or an empty text.
+    QString checkWritableFields(bool checkFrequencies) const;
+    bool computeChannelWords(QString *problem);
+    quint8 addressLow() const;
+    quint16 address16() const;
+    void sendRequest(quint8 command);
+
+    Link &link_;
+    FieldAccess &f_;
+    Report &report_;
+    Prompts &prompts_;
+    QByteArray model_;
+};
+
+} // namespace qm

@@ -1,0 +1,37 @@
+#pragma once
+// Storing the data-radio page in the parameter file (section File_DK618)
+// and loading it back. Works on the page through FieldAccess.
+
+#include <QString>
+
+namespace qm {
+
+class FieldAccess;
+class Prompts;
+class Report;
+
+class RadioFile {
+public:
+    RadioFile(FieldAccess &fields, Report &report, Prompts &prompts);
+
+    void Dk618_Save_FileClick();
+    void Dk618_Read_FileClick();
+
+    // Writes the 28 keys in one atomic save; throws Error naming the file.
+    void Store(const QString &path);
+    // Reads the 28 keys in order, each with its default, setting each field
+    // as soon as its key is read; a value that is no integer throws and the
+    // later fields keep what they held.
+    void Load(const QString &path);
+
+private:
+    FieldAccess &f_;
+    Report &report_;
+    Prompts &prompts_;
+};
+
+// Item index of a stored line rate: r / 300 read like the radio's rate code
+// (0 or odd -> 0, else the integer log2); 7 and more select nothing (-1).
+int RateItemOfStoredRate(qint32 rate);
+
+} // namespace qm
