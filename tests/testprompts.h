@@ -1,0 +1,35 @@
+#pragma once
+// Answers the tool's questions in tests: records every message, returns the
+// file names and confirmations queued by the test.
+
+#include "app/errors.h"
+#include "app/prompts.h"
+
+#include <QQueue>
+#include <QStringList>
+
+class TestPrompts : public qm::Prompts {
+public:
+    QStringList messages;
+    QQueue<QString> fileNames; // an empty entry or an empty queue cancels
+    QQueue<bool> confirmations;
+
+    void message(const QString &text) override { messages << text; }
+    bool confirm(const QString &, const QString &text) override
+    {
+        messages << text;
+        return confirmations.isEmpty() ? false : confirmations.dequeue();
+    }
+    QString saveFileName() override { return fileNames.isEmpty() ? QString() : fileNames.dequeue(); }
+    QString openFileName() override { return fileNames.isEmpty() ? QString() : fileNames.dequeue(); }
+};
+
+// Collects what reaches the top-level error report.
+struct ErrorCatcher {
+    QStringList errors;
+    ErrorCatcher()
+    {
+        qm::SetErrorSink([this](const QString &message) { errors << message; });
+    }
+    ~ErrorCatcher() { qm::SetErrorSink({}); }
+};
