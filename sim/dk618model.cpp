@@ -1,0 +1,181 @@
+#include "dk618model.h"
+
+#include "link/frame.h"
+
+namespace qmsim {
+
+namespace {
+constexpr qint32 kRates[] = {300, 600, 1200, 2400, 4800, 9600, 19200};
+
+quint16 word(const QByteArray &f, int at)
+{
+    return quint16((quint8(f[at]) << 8) | quint8(f[at + 1]));
+}
+
+void appendWord(QByteArray &out, quint16 w)
+{
+    out.append(char(w >> 8));
+    out.append(char(w & 0xFF));
+}
+} // namespace
+
+QString LineText(const SimLine &line)
+{
+    const char p = line.Par == Parity::None ? 'N' : line.Par == Parity::Even ? 'E' : 'O';
+    return QStringLiteral("%1,%2").arg(line.Rate).arg(QLatin1Char(p));
+}
+
+Dk618Model::Dk618Model(const QByteArray &modelText, const SimLine &line)
+    : modelText_(modelText.left(200)), line_(line)
+{
+    // 433.0 MHz upwards in 25 kHz steps; the radio counts in 250 x 100 Hz.
+    for (int i = 0; i < kChannels; ++i) {
+        tx_[size_t(i)] = quint16(17320 + i);
+        rx_[size_t(i)] = quint16(17320 + i);
+    }
+    rateCode_ = codeOfRate(line.Rate);
+    parityCode_ = codeOfParity(line.Par);
+}
+
+std::optional<qint32> Dk618Model::rateOfCode(quint8 code)
+{
+    for (int i = 0; i < int(std::size(kRates)); ++i)
+        if (code == (1u << i))
+            return kRates[i];
+    return std::nullopt;
+}
+
+std::optional<Parity> Dk618Model::parityOfCode(quint8 code)
+{
+    switch (code) {
+    case 0xCC: return Parity::None;
+    case 0x3C: return Parity::Even;
+    case 0xC3: return Parity::Odd;
+    default: return std::nullopt;
+    }
+}
+
+quint8 Dk618Model::codeOfRate(qint32 rate)
+{
+    for (int i = 0; i < int(std::size(kRates)); ++i)
+        if (kRates[i] == rate)
+            return quint8(1u << i);
+    return 0;
+}
+
+quint8 Dk618Model::codeOfParity(Parity parity)
+{
+    switch (parity) {
+    case Parity::Even: return 0x3C;
+    case Parity::Odd: return 0xC3;
+    case Parity::None: break;
+    }
+    return 0xCC;
+}
+
+QByteArray Dk618Model::reply(quint8 command, const QByteArray &data) const
+{
+    // Every answer carries 00 and the low byte of the radio's address.
+    QByteArray body;
+    body.append('\0');
+    body.append(char(address_ & 0xFF));
+    body.append(data);
+    return qm::BuildFrame(command, body, qm::kSelector);
+}
+
+std::optional<QByteArray> Dk618Model::answer(const QByteArray &f)
+{
+    // The smallest frame the radio acts on has two address bytes: LEN 5.
+    if (f.size() < 7 || f.size() > 257 || quint8(f[0]) != qm::kFrameHeader)
+        return std::nullopt;
+    const int len = quint8(f[1]);
+    if (f.size() != len + 2 || len < 5)
+        return std::nullopt;
+    if (qm::FrameCheck(reinterpret_cast<const quint8 *>(f.constData()), len + 1) != 0)
+        return std::nullopt;
+    if (quint8(f[2]) != qm::kSelector)
+        return std::nullopt;
+
+    const quint8 command = quint8(f[3]);
+    switch (command) {
+    case 0x99:
+        return reply(command, modelText_);
+    case 0x63: {
+        QByteArray data;
+        for (quint16 w : tx_)
+            appendWord(data, w);
+        for (quint16 w : rx_)
+            appendWord(data, w);
+        return reply(command, data);
+    }
+    case 0x67: {
+        QByteArray data;
+        appendWord(data, address_);
+        return reply(command, data);
+    }
+    case 0x6B: {
+        QByteArray data;
+        data.append(char(current_));
+        appendWord(data, tx_[size_t(current_)]);
+        appendWord(data, rx_[size_t(current_)]);
+        return reply(command, data);
+    }
+    case 0x72: {
+        QByteArray data;
+        data.append(char(rateCode_));
+        data.append(char(parityCode_));
+        data.append(char(transferMode_));
+        data.append(char(addressMode_));
+        data.append(char(airRate_));
+        appendWord(data, pttLimit_);
+        return reply(command, data);
+    }
+    case 0x61:
+        if (len < 0x2D)
+            return std::nullopt;
+        for (int i = 0; i < kChannels; ++i) {
+            tx_[size_t(i)] = word(f, 6 + 2 * i);
+            rx_[size_t(i)] = word(f, 26 + 2 * i);
+        }
+        return reply(command);
+    case 0x65:
+        if (len < 7)
+            return std::nullopt;
+        address_ = word(f, 6);
+        return reply(command);
+    case 0x69: {
+        if (len < 0x0E)
+            return std::nullopt;
+        const int channel = quint8(f[6]);
+        if (channel < kChannels) {
+            current_ = channel;
+            tx_[size_t(channel)] = word(f, 7);
+            rx_[size_t(channel)] = word(f, 9);
+        }
+        return reply(command);
+    }
+    case 0x70:
+        if (len < 0x0C)
+            return std::nullopt;
+        rateCode_ = quint8(f[6]);
+        parityCode_ = quint8(f[7]);
+        transferMode_ = quint8(f[8]);
+        addressMode_ = quint8(f[9]);
+        airRate_ = quint8(f[10]);
+        pttLimit_ = word(f, 11);
+        // A code the radio does not know leaves that half of the line as it was.
+        if (auto rate = rateOfCode(rateCode_))
+            line_.Rate = *rate;
+        if (auto parity = parityOfCode(parityCode_))
+            line_.Par = *parity;
+        return reply(command);
+    case 0x08:
+        if (len < 6)
+            return std::nullopt;
+        return reply(command);
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace qmsim

@@ -1,0 +1,329 @@
+#include "simlink.h"
+
+#include "link/frame.h"
+#include "link/protocolstate.h"
+#include "link/receiver.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qmsim {
+
+namespace {
+// Bytes stored before the recogniser catches up; well under the 1000-byte
+// ring so a frame (at most 257 bytes) is never overwritten while parsed.
+constexpr qsizetype kChunk = 500;
+
+struct RateSpeed {
+    qint32 Rate;
+    speed_t Speed;
+};
+constexpr RateSpeed kSpeeds[] = {{300, B300},   {600, B600},   {1200, B1200},  {2400, B2400},
+                                 {4800, B4800}, {9600, B9600}, {19200, B19200}};
+
+speed_t speedOfRate(qint32 rate)
+{
+    for (const auto &rs : kSpeeds)
+        if (rs.Rate == rate)
+            return rs.Speed;
+    return B0;
+}
+
+qint64 nowMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+QByteArray errnoText(const char *what)
+{
+    return QByteArray(what) + ": " + std::strerror(errno);
+}
+} // namespace
+
+FrameReader::FrameReader() : state_(std::make_unique<qm::ProtocolState>()) {}
+FrameReader::~FrameReader() = default;
+
+QList<QByteArray> FrameReader::feed(const QByteArray &bytes)
+{
+    QList<QByteArray> frames;
+    qm::ProtocolState &s = *state_;
+    for (qsizetype at = 0; at < bytes.size(); at += kChunk) {
+        const qsizetype n = std::min(kChunk, bytes.size() - at);
+        qm::StoreRxBytes(s, reinterpret_cast<const quint8 *>(bytes.constData() + at), n);
+        while (s.RxReadPos != s.RxWritePos) {
+            if (!qm::ParseRxByte(s))
+                continue;
+            const int total = s.RxFrameLen + 2;
+            QByteArray frame(total, '\0');
+            qint32 i = s.RxFrameStart;
+            for (int k = 0; k < total; ++k) {
+                frame[k] = char(s.RxBuffer()[size_t(i)]);
+                i = qm::RxStep(i, 1);
+            }
+            frames.append(frame);
+        }
+    }
+    return frames;
+}
+
+bool LineMatches(const termios &t, const SimLine &line, bool checkParity)
+{
+    const speed_t want = speedOfRate(line.Rate);
+    if (want == B0 || cfgetospeed(&t) != want)
+        return false;
+    // An input speed of 0 means "same as output".
+    const speed_t in = cfgetispeed(&t);
+    if (in != want && in != B0)
+        return false;
+    if (!checkParity)
+        return true;
+    const bool parenb = t.c_cflag & PARENB;
+    const bool parodd = t.c_cflag & PARODD;
+    switch (line.Par) {
+    case Parity::None: return !parenb;
+    case Parity::Even: return parenb && !parodd;
+    case Parity::Odd: return parenb && parodd;
+    }
+    return false;
+}
+
+bool PtyKeepsParity(int fd)
+{
+    termios saved{};
+    if (::tcgetattr(fd, &saved) != 0)
+        return false;
+    termios probe = saved;
+    probe.c_cflag |= PARENB;
+    termios back{};
+    const bool kept = ::tcsetattr(fd, TCSANOW, &probe) == 0 && ::tcgetattr(fd, &back) == 0 && (back.c_cflag & PARENB);
+    ::tcsetattr(fd, TCSANOW, &saved);
+    return kept;
+}
+
+QString TermiosText(const termios &t)
+{
+    SimLine line{0, Parity::None};
+    for (const auto &rs : kSpeeds)
+        if (rs.Speed == cfgetospeed(&t))
+            line.Rate = rs.Rate;
+    if (t.c_cflag & PARENB)
+        line.Par = (t.c_cflag & PARODD) ? Parity::Odd : Parity::Even;
+    if (line.Rate == 0)
+        return QStringLiteral("?,") + LineText(line).section(QLatin1Char(','), 1);
+    return LineText(line);
+}
+
+QByteArray HexText(const QByteArray &bytes)
+{
+    return bytes.toHex(' ').toUpper();
+}
+
+SimLink::SimLink(UnitModel &model, const SimOptions &options)
+    : model_(model), options_(options), active_(model.line()), modelLine_(model.line())
+{
+}
+
+SimLink::~SimLink()
+{
+    removeLink();
+    if (master_ >= 0)
+        ::close(master_);
+    if (slave_ >= 0)
+        ::close(slave_);
+}
+
+bool SimLink::open(QString &error)
+{
+    if (!options_.LogFile.isEmpty()) {
+        log_.setFileName(options_.LogFile);
+        if (!log_.open(QIODevice::Append | QIODevice::Text)) {
+            error = QStringLiteral("cannot open log %1: %2").arg(options_.LogFile, log_.errorString());
+            return false;
+        }
+    }
+
+    char name[PATH_MAX] = {};
+    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+        error = QString::fromLocal8Bit(errnoText("openpty"));
+        return false;
+    }
+    slaveName_ = name;
+    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+
+    // No echo, no translation: whatever the tool sends reaches us byte for
+    // byte even before it sets the port up itself.
+    termios t{};
+    if (::tcgetattr(slave_, &t) == 0) {
+        ::cfmakeraw(&t);
+        t.c_cflag |= CLOCAL | CREAD;
+        ::tcsetattr(slave_, TCSANOW, &t);
+    }
+    checkParity_ = PtyKeepsParity(slave_);
+    if (!checkParity_)
+        note(QStringLiteral("this pty drops the parity bit: only the line rate is checked"));
+
+    const QByteArray path = QFile::encodeName(options_.LinkPath);
+    struct stat st{};
+    if (::lstat(path.constData(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+        error = QStringLiteral("%1 exists and is not a symlink; not replacing it").arg(options_.LinkPath);
+        return false;
+    }
+    // Make the new link beside the old one and rename it over, so a reader
+    // never finds the path missing.
+    const QByteArray temp = path + ".qmsim-" + QByteArray::number(::getpid());
+    ::unlink(temp.constData());
+    if (::symlink(name, temp.constData()) != 0 || ::rename(temp.constData(), path.constData()) != 0) {
+        error = QStringLiteral("cannot create %1: %2").arg(options_.LinkPath, QString::fromLocal8Bit(std::strerror(errno)));
+        ::unlink(temp.constData());
+        return false;
+    }
+    linkMade_ = true;
+    return true;
+}
+
+void SimLink::removeLink()
+{
+    if (!linkMade_)
+        return;
+    linkMade_ = false;
+    // Only our own link: another simulator may have taken the path over.
+    const QByteArray path = QFile::encodeName(options_.LinkPath);
+    char target[PATH_MAX] = {};
+    const ssize_t n = ::readlink(path.constData(), target, sizeof target - 1);
+    if (n > 0 && QByteArray(target, n) == slaveName_)
+        ::unlink(path.constData());
+}
+
+int SimLink::run(volatile std::sig_atomic_t &stop, const sigset_t &waitMask)
+{
+    char buf[256];
+    while (!stop) {
+        const qint64 now = nowMs();
+        sendDue(now);
+        timespec timeout{};
+        timespec *wait = nullptr;
+        if (!pending_.empty()) {
+            const qint64 ms = std::max<qint64>(0, pending_.front().DueMs - now);
+            timeout.tv_sec = ms / 1000;
+            timeout.tv_nsec = (ms % 1000) * 1000000;
+            wait = &timeout;
+        }
+        pollfd pfd{master_, POLLIN, 0};
+        const int r = ::ppoll(&pfd, 1, wait, &waitMask);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            std::fprintf(stderr, "qmsim: %s\n", errnoText("poll").constData());
+            return 1;
+        }
+        if (r == 0 || !(pfd.revents & (POLLIN | POLLHUP | POLLERR)))
+            continue;
+        const ssize_t n = ::read(master_, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EINTR)
+                continue;
+            // We hold the slave open, so EIO here means the pty itself broke.
+            std::fprintf(stderr, "qmsim: %s\n", errnoText("read").constData());
+            return 1;
+        }
+        if (n == 0)
+            continue;
+        for (const QByteArray &frame : reader_.feed(QByteArray(buf, n)))
+            handleFrame(frame);
+    }
+    return 0;
+}
+
+void SimLink::handleFrame(const QByteArray &frame)
+{
+    logFrame("rx", frame);
+
+    // The tool's port settings are those of the tty at the moment the frame
+    // is complete; at any other rate or parity the radio would hear noise.
+    termios t{};
+    if (::tcgetattr(slave_, &t) != 0 || !LineMatches(t, active_, checkParity_)) {
+        note(QStringLiteral("line is %1, unit listens at %2: ignored").arg(TermiosText(t), LineText(active_)));
+        return;
+    }
+    if (frame.size() < 4) {
+        note(QStringLiteral("frame without a command: ignored"));
+        return;
+    }
+    const quint8 command = quint8(frame[3]);
+    if (options_.SilentOn.contains(command)) {
+        note(QStringLiteral("silent on %1").arg(command, 2, 16, QLatin1Char('0')));
+        return;
+    }
+    std::optional<QByteArray> reply = model_.answer(frame);
+    if (!reply) {
+        note(QStringLiteral("no answer to %1").arg(command, 2, 16, QLatin1Char('0')));
+        return;
+    }
+    if (options_.BadCheckOn.contains(command) && !reply->isEmpty())
+        (*reply)[reply->size() - 1] = char(quint8(reply->back()) ^ 0xFF);
+
+    Pending p;
+    p.DueMs = nowMs() + options_.DelayMs;
+    p.Bytes = *reply;
+    if (model_.line() != modelLine_) {
+        modelLine_ = model_.line();
+        p.LineAfter = modelLine_;
+    }
+    pending_.push_back(std::move(p));
+}
+
+void SimLink::sendDue(qint64 now)
+{
+    while (!pending_.empty() && pending_.front().DueMs <= now) {
+        Pending p = std::move(pending_.front());
+        pending_.pop_front();
+        const char *data = p.Bytes.constData();
+        qsizetype left = p.Bytes.size();
+        while (left > 0) {
+            const ssize_t n = ::write(master_, data, size_t(left));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                // Nobody reads the tty and its buffer is full: the rest is lost,
+                // as on a real line with no one listening.
+                note(QStringLiteral("line full, %1 bytes dropped").arg(left));
+                break;
+            }
+            data += n;
+            left -= n;
+        }
+        logFrame("tx", p.Bytes);
+        if (p.LineAfter) {
+            active_ = *p.LineAfter;
+            note(QStringLiteral("now listening at %1").arg(LineText(active_)));
+        }
+    }
+}
+
+void SimLink::logFrame(const char *direction, const QByteArray &frame)
+{
+    if (!log_.isOpen())
+        return;
+    log_.write(QByteArray(direction) + ' ' + HexText(frame) + '\n');
+    log_.flush();
+}
+
+void SimLink::note(const QString &text)
+{
+    if (options_.Verbose)
+        std::fprintf(stderr, "qmsim: %s\n", qPrintable(text));
+}
+
+} // namespace qmsim

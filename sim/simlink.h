@@ -1,0 +1,93 @@
+#pragma once
+// The plumbing every simulated unit shares: the pseudo terminal and its
+// symlink, the line-settings gate, the frame recogniser and the frame log.
+
+#include "simoptions.h"
+#include "unitmodel.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#include <csignal>
+#include <deque>
+#include <memory>
+#include <termios.h>
+
+namespace qm { struct ProtocolState; }
+
+namespace qmsim {
+
+// Cuts good frames out of a byte stream with the tool's own recogniser, so
+// both ends agree on what a frame is.
+class FrameReader {
+public:
+    FrameReader();
+    ~FrameReader();
+    FrameReader(const FrameReader &) = delete;
+    FrameReader &operator=(const FrameReader &) = delete;
+
+    QList<QByteArray> feed(const QByteArray &bytes);
+
+private:
+    std::unique_ptr<qm::ProtocolState> state_;
+};
+
+// Whether the tty settings t carry the rate and, with checkParity, the
+// parity of line.
+bool LineMatches(const termios &t, const SimLine &line, bool checkParity = true);
+
+// Whether the pty behind fd keeps the parity bit the tool sets. Linux ptys
+// force 8 bits without parity, so there only the rate can be checked.
+bool PtyKeepsParity(int fd);
+// "9600,E" for the settings the tool has put on the tty; "?" for a rate the
+// radios do not have.
+QString TermiosText(const termios &t);
+
+// "96 05 80 99 00 01 8B".
+QByteArray HexText(const QByteArray &bytes);
+
+class SimLink {
+public:
+    SimLink(UnitModel &model, const SimOptions &options);
+    ~SimLink();
+    SimLink(const SimLink &) = delete;
+    SimLink &operator=(const SimLink &) = delete;
+
+    // Opens the pty, sets it raw and points the link path at its slave.
+    bool open(QString &error);
+    QByteArray slaveName() const { return slaveName_; }
+    bool checksParity() const { return checkParity_; }
+
+    // Serves the line until stop becomes non-zero. The caller blocks the stop
+    // signals; they are let through only while waiting, in waitMask.
+    // Returns 0, or 1 after a fatal error on the pty.
+    int run(volatile std::sig_atomic_t &stop, const sigset_t &waitMask);
+
+private:
+    struct Pending {
+        qint64 DueMs = 0;
+        QByteArray Bytes;
+        std::optional<SimLine> LineAfter;
+    };
+
+    void handleFrame(const QByteArray &frame);
+    void sendDue(qint64 nowMs);
+    void logFrame(const char *direction, const QByteArray &frame);
+    void note(const QString &text);
+    void removeLink();
+
+    UnitModel &model_;
+    SimOptions options_;
+    int master_ = -1;
+    int slave_ = -1;
+    QByteArray slaveName_;
+    bool linkMade_ = false;
+    bool checkParity_ = false;
+    FrameReader reader_;
+    QFile log_;
+    SimLine active_;      // what the unit listens at now
+    SimLine modelLine_;   // what the model had after the last frame
+    std::deque<Pending> pending_;
+};
+
+} // namespace qmsim

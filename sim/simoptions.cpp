@@ -1,0 +1,124 @@
+#include "simoptions.h"
+
+#include "dk618model.h"
+
+#include <QCommandLineParser>
+
+namespace qmsim {
+
+namespace {
+// "0x6B", "6B" or "107"? Commands are always given in hex here, as the log
+// shows them; a bare "6B" is hex too.
+std::optional<quint8> parseCode(const QString &text)
+{
+    QString t = text.trimmed();
+    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        t = t.mid(2);
+    bool ok = false;
+    const uint v = t.toUInt(&ok, 16);
+    if (!ok || t.isEmpty() || v > 0xFF)
+        return std::nullopt;
+    return quint8(v);
+}
+
+bool parseCodes(const QStringList &texts, QSet<quint8> &out, const char *option, QString &error)
+{
+    for (const QString &t : texts) {
+        const auto code = parseCode(t);
+        if (!code) {
+            error = QStringLiteral("%1: not a command code: %2").arg(QLatin1String(option), t);
+            return false;
+        }
+        out.insert(*code);
+    }
+    return true;
+}
+} // namespace
+
+bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &error)
+{
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral("Simulated unit on a pseudo terminal"));
+    p.addHelpOption();
+    const QCommandLineOption family(QStringLiteral("family"), QStringLiteral("Unit family: dk618."), QStringLiteral("name"));
+    const QCommandLineOption link(QStringLiteral("link"), QStringLiteral("Symlink to create for the pty."), QStringLiteral("path"));
+    const QCommandLineOption rate(QStringLiteral("rate"), QStringLiteral("Unit line rate (300..19200)."), QStringLiteral("n"), QStringLiteral("19200"));
+    const QCommandLineOption parity(QStringLiteral("parity"), QStringLiteral("none, even or odd."), QStringLiteral("p"), QStringLiteral("none"));
+    const QCommandLineOption model(QStringLiteral("model"), QStringLiteral("Model text the unit reports."), QStringLiteral("text"));
+    const QCommandLineOption silent(QStringLiteral("silent-on"), QStringLiteral("Never answer this command (hex, repeatable)."), QStringLiteral("code"));
+    const QCommandLineOption badCheck(QStringLiteral("bad-check-on"), QStringLiteral("Answer this command with a bad check byte."), QStringLiteral("code"));
+    const QCommandLineOption delay(QStringLiteral("delay-ms"), QStringLiteral("Delay before each answer."), QStringLiteral("ms"), QStringLiteral("5"));
+    const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Append every frame in hex to this file."), QStringLiteral("file"));
+    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Say on stderr why frames go unanswered."));
+    p.addOptions({family, link, rate, parity, model, silent, badCheck, delay, log, verbose});
+
+    if (!p.parse(args)) {
+        error = p.errorText();
+        return false;
+    }
+    if (p.isSet(QStringLiteral("help"))) {
+        error = p.helpText();
+        return false;
+    }
+    if (!p.positionalArguments().isEmpty()) {
+        error = QStringLiteral("unexpected argument: %1").arg(p.positionalArguments().first());
+        return false;
+    }
+
+    options.Family = p.value(family).toLower();
+    options.LinkPath = p.value(link);
+    if (options.Family.isEmpty() || options.LinkPath.isEmpty()) {
+        error = QStringLiteral("--family and --link are required");
+        return false;
+    }
+
+    bool ok = false;
+    options.Line.Rate = p.value(rate).toInt(&ok);
+    if (!ok || Dk618Model::codeOfRate(options.Line.Rate) == 0) {
+        error = QStringLiteral("--rate: one of 300 600 1200 2400 4800 9600 19200");
+        return false;
+    }
+    const QString par = p.value(parity).toLower();
+    if (par == QLatin1String("none"))
+        options.Line.Par = Parity::None;
+    else if (par == QLatin1String("even"))
+        options.Line.Par = Parity::Even;
+    else if (par == QLatin1String("odd"))
+        options.Line.Par = Parity::Odd;
+    else {
+        error = QStringLiteral("--parity: none, even or odd");
+        return false;
+    }
+
+    options.ModelText = p.value(model).toLatin1();
+    if (!parseCodes(p.values(silent), options.SilentOn, "--silent-on", error)
+        || !parseCodes(p.values(badCheck), options.BadCheckOn, "--bad-check-on", error))
+        return false;
+
+    options.DelayMs = p.value(delay).toInt(&ok);
+    if (!ok || options.DelayMs < 0 || options.DelayMs > 60000) {
+        error = QStringLiteral("--delay-ms: 0..60000");
+        return false;
+    }
+    options.LogFile = p.value(log);
+    options.Verbose = p.isSet(verbose);
+    return true;
+}
+
+std::unique_ptr<UnitModel> MakeModel(const SimOptions &options, QString &error)
+{
+    if (options.Family == QLatin1String("dk618")) {
+        if (options.ModelText.isEmpty())
+            return std::make_unique<Dk618Model>("DK618-450", options.Line);
+        // The answer must fit in one frame: LEN is a byte.
+        if (options.ModelText.size() > 200) {
+            error = QStringLiteral("--model: at most 200 characters");
+            return nullptr;
+        }
+        return std::make_unique<Dk618Model>(options.ModelText, options.Line);
+    }
+    error = QStringLiteral("unknown family: %1 (known: dk618)").arg(options.Family);
+    return nullptr;
+}
+
+} // namespace qmsim

@@ -1,0 +1,31 @@
+#pragma once
+// qmsim's command line and the choice of unit family.
+
+#include "unitmodel.h"
+
+#include <QSet>
+#include <QStringList>
+#include <memory>
+
+namespace qmsim {
+
+struct SimOptions {
+    QString Family;
+    QString LinkPath;
+    SimLine Line;
+    QByteArray ModelText;           // empty: the family's own default
+    QSet<quint8> SilentOn;          // commands never answered
+    QSet<quint8> BadCheckOn;        // commands answered with a spoilt check
+    qint32 DelayMs = 5;
+    QString LogFile;
+    bool Verbose = false;
+};
+
+// Parses args (program name first). On failure returns false with a message
+// in error; with --help, returns false and puts the usage text in error.
+bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &error);
+
+// The model for options.Family, or null with a message.
+std::unique_ptr<UnitModel> MakeModel(const SimOptions &options, QString &error);
+
+} // namespace qmsim

@@ -1,0 +1,38 @@
+#pragma once
+// What a simulated unit is: something that answers whole frames and listens
+// at one line rate and parity. The pty, the recogniser and the log around it
+// are shared by every family (simlink.h).
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+#include <optional>
+
+namespace qmsim {
+
+enum class Parity { None, Even, Odd };
+
+struct SimLine {
+    qint32 Rate = 19200;
+    Parity Par = Parity::None;
+    friend bool operator==(const SimLine &, const SimLine &) = default;
+};
+
+// "19200,N" and the like, for messages.
+QString LineText(const SimLine &line);
+
+class UnitModel {
+public:
+    virtual ~UnitModel() = default;
+
+    // The answer to one complete frame with a good check, or nothing when the
+    // unit would stay silent. The frame is the whole frame, header to check.
+    virtual std::optional<QByteArray> answer(const QByteArray &frame) = 0;
+
+    // The line settings the unit keeps. A write may change them inside
+    // answer(); the link keeps listening at the old ones until that answer
+    // has gone out, as the radio does.
+    virtual SimLine line() const = 0;
+};
+
+} // namespace qmsim
