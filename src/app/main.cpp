@@ -3,6 +3,7 @@
 #include "app/commandline.h"
 #include "app/errors.h"
 #include "app/mainform.h"
+#include "app/simulator.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -44,6 +45,15 @@ int main(int argc, char *argv[])
 
     qm::MainFormOptions options;
     options.portMap = args.portMap;
+    // The simulated radio lives as long as the window.
+    qm::Simulator simulator;
+    if (args.simulate) {
+        if (!simulator.start(QStringLiteral("dk618"), args.simulatorArgs)) {
+            std::fprintf(stderr, "qmset: cannot start the simulated radio: %s\n", qPrintable(simulator.errorString()));
+            return 1;
+        }
+        options.portMap.insert(QStringLiteral("COM1"), simulator.linkPath());
+    }
     qm::TMainForm window(options);
     window.show();
     return QApplication::exec();
