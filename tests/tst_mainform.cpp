@@ -1,0 +1,754 @@
+// The main window on the offscreen platform: start-up, monitor panel, tool
+// bar, family choice, the settings dialog, the error report, the traffic
+// echo and one exchange through a pseudo terminal.
+
+#include "app/mainform.h"
+#include "app/monitormemo.h"
+#include "link/frame.h"
+#include "ptypair.h"
+#include "testprompts.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+using namespace qm;
+
+namespace {
+
+const QString kPortStatus = QStringLiteral("通讯端口状态：");
+const QString kBusy = QStringLiteral("通讯口被占用！");
+// A device path that cannot be opened.
+const QString kMissingDevice = QStringLiteral("/nonexistent-qmset-test/tty0");
+
+template <typename T>
+T *child(QObject &root, const QString &name)
+{
+    T *found = root.findChild<T *>(name);
+    if (!found)
+        throw std::runtime_error("no child named " + name.toStdString());
+    return found;
+}
+
+QAction *action(QObject &root, const QString &name)
+{
+    return child<QAction>(root, name);
+}
+
+QString panelText(QObject &root, int index)
+{
+    return child<QLabel>(root, QStringLiteral("StatusPanel%1").arg(index))->text();
+}
+
+QString lastMemoLine(QObject &root)
+{
+    return child<MonitorMemo>(root, QStringLiteral("Watch_Window"))->document()->lastBlock().text();
+}
+
+// One window under test: COM1 on a pseudo terminal of its own (or on a
+// device that cannot be opened), prompts and error report recorded.
+struct Rig {
+    explicit Rig(bool portWorks = true, const QHash<QString, QString> &moreMappings = {})
+    {
+        MainFormOptions options;
+        options.portMap = moreMappings;
+        options.portMap.insert(QStringLiteral("COM1"), portWorks ? pty.slavePath() : kMissingDevice);
+        options.prompts = &prompts;
+        form = std::make_unique<TMainForm>(options);
+    }
+    bool show()
+    {
+        form->show();
+        return QTest::qWaitForWindowExposed(form.get());
+    }
+    TMainForm &w() { return *form; }
+
+    PtyPair pty;
+    TestPrompts prompts;
+    ErrorCatcher errors;
+    std::unique_ptr<TMainForm> form;
+};
+
+void selectItem(QDialog &dialog, const QString &list, const QString &item)
+{
+    auto *combo = child<QComboBox>(dialog, list);
+    combo->setCurrentIndex(combo->findText(item));
+}
+
+struct Choices {
+    QString port, rate, parity;
+};
+
+Choices shownChoices(QDialog &dialog)
+{
+    return {child<QComboBox>(dialog, QStringLiteral("Comport"))->currentText(),
+            child<QComboBox>(dialog, QStringLiteral("Comrate"))->currentText(),
+            child<QComboBox>(dialog, QStringLiteral("Checkmode"))->currentText()};
+}
+
+// Opens the settings dialog as the menu does and runs drive() on it while
+// it is up. A dialog that drive() leaves open is cancelled, so a failing
+// test cannot hang in exec(). Returns false when no dialog came up.
+bool runSettings(TMainForm &w, const std::function<void(QDialog &)> &drive)
+{
+    bool seen = false;
+    QTimer::singleShot(0, &w, [&] {
+        auto *dialog = w.findChild<QDialog *>(QStringLiteral("Set_Form"));
+        if (!dialog || !dialog->isVisible() || QApplication::activeModalWidget() != dialog)
+            return;
+        seen = true;
+        drive(*dialog);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    QTimer::singleShot(5000, &w, [&] {
+        if (auto *dialog = w.findChild<QDialog *>(QStringLiteral("Set_Form")); dialog && dialog->isVisible())
+            dialog->reject();
+    });
+    w.SetSysConfigClick();
+    return seen;
+}
+
+void clickButton(QDialog &dialog, const QString &name)
+{
+    QTest::mouseClick(child<QPushButton>(dialog, name), Qt::LeftButton);
+}
+
+} // namespace
+
+class TestMainForm : public QObject {
+    Q_OBJECT
+private slots:
+    void startUp_data();
+    void startUp();
+    void monitorPanelWidensAndNarrows();
+    void clearButtonEmptiesMonitor();
+    void toolBarToggle_data();
+    void toolBarToggle();
+    void familyChoice_data();
+    void familyChoice();
+    void mlr4800ResetsItsListsEveryTime();
+    void settingsOk_data();
+    void settingsOk();
+    void settingsCancelKeepsCurrent();
+    void settingsPortThatCannotOpen();
+    void settingsListsAcceptNoTyping();
+    void autoButton_data();
+    void autoButton();
+    void writeToClosedPortIsReported();
+    void clearFields();
+    void trafficEcho_data();
+    void trafficEcho();
+    void monitorEmptiesBeyondRowLimit_data();
+    void monitorEmptiesBeyondRowLimit();
+    void exchangeThroughPty();
+};
+
+void TestMainForm::startUp_data()
+{
+    QTest::addColumn<bool>("portWorks");
+    QTest::newRow("port opens") << true;
+    QTest::newRow("port missing") << false;
+}
+
+void TestMainForm::startUp()
+{
+    QFETCH(bool, portWorks);
+    Rig rig(portWorks);
+    QVERIFY2(rig.pty.isOpen(), qPrintable(rig.pty.errorString()));
+    TMainForm &w = rig.w();
+    QCOMPARE(w.windowTitle(), QStringLiteral("QM4700终端参数设置软件"));
+    QCOMPARE(panelText(w, 0), QStringLiteral("MLR4800A-HV1.20-SV1.23"));
+    // Nothing is said before the window is up.
+    QVERIFY(rig.prompts.messages.isEmpty());
+
+    QVERIFY(rig.show());
+    QVERIFY(!child<QTabWidget>(w, QStringLiteral("PageControl"))->isVisible());
+    QCOMPARE(panelText(w, 1), kPortStatus + QStringLiteral("COM1,19200,N,8,1"));
+    QCOMPARE(w.link().port().rate(), 19200);
+    QCOMPARE(w.link().port().parity(), QSerialPort::NoParity);
+    QCOMPARE(w.link().port().isOpen(), portWorks);
+    if (portWorks) {
+        // The open device itself runs at the new rate.
+        QCOMPARE(w.link().port().device().baudRate(), 19200);
+        QTest::qWait(20);
+        QCOMPARE(rig.prompts.messages, QStringList());
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(rig.prompts.messages, QStringList{QStringLiteral("通讯口被占用！请更改通讯端口！")}, 2000);
+        // The status panel keeps the port text although the port is closed.
+        QCOMPARE(panelText(w, 1), kPortStatus + QStringLiteral("COM1,19200,N,8,1"));
+    }
+    QVERIFY(rig.errors.errors.isEmpty());
+
+    // A page appears with the first family chosen.
+    action(w, QStringLiteral("DataTrans"))->trigger();
+    QVERIFY(child<QTabWidget>(w, QStringLiteral("PageControl"))->isVisible());
+}
+
+void TestMainForm::monitorPanelWidensAndNarrows()
+{
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    auto *watch = child<QFrame>(w, QStringLiteral("Watch_Frame"));
+    auto *main = child<QFrame>(w, QStringLiteral("MainPanel"));
+    const QSize start = w.size();
+    QVERIFY(!watch->isVisible());
+    QCOMPARE(start.width(), main->width() + 10);
+
+    for (int round = 0; round < 2; ++round) {
+        action(w, QStringLiteral("Watch_Open"))->trigger();
+        QVERIFY(watch->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(w.width(), start.width() + watch->width() + 10, 1000);
+        QCOMPARE(w.height(), start.height());
+
+        // Closed by the menu action the first time, by the panel's own
+        // button the second.
+        if (round == 0)
+            action(w, QStringLiteral("Watch_Open"))->trigger();
+        else
+            QTest::mouseClick(child<QPushButton>(w, QStringLiteral("Close_Watch")), Qt::LeftButton);
+        QVERIFY(!watch->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(w.width(), main->width() + 10, 1000);
+        QCOMPARE(w.size(), start);
+    }
+}
+
+void TestMainForm::clearButtonEmptiesMonitor()
+{
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    action(w, QStringLiteral("Watch_Open"))->trigger();
+    auto *memo = child<MonitorMemo>(w, QStringLiteral("Watch_Window"));
+    w.memo(QStringLiteral("first"));
+    w.memo(QStringLiteral("second"));
+    QVERIFY(memo->rowCount() >= 2);
+    QTest::mouseClick(child<QPushButton>(w, QStringLiteral("SpeedButton1")), Qt::LeftButton);
+    QCOMPARE(memo->toPlainText(), QString());
+    QCOMPARE(memo->rowCount(), 0);
+    w.memo(QStringLiteral("third"));
+    QCOMPARE(memo->toPlainText(), QStringLiteral("third"));
+}
+
+void TestMainForm::toolBarToggle_data()
+{
+    QTest::addColumn<bool>("monitorOpen");
+    QTest::newRow("monitor closed") << false;
+    QTest::newRow("monitor open") << true;
+}
+
+void TestMainForm::toolBarToggle()
+{
+    QFETCH(bool, monitorOpen);
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    if (monitorOpen)
+        action(w, QStringLiteral("Watch_Open"))->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(w.isVisible(), 1000);
+    auto *bar = child<QToolBar>(w, QStringLiteral("ToolBar"));
+    auto *main = child<QFrame>(w, QStringLiteral("MainPanel"));
+    auto *watch = child<QFrame>(w, QStringLiteral("Watch_Frame"));
+    const QSize start = w.size();
+    const int mainTop = main->y();
+    QVERIFY(bar->isVisible());
+    QVERIFY(mainTop > 0);
+    QCOMPARE(watch->y(), mainTop);
+
+    action(w, QStringLiteral("Tools"))->trigger();
+    QVERIFY(!bar->isVisible());
+    QCOMPARE(main->y(), 0);
+    QCOMPARE(watch->y(), 0);
+    QCOMPARE(watch->isVisible(), monitorOpen);
+    QTRY_COMPARE_WITH_TIMEOUT(w.height(), start.height() - 32, 1000);
+    QCOMPARE(w.width(), start.width());
+
+    action(w, QStringLiteral("Tools"))->trigger();
+    QVERIFY(bar->isVisible());
+    QCOMPARE(main->y(), mainTop);
+    QCOMPARE(watch->y(), mainTop);
+    QTRY_COMPARE_WITH_TIMEOUT(w.size(), start, 1000);
+}
+
+void TestMainForm::familyChoice_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<QSerialPort::Parity>("parity");
+    // DataTrans and QM4700 keep whatever line the family before set.
+    QTest::newRow("DataTrans after MLR4800") << "MLR4800" << "DataTrans" << "Dk618_TabSheet" << "Dk618_ToolButton"
+                                             << ",1200,E,8,1" << 1200 << QSerialPort::EvenParity;
+    QTest::newRow("QM4700 after MLR4800") << "MLR4800" << "QM4700" << "QM4700_TabSheet" << "QM4700_ToolButton"
+                                          << ",1200,E,8,1" << 1200 << QSerialPort::EvenParity;
+    QTest::newRow("QM4700 after DataTrans") << "DataTrans" << "QM4700" << "QM4700_TabSheet" << "QM4700_ToolButton"
+                                            << ",19200,N,8,1" << 19200 << QSerialPort::NoParity;
+    QTest::newRow("MLB4800 after MLR4800") << "MLR4800" << "MLB4800" << "MLB4800_TabSheet" << "MLB4800_ToolButton"
+                                           << ",19200,N,8,1" << 19200 << QSerialPort::NoParity;
+    QTest::newRow("MLR4800 after MLB4800") << "MLB4800" << "MLR4800" << "MLR4800_TabSheet" << "MLR4800_ToolButton"
+                                           << ",1200,E,8,1" << 1200 << QSerialPort::EvenParity;
+    QTest::newRow("MLR4800 after DataTrans") << "DataTrans" << "MLR4800" << "MLR4800_TabSheet" << "MLR4800_ToolButton"
+                                             << ",1200,E,8,1" << 1200 << QSerialPort::EvenParity;
+    QTest::newRow("MLR4800 twice") << "MLR4800" << "MLR4800" << "MLR4800_TabSheet" << "MLR4800_ToolButton"
+                                   << ",1200,E,8,1" << 1200 << QSerialPort::EvenParity;
+    QTest::newRow("DataTrans twice") << "DataTrans" << "DataTrans" << "Dk618_TabSheet" << "Dk618_ToolButton"
+                                     << ",19200,N,8,1" << 19200 << QSerialPort::NoParity;
+}
+
+void TestMainForm::familyChoice()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, family);
+    QFETCH(QString, page);
+    QFETCH(QString, button);
+    QFETCH(QString, line);
+    QFETCH(int, rate);
+    QFETCH(QSerialPort::Parity, parity);
+
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    action(w, before)->trigger();
+    action(w, family)->trigger();
+
+    auto *pages = child<QTabWidget>(w, QStringLiteral("PageControl"));
+    QVERIFY(pages->isVisible());
+    QCOMPARE(pages->currentWidget()->objectName(), page);
+
+    const bool dataRadio = family == QLatin1String("DataTrans");
+    QCOMPARE(action(w, QStringLiteral("DataTrans"))->isChecked(), dataRadio);
+    QCOMPARE(child<QMenu>(w, QStringLiteral("QM4700S"))->menuAction()->isChecked(), !dataRadio);
+    for (const QString &series : {QStringLiteral("QM4700"), QStringLiteral("MLB4800"), QStringLiteral("MLR4800")})
+        QCOMPARE(action(w, series)->isChecked(), series == family);
+    for (const QString &name : {QStringLiteral("Dk618_ToolButton"), QStringLiteral("QM4700_ToolButton"),
+                                QStringLiteral("MLB4800_ToolButton"), QStringLiteral("MLR4800_ToolButton")})
+        QVERIFY2(child<QToolButton>(w, name)->isChecked() == (name == button), qPrintable(name));
+
+    QCOMPARE(panelText(w, 1), kPortStatus + QStringLiteral("COM1") + line);
+    QCOMPARE(w.link().port().rate(), rate);
+    QCOMPARE(w.link().port().parity(), parity);
+    QCOMPARE(w.link().port().device().baudRate(), rate);
+    QVERIFY(rig.errors.errors.isEmpty());
+}
+
+void TestMainForm::mlr4800ResetsItsListsEveryTime()
+{
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    auto *comRate = child<QComboBox>(w, QStringLiteral("Mlr4800ComRate"));
+    auto *airRate = child<QComboBox>(w, QStringLiteral("Mlr4800_Airrate"));
+    auto *meter = child<QComboBox>(w, QStringLiteral("Meter_Category"));
+    QVERIFY(comRate->count() >= 2 && airRate->count() >= 3 && meter->count() >= 2);
+
+    // Straight again, and after another family in between.
+    for (const QString &between : {QString(), QStringLiteral("MLB4800"), QStringLiteral("DataTrans")}) {
+        if (!between.isEmpty())
+            action(w, between)->trigger();
+        action(w, QStringLiteral("MLR4800"))->trigger();
+        QCOMPARE(comRate->currentIndex(), 0);
+        QCOMPARE(airRate->currentIndex(), 1);
+        QCOMPARE(meter->currentIndex(), 0);
+        comRate->setCurrentIndex(comRate->count() - 1);
+        airRate->setCurrentIndex(2);
+        meter->setCurrentIndex(meter->count() - 1);
+    }
+    action(w, QStringLiteral("MLR4800"))->trigger();
+    QCOMPARE(comRate->currentIndex(), 0);
+    QCOMPARE(airRate->currentIndex(), 1);
+    QCOMPARE(meter->currentIndex(), 0);
+}
+
+void TestMainForm::settingsOk_data()
+{
+    QTest::addColumn<QString>("rate");
+    QTest::addColumn<QString>("parity");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QSerialPort::Parity>("portParity");
+    QTest::newRow("9600 even") << "9600" << "偶校验" << ",9600,E,8,1" << QSerialPort::EvenParity;
+    QTest::newRow("9600 odd") << "9600" << "奇校验" << ",9600,O,8,1" << QSerialPort::OddParity;
+    QTest::newRow("300 odd") << "300" << "奇校验" << ",300,O,8,1" << QSerialPort::OddParity;
+    QTest::newRow("2400 none") << "2400" << "无校验" << ",2400,N,8,1" << QSerialPort::NoParity;
+}
+
+void TestMainForm::settingsOk()
+{
+    QFETCH(QString, rate);
+    QFETCH(QString, parity);
+    QFETCH(QString, line);
+    QFETCH(QSerialPort::Parity, portParity);
+
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    QVERIFY(runSettings(w, [&](QDialog &d) {
+        selectItem(d, QStringLiteral("Comport"), QStringLiteral("COM1"));
+        selectItem(d, QStringLiteral("Comrate"), rate);
+        selectItem(d, QStringLiteral("Checkmode"), parity);
+        clickButton(d, QStringLiteral("Set_ComOK"));
+    }));
+    QCOMPARE(panelText(w, 1), kPortStatus + QStringLiteral("COM1") + line);
+    QCOMPARE(w.link().port().rate(), rate.toInt());
+    QCOMPARE(w.link().port().parity(), portParity);
+    QVERIFY(w.link().port().isOpen());
+    QCOMPARE(w.link().port().device().baudRate(), rate.toInt());
+    QVERIFY(rig.prompts.messages.isEmpty());
+    QVERIFY(rig.errors.errors.isEmpty());
+
+    // The next time the dialog shows what is now in force.
+    Choices shown;
+    QVERIFY(runSettings(w, [&](QDialog &d) {
+        shown = shownChoices(d);
+        clickButton(d, QStringLiteral("Set_ComEsc"));
+    }));
+    QCOMPARE(shown.port, QStringLiteral("COM1"));
+    QCOMPARE(shown.rate, rate);
+    QCOMPARE(shown.parity, parity);
+}
+
+void TestMainForm::settingsCancelKeepsCurrent()
+{
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    // First a setting of our own, so "current" is not the start-up default.
+    QVERIFY(runSettings(w, [&](QDialog &d) {
+        selectItem(d, QStringLiteral("Comrate"), QStringLiteral("4800"));
+        selectItem(d, QStringLiteral("Checkmode"), QStringLiteral("偶校验"));
+        clickButton(d, QStringLiteral("Set_ComOK"));
+    }));
+    const QString status = panelText(w, 1);
+    QCOMPARE(status, kPortStatus + QStringLiteral("COM1,4800,E,8,1"));
+
+    QVERIFY(runSettings(w, [&](QDialog &d) {
+        selectItem(d, QStringLiteral("Comport"), QStringLiteral("COM3"));
+        selectItem(d, QStringLiteral("Comrate"), QStringLiteral("300"));
+        selectItem(d, QStringLiteral("Checkmode"), QStringLiteral("奇校验"));
+        clickButton(d, QStringLiteral("Set_ComEsc"));
+    }));
+    QCOMPARE(panelText(w, 1), status);
+    QCOMPARE(w.link().port().rate(), 4800);
+    QCOMPARE(w.link().port().parity(), QSerialPort::EvenParity);
+    QCOMPARE(w.link().port().portName(), QStringLiteral("COM1"));
+    QVERIFY(w.link().port().isOpen());
+
+    Choices shown;
+    QVERIFY(runSettings(w, [&](QDialog &d) {
+        shown = shownChoices(d);
+        clickButton(d, QStringLiteral("Set_ComEsc"));
+    }));
+    QCOMPARE(shown.port, QStringLiteral("COM1"));
+    QCOMPARE(shown.rate, QStringLiteral("4800"));
+    QCOMPARE(shown.parity, QStringLiteral("偶校验"));
+
+    // The automatic button works from the lists too: after a cancel it
+    // must apply the settings in force, not the ones thrown away.
+    QVERIFY(runSettings(w, [&](QDialog &d) {
+        selectItem(d, QStringLiteral("Comrate"), QStringLiteral("600"));
+        clickButton(d, QStringLiteral("Set_ComEsc"));
+    }));
+    QTest::mouseClick(child<QToolButton>(w, QStringLiteral("ToolButton6")), Qt::LeftButton);
+    QCOMPARE(panelText(w, 1), status);
+    QCOMPARE(w.link().port().rate(), 4800);
+    QVERIFY(rig.prompts.messages.isEmpty());
+}
+
+void TestMainForm::settingsPortThatCannotOpen()
+{
+    Rig rig(true, {{QStringLiteral("COM2"), kMissingDevice}});
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    QVERIFY(w.link().port().isOpen());
+    QVERIFY(runSettings(w, [&](QDialog &d) {
+        selectItem(d, QStringLiteral("Comport"), QStringLiteral("COM2"));
+        selectItem(d, QStringLiteral("Comrate"), QStringLiteral("9600"));
+        clickButton(d, QStringLiteral("Set_ComOK"));
+    }));
+    QCOMPARE(rig.prompts.messages, QStringList{kBusy});
+    QCOMPARE(panelText(w, 1), kBusy);
+    QVERIFY(!w.link().port().isOpen());
+    QVERIFY(rig.errors.errors.isEmpty());
+
+    // A family that sets the line shows the port text again, port or not.
+    action(w, QStringLiteral("MLB4800"))->trigger();
+    QCOMPARE(panelText(w, 1), kPortStatus + QStringLiteral("COM2,19200,N,8,1"));
+    QVERIFY(!w.link().port().isOpen());
+    QCOMPARE(rig.prompts.messages, QStringList{kBusy});
+}
+
+void TestMainForm::settingsListsAcceptNoTyping()
+{
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+
+    // Keys a plain list would use to jump to another item.
+    struct Case {
+        QString list;
+        QString text;
+        Qt::Key key;
+    };
+    const QList<Case> cases = {
+        {QStringLiteral("Comport"), QStringLiteral("c"), Qt::Key_C},
+        {QStringLiteral("Comrate"), QStringLiteral("6"), Qt::Key_6},
+        {QStringLiteral("Comrate"), QStringLiteral("3"), Qt::Key_3},
+        {QStringLiteral("Comrate"), QStringLiteral("9"), Qt::Key_9},
+        {QStringLiteral("Checkmode"), QStringLiteral("奇"), Qt::Key_unknown},
+        {QStringLiteral("Checkmode"), QStringLiteral("偶"), Qt::Key_unknown},
+    };
+    auto press = [](QWidget *target, const Case &c) {
+        QKeyEvent down(QEvent::KeyPress, c.key, Qt::NoModifier, c.text);
+        QKeyEvent up(QEvent::KeyRelease, c.key, Qt::NoModifier, c.text);
+        QApplication::sendEvent(target, &down);
+        QApplication::sendEvent(target, &up);
+    };
+
+    QStringList changed;
+    int controlsMoved = 0;
+    QVERIFY(runSettings(w, [&](QDialog &d) {
+        for (const Case &c : cases) {
+            auto *list = child<QComboBox>(d, c.list);
+            list->setFocus();
+            const int before = list->currentIndex();
+            press(list, c);
+            if (list->currentIndex() != before)
+                changed << c.list + QLatin1Char(' ') + c.text;
+
+            // The same key on an unguarded list of the same items does move
+            // the selection, so the key is one that would matter.
+            QComboBox control(&d);
+            for (int i = 0; i < list->count(); ++i)
+                control.addItem(list->itemText(i));
+            control.setCurrentIndex(before);
+            control.show();
+            press(&control, c);
+            if (control.currentIndex() != before)
+                ++controlsMoved;
+        }
+        clickButton(d, QStringLiteral("Set_ComEsc"));
+    }));
+    QCOMPARE(changed, QStringList());
+    QCOMPARE(controlsMoved, int(cases.size()));
+    QCOMPARE(panelText(w, 1), kPortStatus + QStringLiteral("COM1,19200,N,8,1"));
+}
+
+void TestMainForm::autoButton_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("port opens") << "COM1" << true;
+    QTest::newRow("port cannot open") << "COM2" << false;
+}
+
+void TestMainForm::autoButton()
+{
+    QFETCH(QString, port);
+    QFETCH(bool, opens);
+    Rig rig(true, {{QStringLiteral("COM2"), kMissingDevice}});
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    auto *dialog = child<QDialog>(w, QStringLiteral("Set_Form"));
+    selectItem(*dialog, QStringLiteral("Comport"), port);
+    selectItem(*dialog, QStringLiteral("Comrate"), QStringLiteral("4800"));
+    selectItem(*dialog, QStringLiteral("Checkmode"), QStringLiteral("奇校验"));
+    const QString panel2 = panelText(w, 2);
+
+    bool dialogShown = false;
+    QTimer::singleShot(3000, &w, [&] {
+        if (dialog->isVisible()) {
+            dialogShown = true;
+            dialog->reject();
+        }
+    });
+    QTest::mouseClick(child<QToolButton>(w, QStringLiteral("ToolButton6")), Qt::LeftButton);
+    QVERIFY(!dialog->isVisible());
+    QVERIFY(!dialogShown);
+
+    QCOMPARE(w.link().port().rate(), 4800);
+    QCOMPARE(w.link().port().parity(), QSerialPort::OddParity);
+    QCOMPARE(w.link().port().isOpen(), opens);
+    if (opens) {
+        QCOMPARE(panelText(w, 1), kPortStatus + QStringLiteral("COM1,4800,O,8,1"));
+        QCOMPARE(lastMemoLine(w), QStringLiteral("设置串口..."));
+        QCOMPARE(panelText(w, 2), QStringLiteral("正在设置串口，请稍候..."));
+        QVERIFY(rig.prompts.messages.isEmpty());
+    } else {
+        QCOMPARE(panelText(w, 1), kBusy);
+        QVERIFY(!child<MonitorMemo>(w, QStringLiteral("Watch_Window"))->toPlainText().contains(QStringLiteral("设置串口...")));
+        QCOMPARE(panelText(w, 2), panel2);
+        QCOMPARE(rig.prompts.messages, QStringList{kBusy});
+    }
+    QVERIFY(rig.errors.errors.isEmpty());
+}
+
+void TestMainForm::writeToClosedPortIsReported()
+{
+    Rig rig(false);
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    QVERIFY(!w.link().port().isOpen());
+    w.link().state().MonitorOn = true;
+    auto *memo = child<MonitorMemo>(w, QStringLiteral("Watch_Window"));
+
+    action(w, QStringLiteral("N1"))->trigger();
+    QCOMPARE(rig.errors.errors.size(), 1);
+    QVERIFY(!rig.errors.errors.first().isEmpty());
+    // A refused write is not echoed as sent.
+    QVERIFY(!memo->toPlainText().contains(QStringLiteral("P->T")));
+
+    // The window goes on working.
+    action(w, QStringLiteral("MLB4800"))->trigger();
+    QCOMPARE(child<QTabWidget>(w, QStringLiteral("PageControl"))->currentWidget()->objectName(), QStringLiteral("MLB4800_TabSheet"));
+    action(w, QStringLiteral("T1"))->trigger();
+    QCOMPARE(rig.errors.errors.size(), 2);
+    QVERIFY(w.isVisible());
+}
+
+void TestMainForm::clearFields()
+{
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    action(w, QStringLiteral("DataTrans"))->trigger();
+
+    QList<QLineEdit *> fields;
+    for (QLineEdit *edit : w.findChildren<QLineEdit *>()) {
+        if (!qobject_cast<QComboBox *>(edit->parentWidget()))
+            fields << edit;
+    }
+    QStringList names;
+    for (QLineEdit *edit : fields) {
+        edit->setText(QStringLiteral("7"));
+        names << edit->objectName();
+    }
+    for (const char *name : {"TxFreq0", "RxFreq9", "Ptttime", "Dk618_Address", "Dk618_CurrentChannel"})
+        QVERIFY2(names.contains(QLatin1String(name)), name);
+    auto *baud = child<QComboBox>(w, QStringLiteral("Dk618_Baudrate"));
+    auto *check = child<QComboBox>(w, QStringLiteral("Dk618_Checkmode"));
+    const QString baudText = baud->currentText();
+    const QString checkText = check->currentText();
+    QCOMPARE(baudText, QStringLiteral("19200"));
+
+    w.ClearFields();
+    for (QLineEdit *edit : fields)
+        QVERIFY2(edit->text() == QLatin1String("0"), qPrintable(edit->objectName() + QLatin1String(": ") + edit->text()));
+    QCOMPARE(panelText(w, 0), QString());
+    QCOMPARE(baud->currentText(), baudText);
+    QCOMPARE(baud->lineEdit()->text(), baudText);
+    QCOMPARE(check->currentText(), checkText);
+}
+
+void TestMainForm::trafficEcho_data()
+{
+    QTest::addColumn<bool>("monitorOn");
+    QTest::newRow("monitor on") << true;
+    QTest::newRow("monitor off") << false;
+}
+
+void TestMainForm::trafficEcho()
+{
+    QFETCH(bool, monitorOn);
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    QVERIFY(w.link().port().isOpen());
+    auto *memo = child<MonitorMemo>(w, QStringLiteral("Watch_Window"));
+    w.link().state().MonitorOn = monitorOn;
+    const QString before = memo->toPlainText();
+    const int blocks = memo->document()->blockCount();
+
+    action(w, QStringLiteral("N1"))->trigger();
+    QVERIFY(rig.errors.errors.isEmpty());
+    if (monitorOn) {
+        QCOMPARE(memo->document()->blockCount(), before.isEmpty() ? 1 : blocks + 1);
+        QCOMPARE(lastMemoLine(w), QStringLiteral("P->T: 96 06 80 08 00 01       7E 67 "));
+    } else {
+        QCOMPARE(memo->toPlainText(), before);
+    }
+    // Echo or not, the frame goes out.
+    const QByteArray sent = rig.pty.readWhile(8, 2000, [] { QCoreApplication::processEvents(); });
+    QCOMPARE(sent.toHex(' '), QByteArray("96 06 80 08 00 01 7e 67"));
+}
+
+void TestMainForm::monitorEmptiesBeyondRowLimit_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::newRow("one-row lines") << QStringLiteral("x");
+    const quint8 frame[12] = {0x96, 0x0A, 0x80, 0x70, 0x00, 0x01, 0x20, 0xCC, 0xAC, 0x32, 0x40, 0x00};
+    QTest::newRow("wrapped traffic lines") << TrafficText(frame, 12, true);
+}
+
+void TestMainForm::monitorEmptiesBeyondRowLimit()
+{
+    QFETCH(QString, line);
+    MonitorMemo memo;
+    memo.resize(201, 285);
+    int appended = 0;
+    // Up to and including 300 rows nothing is lost.
+    while (memo.rowCount() <= MonitorMemo::kMaxRows && appended < 2000) {
+        memo.appendLine(line);
+        ++appended;
+        QCOMPARE(memo.document()->blockCount(), appended);
+    }
+    QVERIFY(memo.rowCount() > MonitorMemo::kMaxRows);
+
+    // The next line starts a fresh memo.
+    memo.appendLine(QStringLiteral("next"));
+    QCOMPARE(memo.toPlainText(), QStringLiteral("next"));
+    QCOMPARE(memo.rowCount(), 1);
+    memo.appendLine(line);
+    QCOMPARE(memo.document()->blockCount(), 2);
+}
+
+void TestMainForm::exchangeThroughPty()
+{
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    QVERIFY(w.link().port().isOpen());
+    action(w, QStringLiteral("DataTrans"))->trigger();
+    QCOMPARE(child<QLineEdit>(w, QStringLiteral("Dk618_Address"))->text(), QStringLiteral("1"));
+    rig.pty.drain();
+
+    action(w, QStringLiteral("N1"))->trigger();
+    const QByteArray sent = rig.pty.readWhile(8, 2000, [] { QCoreApplication::processEvents(); });
+    QCOMPARE(sent.toHex(' '), QByteArray::fromHex("96068008""00017e67").toHex(' '));
+    // Nothing more than the one frame.
+    QCOMPARE(rig.pty.readWhile(1, 100, [] { QCoreApplication::processEvents(); }), QByteArray());
+
+    w.link().state().MonitorOn = true;
+    QSignalSpy received(&w.link(), &Link::frameReceived);
+    QVERIFY(!w.link().state().ReplyReady);
+    const QByteArray reply = BuildFrame(0x08, QByteArray::fromHex("0001"));
+    QVERIFY2(rig.pty.write(reply), qPrintable(rig.pty.errorString()));
+    QTRY_VERIFY_WITH_TIMEOUT(w.link().state().ReplyReady, 2000);
+    QCOMPARE(received.count(), 1);
+    const ProtocolState &s = w.link().state();
+    QCOMPARE(s.RxFrameLen + 2, int(reply.size()));
+    QCOMPARE(lastMemoLine(w),
+             TrafficText(reinterpret_cast<const quint8 *>(reply.constData()), int(reply.size()), true));
+    QVERIFY(rig.errors.errors.isEmpty());
+}
+
+QTEST_MAIN(TestMainForm)
+#include "tst_mainform.moc"
