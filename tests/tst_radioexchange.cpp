@@ -1,0 +1,431 @@
+// Data-radio write and read exchanges end to end: the real window and its
+// ComPort1 against the simulated radio qmsim on a pseudo terminal. Timer3 is
+// stopped and ticked by the test, so a time-out costs no waiting.
+#include "app/fieldaccess.h"
+#include "app/mainform.h"
+#include "app/simulator.h"
+#include "link/exchange.h"
+#include "radio/dk618page.h"
+#include "radio/radioexchange.h"
+#include "testprompts.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using namespace qm;
+
+class TestRadioExchange : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void writeThenReadRestoresEveryField();
+    void writeFramesCarryTheFields();
+    void radioSilentOnChannelRequestTimesOut();
+    void replyWithBadCheckIsIgnored();
+    void modifySyncFollowsTheRadio();
+    void modelTextDecidesBandAndSpacing_data();
+    void modelTextDecidesBandAndSpacing();
+    void writesThatDoNotFitAreRefused_data();
+    void writesThatDoNotFitAreRefused();
+    void readingBackModesAndLimits();
+    void protocolChangeFrames();
+    void replyOnTheTimeoutTickIsLeftForLater();
+
+private:
+    void startRadio(const QStringList &simArgs = {});
+    // One Timer3 tick; waits for a reply first when one is expected.
+    void tick(bool expectReply);
+    // Ticks until the running exchange ends; returns the ticks taken.
+    int runExchange(int limit = 300);
+    QList<QByteArray> framesReceivedByRadio() const;
+    QByteArray commandsReceivedByRadio() const;
+    QString panel(int i) const { return window_->findChild<QLabel *>(QStringLiteral("StatusPanel%1").arg(i))->text(); }
+    QString memo() const { return window_->findChild<QPlainTextEdit *>(QStringLiteral("Watch_Window"))->toPlainText(); }
+    ProtocolState &state() { return window_->link().state(); }
+    bool exchangeRunning() { return state().RadioReadActive || state().RadioWriteActive; }
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<Simulator> sim_;
+    std::unique_ptr<TestPrompts> prompts_;
+    std::unique_ptr<ErrorCatcher> errors_;
+    std::unique_ptr<TMainForm> window_;
+    Dk618Page *page_ = nullptr;
+    QString log_;
+};
+
+void TestRadioExchange::startRadio(const QStringList &simArgs)
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    log_ = dir_->filePath(QStringLiteral("radio.log"));
+    sim_ = std::make_unique<Simulator>();
+    sim_->setProgram(QStringLiteral(QMSIM_PATH));
+    QVERIFY2(sim_->start(QStringLiteral("dk618"), QStringList{QStringLiteral("--log"), log_, QStringLiteral("--delay-ms"), QStringLiteral("1")} + simArgs),
+             qPrintable(sim_->errorString()));
+    prompts_ = std::make_unique<TestPrompts>();
+    errors_ = std::make_unique<ErrorCatcher>();
+    MainFormOptions options;
+    options.prompts = prompts_.get();
+    options.portMap.insert(QStringLiteral("COM1"), sim_->linkPath());
+    window_ = std::make_unique<TMainForm>(options);
+    window_->findChild<QTimer *>(QStringLiteral("Timer3"))->stop();
+    window_->show(); // applies 19200 bit/s, no parity
+    window_->DataTransClick();
+    page_ = window_->dk618Page();
+    QVERIFY(window_->link().port().isOpen());
+    QCOMPARE(window_->link().port().rate(), 19200);
+}
+
+void TestRadioExchange::cleanup()
+{
+    window_.reset();
+    sim_.reset();
+    errors_.reset();
+}
+
+void TestRadioExchange::tick(bool expectReply)
+{
+    if (expectReply)
+        (void)QTest::qWaitFor([this] { return state().ReplyReady; }, 2000);
+    else
+        QCoreApplication::processEvents();
+    window_->Timer3Timer();
+}
+
+int TestRadioExchange::runExchange(int limit)
+{
+    int ticks = 0;
+    while (exchangeRunning() && ticks < limit) {
+        tick(true);
+        ++ticks;
+    }
+    return ticks;
+}
+
+QList<QByteArray> TestRadioExchange::framesReceivedByRadio() const
+{
+    QList<QByteArray> frames;
+    QFile f(log_);
+    if (!f.open(QIODevice::ReadOnly))
+        return frames;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("rx "))
+            frames << QByteArray::fromHex(line.mid(3));
+    return frames;
+}
+
+QByteArray TestRadioExchange::commandsReceivedByRadio() const
+{
+    QByteArray codes;
+    for (const QByteArray &frame : framesReceivedByRadio())
+        codes += frame.size() > 3 ? frame[3] : '\0';
+    return codes;
+}
+
+void TestRadioExchange::writeThenReadRestoresEveryField()
+{
+    startRadio();
+    for (int i = 0; i < 10; ++i) {
+        page_->TxFreq[i]->setText(QString::number(4300000 + 750 * i));
+        page_->RxFreq[i]->setText(QString::number(4500000 + 250 * i));
+    }
+    page_->Dk618_CurrentChannel->setText(QStringLiteral("4"));
+    page_->Dk618_Address->setText(QStringLiteral("300"));
+    page_->ProtocolMode->setChecked(true);
+    page_->Select_ANI_Valid->setChecked(true);
+    page_->BType->setChecked(true);
+    page_->AirRate9600->setChecked(true);
+    page_->Ptttime->setText(QStringLiteral("120"));
+
+    page_->Dk618_Write_Data->click();
+    QVERIFY(!page_->Dk618_Write_Data->isEnabled());
+    QVERIFY(!page_->Dk618_Read_Data->isEnabled());
+    const int writeTicks = runExchange();
+    QCOMPARE(panel(2), QStringLiteral("写录成功！"));
+    QVERIFY(writeTicks >= 5 && writeTicks < 20);
+    QVERIFY(page_->Dk618_Write_Data->isEnabled());
+    QVERIFY(page_->Dk618_Read_Data->isEnabled());
+
+    // Spoil the page, then read it back from the radio.
+    page_->TransparentMode->setChecked(true);
+    page_->AType->setChecked(true);
+    page_->AirRate19200->setChecked(true);
+    page_->Dk618_Baudrate->setCurrentIndex(0);
+    page_->Dk618_Checkmode->setCurrentIndex(2);
+    page_->Dk618_Read_Data->click();
+    QCOMPARE(page_->TxFreq[3]->text(), QStringLiteral("0")); // emptied before the first request
+    QCOMPARE(panel(0), QString());
+    runExchange();
+    QCOMPARE(panel(2), QStringLiteral("读取成功！"));
+    QVERIFY2(errors_->errors.isEmpty(), qPrintable(errors_->errors.join('\n')));
+    QVERIFY(prompts_->messages.isEmpty());
+
+    for (int i = 0; i < 10; ++i) {
+        QCOMPARE(page_->TxFreq[i]->text(), QString::number(4300000 + 750 * i));
+        QCOMPARE(page_->RxFreq[i]->text(), QString::number(4500000 + 250 * i));
+    }
+    QCOMPARE(page_->Dk618_CurrentChannel->text(), QStringLiteral("4"));
+    QCOMPARE(page_->Dk618_Address->text(), QStringLiteral("300"));
+    QVERIFY(page_->ProtocolMode->isChecked());
+    QVERIFY(page_->Select_ANI_Valid->isChecked());
+    QVERIFY(page_->BType->isChecked());
+    QVERIFY(!page_->AirRate19200->isEnabled());
+    QVERIFY(page_->AirRate9600->isChecked());
+    QCOMPARE(page_->Dk618_Baudrate->currentText(), QStringLiteral("19200"));
+    QCOMPARE(page_->Dk618_Checkmode->currentText(), QStringLiteral("无校验"));
+    QCOMPARE(page_->Ptttime->text(), QStringLiteral("120"));
+    QCOMPARE(panel(0), QStringLiteral("DK618-450"));
+    QVERIFY(memo().contains(QStringLiteral("写录数据...\n写录成功！\n读取数据...\n读取成功！")));
+
+    QCOMPARE(commandsReceivedByRadio().toHex(' '), QByteArray("99 61 65 69 70 99 63 67 6b 72"));
+    // The read starts at address 0 (the emptied field) and goes on to the
+    // address the radio reported.
+    const auto frames = framesReceivedByRadio();
+    QCOMPARE(quint8(frames[6].at(5)), quint8(0));
+    QCOMPARE(quint8(frames[7].at(5)), quint8(0));
+    QCOMPARE(quint8(frames[8].at(5)), quint8(0x2C));
+    QCOMPARE(quint8(frames[9].at(5)), quint8(0x2C));
+}
+
+void TestRadioExchange::writeFramesCarryTheFields()
+{
+    startRadio();
+    page_->TxFreq[0]->setText(QStringLiteral("4330000"));
+    page_->RxFreq[0]->setText(QStringLiteral("4330250"));
+    page_->TxFreq[2]->setText(QStringLiteral("4000000"));
+    page_->RxFreq[2]->setText(QStringLiteral("250"));
+    page_->Dk618_CurrentChannel->setText(QStringLiteral("2"));
+    page_->Dk618_Address->setText(QStringLiteral("300"));
+    page_->Ptttime->setText(QStringLiteral("60"));
+    page_->TransMode->setChecked(true);
+    page_->ProtocolMode->setChecked(true); // relay wins: 0xAA
+    page_->Dk618_Write_Data->click();
+    runExchange();
+    QCOMPARE(panel(2), QStringLiteral("写录成功！"));
+    const auto frames = framesReceivedByRadio();
+    QCOMPARE(frames.size(), 5);
+    QCOMPARE(frames[0].toHex(' '), QByteArray("96 05 80 99 00 2c a6"));
+    // Channel table: 4330000 / 250 = 17320 = 0x43A8.
+    QCOMPARE(frames[1].size(), 0x2D + 2);
+    QCOMPARE(frames[1].mid(0, 8).toHex(' '), QByteArray("96 2d 80 61 00 2c 43 a8"));
+    QCOMPARE(frames[1].mid(26, 2).toHex(' '), QByteArray("43 a9"));
+    QCOMPARE(frames[2].toHex(' '), QByteArray("96 07 80 65 01 2c 01 2c 74"));
+    QCOMPARE(frames[3].mid(0, 15).toHex(' '), QByteArray("96 0e 80 69 00 2c 02 3e 80 00 01 3e 80 00 01"));
+    QCOMPARE(frames[4].mid(0, 13).toHex(' '), QByteArray("96 0c 80 70 01 2c 40 cc aa 32 40 00 3c"));
+    for (const QByteArray &frame : frames) {
+        quint8 x = 0;
+        for (char c : frame)
+            x ^= quint8(c);
+        QCOMPARE(x, quint8(0));
+    }
+}
+
+void TestRadioExchange::radioSilentOnChannelRequestTimesOut()
+{
+    startRadio({QStringLiteral("--silent-on"), QStringLiteral("0x6B")});
+    page_->Dk618_Read_Data->click();
+    int ticks = 0;
+    while (state().ExchangeStep < 3 && ticks++ < 50)
+        tick(true);
+    QCOMPARE(state().ExchangeStep, 3); // 0x6B is out
+    QCOMPARE(page_->Dk618_Address->text(), QStringLiteral("1"));
+    for (int i = 0; i < 100; ++i)
+        tick(false);
+    QVERIFY(state().RadioReadActive);
+    tick(false); // the 101st tick without a reply
+    QVERIFY(!state().RadioReadActive);
+    QCOMPARE(panel(2), QStringLiteral("读取失败！"));
+    QVERIFY(memo().endsWith(QStringLiteral("读取失败！")));
+    QCOMPARE(page_->Dk618_Address->text(), QStringLiteral("1"));
+    QCOMPARE(page_->TxFreq[0]->text(), QStringLiteral("0"));
+    QVERIFY(page_->Dk618_Read_Data->isEnabled());
+    QVERIFY(page_->Dk618_Write_Data->isEnabled());
+    QVERIFY(prompts_->messages.isEmpty());
+}
+
+void TestRadioExchange::replyWithBadCheckIsIgnored()
+{
+    startRadio({QStringLiteral("--bad-check-on"), QStringLiteral("0x63")});
+    page_->Dk618_Read_Data->click();
+    tick(true); // identification answered: 0x63 goes out
+    QCOMPARE(state().ExchangeStep, 1);
+    QTest::qWait(100); // the spoilt reply arrives
+    QVERIFY(!state().ReplyReady);
+    QCOMPARE(runExchange(), 101);
+    QCOMPARE(panel(2), QStringLiteral("读取失败！"));
+}
+
+void TestRadioExchange::modifySyncFollowsTheRadio()
+{
+    startRadio();
+    page_->Dk618_Baudrate->setCurrentIndex(5);  // 9600
+    page_->Dk618_Checkmode->setCurrentIndex(1); // even
+    page_->Modify_Sync->setChecked(true);
+    page_->Dk618_Write_Data->click();
+    runExchange();
+    QCOMPARE(panel(2), QStringLiteral("写录成功！"));
+    QCOMPARE(window_->link().port().rate(), 9600);
+    QCOMPARE(window_->link().port().parity(), QSerialPort::EvenParity);
+    QCOMPARE(panel(1), QStringLiteral("通讯端口状态：COM1,9600,E,8,1"));
+    // The radio now talks at 9600 too.
+    page_->Dk618_Read_Data->click();
+    runExchange();
+    QCOMPARE(panel(2), QStringLiteral("读取成功！"));
+    QCOMPARE(page_->Dk618_Baudrate->currentText(), QStringLiteral("9600"));
+    QCOMPARE(page_->Dk618_Checkmode->currentText(), QStringLiteral("偶校验"));
+
+    // Without the switch the tool stays where it was and loses the radio.
+    page_->Modify_Sync->setChecked(false);
+    page_->Dk618_Baudrate->setCurrentIndex(6);
+    page_->Dk618_Write_Data->click();
+    runExchange();
+    QCOMPARE(panel(2), QStringLiteral("写录成功！"));
+    QCOMPARE(window_->link().port().rate(), 9600);
+    page_->Dk618_Read_Data->click();
+    runExchange();
+    QCOMPARE(panel(2), QStringLiteral("读取失败！"));
+}
+
+void TestRadioExchange::modelTextDecidesBandAndSpacing_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("frequency");
+    QTest::addColumn<bool>("band800");
+    QTest::addColumn<bool>("spacing125");
+    QTest::addColumn<QByteArray>("word");
+    QTest::newRow("25K radio") << "DK450-A" << "4330000" << false << false << QByteArray("43 a8");
+    QTest::newRow("12.5K radio while 25K chosen") << "DK245N" << "4330000" << false << true << QByteArray("87 50");
+    QTest::newRow("245 and another letter is 25K") << "DK245W" << "4330000" << false << false << QByteArray("43 a8");
+    QTest::newRow("800M radio") << "DK285-8" << "8060000" << true << true << QByteArray("40 60");
+}
+
+void TestRadioExchange::modelTextDecidesBandAndSpacing()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, frequency);
+    QFETCH(bool, band800);
+    QFETCH(bool, spacing125);
+    QFETCH(QByteArray, word);
+    startRadio({QStringLiteral("--model"), model});
+    page_->TxFreq[0]->setText(frequency);
+    page_->Dk618_Write_Data->click();
+    runExchange();
+    QCOMPARE(panel(2), QStringLiteral("写录成功！"));
+    QCOMPARE(panel(0), model);
+    QCOMPARE(page_->Fq800->isChecked(), band800);
+    QCOMPARE(page_->Chan_spa2->isChecked(), spacing125);
+    QCOMPARE(page_->Chan_spa1->isChecked(), !spacing125);
+    QCOMPARE(framesReceivedByRadio().at(1).mid(6, 2).toHex(' '), word);
+
+    // Reading back shows the same frequency.
+    page_->Dk618_Read_Data->click();
+    runExchange();
+    QCOMPARE(page_->TxFreq[0]->text(), frequency);
+}
+
+void TestRadioExchange::writesThatDoNotFitAreRefused_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty rate") << "Dk618_Baudrate" << "" << "请选择设备通讯速率！";
+    QTest::newRow("empty parity") << "Dk618_Checkmode" << "" << "请选择设备校验方式！";
+    QTest::newRow("typed rate") << "Dk618_Baudrate" << "1234" << "设备通讯速率“1234”不在列表中，请重新选择！";
+    QTest::newRow("typed parity") << "Dk618_Checkmode" << "7" << "设备校验方式“7”不在列表中，请重新选择！";
+    QTest::newRow("address") << "Dk618_Address" << "70000" << "设备地址70000超出范围（0～65535）！";
+    QTest::newRow("channel") << "Dk618_CurrentChannel" << "12" << "当前信道12超出范围（0～9）！";
+    QTest::newRow("frequency word") << "RxFreq7" << "9999999" << "信道7接收频率超出范围！";
+    QTest::newRow("ptt") << "Ptttime" << "70000" << "PTT时间限制70000超出范围（0～65535）！";
+}
+
+void TestRadioExchange::writesThatDoNotFitAreRefused()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    QFETCH(QString, message);
+    startRadio();
+    window_->fields().setText(field, value);
+    page_->Dk618_Write_Data->click();
+    QCOMPARE(prompts_->messages, QStringList{message});
+    QVERIFY(!state().RadioWriteActive);
+    QVERIFY(page_->Dk618_Write_Data->isEnabled());
+    QTest::qWait(50);
+    QVERIFY(framesReceivedByRadio().isEmpty());
+}
+
+void TestRadioExchange::readingBackModesAndLimits()
+{
+    startRadio();
+    // Protocol transfer without relay is stored as 0xCA; a read must also
+    // clear a relay mode the page still shows.
+    page_->ProtocolMode->setChecked(true);
+    page_->Ptttime->setText(QStringLiteral("1801"));
+    page_->Dk618_Write_Data->click();
+    runExchange();
+    page_->TransMode->setChecked(true);
+    page_->Dk618_Read_Data->click();
+    runExchange();
+    QVERIFY(page_->ProtocolMode->isChecked());
+    QVERIFY(!page_->TransMode->isChecked());
+    QCOMPARE(page_->Ptttime->text(), QStringLiteral("0")); // above 1800
+
+    // Relay (0xAA) with address selection on (0x23): the read shows
+    // transparent transfer, so address selection is refused.
+    page_->TransMode->setChecked(true);
+    page_->Select_ANI_Valid->setChecked(true);
+    QVERIFY(page_->Select_ANI_Valid->isChecked());
+    page_->Ptttime->setText(QStringLiteral("1800"));
+    page_->Dk618_Write_Data->click();
+    runExchange();
+    page_->Select_ANI_Invalid->setChecked(true);
+    page_->Dk618_Read_Data->click();
+    runExchange();
+    QCOMPARE(panel(2), QStringLiteral("读取成功！"));
+    QVERIFY(page_->TransparentMode->isChecked());
+    QVERIFY(page_->TransMode->isChecked());
+    QVERIFY(page_->Select_ANI_Invalid->isChecked());
+    QCOMPARE(prompts_->messages, QStringList{QStringLiteral("地址有效必须选择协议方式传输！")});
+    QCOMPARE(page_->Ptttime->text(), QStringLiteral("1800"));
+}
+
+void TestRadioExchange::protocolChangeFrames()
+{
+    startRadio();
+    page_->Dk618_Address->setText(QStringLiteral("1"));
+    window_->findChild<QAction *>(QStringLiteral("N1"))->trigger();
+    window_->findChild<QAction *>(QStringLiteral("T1"))->trigger();
+    QTRY_COMPARE(framesReceivedByRadio().size(), 2);
+    QCOMPARE(framesReceivedByRadio().at(0).toHex(' '), QByteArray("96 06 80 08 00 01 7e 67"));
+    QCOMPARE(framesReceivedByRadio().at(1).toHex(' '), QByteArray("96 06 80 08 00 01 00 19"));
+    QVERIFY(!exchangeRunning());
+    // A reply came, and the next exchange start clears it.
+    QTRY_VERIFY(state().ReplyReady);
+    page_->Dk618_Read_Data->click();
+    QVERIFY(!state().ReplyReady);
+    runExchange();
+    QCOMPARE(panel(2), QStringLiteral("读取成功！"));
+}
+
+void TestRadioExchange::replyOnTheTimeoutTickIsLeftForLater()
+{
+    ProtocolState s;
+    s.ExchangeTicks = 100;
+    s.ReplyReady = true;
+    QCOMPARE(PollReply(s, true, RadioExchange::kTimeoutTicks), Poll::TimedOut);
+    QVERIFY(s.ReplyReady);
+    QCOMPARE(s.ExchangeTicks, 0);
+    QCOMPARE(PollReply(s, false, RadioExchange::kTimeoutTicks), Poll::Idle);
+    QCOMPARE(PollReply(s, true, RadioExchange::kTimeoutTicks), Poll::Reply);
+    QVERIFY(!s.ReplyReady);
+}
+
+QTEST_MAIN(TestRadioExchange)
+#include "tst_radioexchange.moc"
