@@ -95,6 +95,9 @@ void TestFieldRules::keyFilter_data()
     QTest::newRow("address") << "Dk618_Address" << false << "" << "1 2.3$" << "123";
     QTest::newRow("address: backspace") << "Dk618_Address" << false << "123" << "\b" << "12";
     QTest::newRow("line rate list") << "Dk618_Baudrate" << false << "" << "96k00" << "9600";
+    QTest::newRow("transmit: seven digits at most") << "TxFreq0" << false << "" << "123456789" << "1234567";
+    QTest::newRow("current channel: one digit") << "Dk618_CurrentChannel" << false << "" << "12" << "1";
+    QTest::newRow("address: five digits") << "Dk618_Address" << false << "" << "654321" << "65432";
     QTest::newRow("line rate list, edit part") << "Dk618_Baudrate" << true << "" << "4-8 0/0" << "4800";
     QTest::newRow("line rate list: backspace") << "Dk618_Baudrate" << true << "19200" << "\b\b" << "192";
     QTest::newRow("parity list") << "Dk618_Checkmode" << false << "" << "a1b" << "1";

@@ -49,6 +49,7 @@ private slots:
     void storedRateAndParityTexts_data();
     void storedRateAndParityTexts();
     void nonNumberStopsLoadingAtItsKey();
+    void valuesBeyondFieldLimitsAreShownWhole();
     void unwritableFileKeepsOldContent();
     void cancelledDialogsChangeNothing();
     void rateItemOfStoredRate();
@@ -250,6 +251,18 @@ void TestRadioFile::nonNumberStopsLoadingAtItsKey()
     QVERIFY(page_->AirRate19200->isChecked()); // after it: untouched
     QCOMPARE(panel2(), QStringLiteral("正在读取文档..."));
     QVERIFY(!memoText().contains(QStringLiteral("读取结束！")));
+}
+
+void TestRadioFile::valuesBeyondFieldLimitsAreShownWhole()
+{
+    // Judged at the next write, not cut at loading.
+    const QString path = dir_->filePath(QStringLiteral("wide.ini"));
+    writeAll(path, "[File_DK618]\n" + gbk::TxFreqKeys[0] + "=44000000\n" + gbk::KeyCurrentChannel + "=12\n"
+                       + gbk::KeyDeviceAddress + "=123456\n");
+    RadioFile(window_->fields(), *window_, window_->prompts()).Load(path);
+    QCOMPARE(page_->TxFreq[0]->text(), QStringLiteral("44000000"));
+    QCOMPARE(page_->Dk618_CurrentChannel->text(), QStringLiteral("12"));
+    QCOMPARE(page_->Dk618_Address->text(), QStringLiteral("123456"));
 }
 
 void TestRadioFile::unwritableFileKeepsOldContent()

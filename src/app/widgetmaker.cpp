@@ -8,8 +8,27 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QValidator>
 
 namespace qm {
+
+namespace {
+// Limits what the user types or pastes, but not what the program puts in:
+// a value loaded from a file is shown whole and judged when it is used.
+// (QLineEdit's own maximum length would cut it silently.)
+class TypingLimit : public QValidator {
+public:
+    TypingLimit(int length, QObject *parent)
+        : QValidator(parent)
+        , length_(length)
+    {
+    }
+    State validate(QString &input, int &) const override { return input.size() > length_ ? Invalid : Acceptable; }
+
+private:
+    int length_;
+};
+} // namespace
 
 QLabel *makeLabel(QWidget *parent, const QString &text, QPoint at, const QString &name)
 {
@@ -27,7 +46,7 @@ QLineEdit *makeEdit(QWidget *parent, const QString &name, QRect rect, int maxLen
     edit->setObjectName(name);
     edit->setGeometry(rect);
     if (maxLength > 0)
-        edit->setMaxLength(maxLength);
+        edit->setValidator(new TypingLimit(maxLength, edit));
     return edit;
 }
 
