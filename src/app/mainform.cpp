@@ -73,6 +73,11 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("QM4700终端参数设置软件"));
+    // The layout is placed by the pixel; one type size keeps it in shape
+    // whatever the desktop's default.
+    QFont type = font();
+    type.setPixelSize(12);
+    setFont(type);
     if (options.prompts) {
         prompts_ = options.prompts;
     } else {
@@ -140,10 +145,10 @@ QAction *TMainForm::makeAction(const QString &name, const QString &caption, cons
 {
     auto *action = new QAction(caption, this);
     action->setObjectName(name);
-    if (!hint.isEmpty()) {
+    // The hint shows as a tool tip; a status tip would hide the panels of
+    // the status bar while the pointer rests on the item.
+    if (!hint.isEmpty())
         action->setToolTip(hint);
-        action->setStatusTip(hint);
-    }
     return action;
 }
 
@@ -292,11 +297,13 @@ void TMainForm::buildPanels()
     PageControl->setGeometry(8, 5, 545, 314);
     PageControl->setVisible(false);
 
-    dk618_ = new Dk618Page(*prompts_, *rules_);
-    qm4700_ = makeHeadedPage(QStringLiteral("QM4700_TabSheet"), QStringLiteral("QM--4700系列之QM-4700"));
-    mlb4800_ = makeHeadedPage(QStringLiteral("MLB4800_TabSheet"), QStringLiteral("QM--4700系列之MLB4800"));
-    mlr4800_ = new Mlr4800Page;
-    test_ = new QWidget;
+    // Created inside the page control so that they size their controls in
+    // the window's type.
+    dk618_ = new Dk618Page(*prompts_, *rules_, PageControl);
+    qm4700_ = makeHeadedPage(QStringLiteral("QM4700_TabSheet"), QStringLiteral("QM--4700系列之QM-4700"), PageControl);
+    mlb4800_ = makeHeadedPage(QStringLiteral("MLB4800_TabSheet"), QStringLiteral("QM--4700系列之MLB4800"), PageControl);
+    mlr4800_ = new Mlr4800Page(PageControl);
+    test_ = new QWidget(PageControl);
     test_->setObjectName(QStringLiteral("Test"));
     PageControl->addTab(dk618_, QStringLiteral("数传电台"));
     PageControl->addTab(qm4700_, QStringLiteral("QM-4700"));

@@ -1,5 +1,10 @@
 #include "app/simulator.h"
 
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/prctl.h>
+#endif
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -69,6 +74,11 @@ bool Simulator::start(const QString &family, const QStringList &extraArgs, int t
     process_ = std::make_unique<QProcess>();
     process_->setProgram(exe);
     process_->setArguments(QStringList{QStringLiteral("--family"), family, QStringLiteral("--link"), link} + extraArgs);
+#ifdef Q_OS_LINUX
+    // The simulated unit ends with the tool even when the tool is killed
+    // and its destructor never runs.
+    process_->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
     QProcess *p = process_.get();
     connect(p, &QProcess::readyReadStandardOutput, this, [this, p] { stdout_ += p->readAllStandardOutput(); });
     connect(p, &QProcess::readyReadStandardError, this, [p] {

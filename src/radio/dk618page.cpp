@@ -42,16 +42,16 @@ Dk618Page::Dk618Page(Prompts &prompts, FieldRules &rules, QWidget *parent)
         rules.addFrequencyField(RxFreq[i]);
     }
 
-    QGroupBox *spacing = makeGroup(this, QStringLiteral("信道间隔"), {206, 26, 160, 46});
-    Chan_spa1 = makeRadio(spacing, QStringLiteral("Chan_spa1"), QStringLiteral("25K"), {8, 20}, true);
-    Chan_spa2 = makeRadio(spacing, QStringLiteral("Chan_spa2"), QStringLiteral("12.5K"), {56, 20});
+    QGroupBox *spacing = makeGroup(this, QStringLiteral("信道间隔"), {206, 26, 172, 46});
+    Chan_spa1 = makeRadio(spacing, QStringLiteral("Chan_spa1"), QStringLiteral("25K"), {6, 20}, true);
+    Chan_spa2 = makeRadio(spacing, QStringLiteral("Chan_spa2"), QStringLiteral("12.5K"), {52, 20});
     pairUp(Chan_spa1, Chan_spa2);
-    Fq800 = makeCheck(spacing, QStringLiteral("Fq800"), QStringLiteral("800M"), {108, 20});
+    Fq800 = makeCheck(spacing, QStringLiteral("Fq800"), QStringLiteral("800M"), {114, 20});
     rules.setRasterSwitch(Fq800);
 
-    QGroupBox *series = makeGroup(this, QStringLiteral("系列"), {372, 26, 162, 46});
-    AType = makeRadio(series, QStringLiteral("AType"), QStringLiteral("A系列"), {8, 20}, true);
-    BType = makeRadio(series, QStringLiteral("BType"), QStringLiteral("B系列"), {84, 20});
+    QGroupBox *series = makeGroup(this, QStringLiteral("系列"), {384, 26, 150, 46});
+    AType = makeRadio(series, QStringLiteral("AType"), QStringLiteral("A系列"), {6, 20}, true);
+    BType = makeRadio(series, QStringLiteral("BType"), QStringLiteral("B系列"), {78, 20});
     pairUp(AType, BType);
 
     makeLabel(this, QStringLiteral("当前信道"), {206, 82});
