@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -39,6 +40,7 @@ private slots:
     void readingBackModesAndLimits();
     void protocolChangeFrames();
     void replyOnTheTimeoutTickIsLeftForLater();
+    void lostDeviceClosesThePortOnce();
 
 private:
     void startRadio(const QStringList &simArgs = {});
@@ -436,6 +438,22 @@ void TestRadioExchange::replyOnTheTimeoutTickIsLeftForLater()
     QCOMPARE(PollReply(s, false, RadioExchange::kTimeoutTicks), Poll::Idle);
     QCOMPARE(PollReply(s, true, RadioExchange::kTimeoutTicks), Poll::Reply);
     QVERIFY(!s.ReplyReady);
+}
+
+void TestRadioExchange::lostDeviceClosesThePortOnce()
+{
+    startRadio();
+    QSignalSpy lost(&window_->link(), &Link::portLost);
+    sim_->stop(); // the far end of the line goes away, like an unplugged adapter
+    QTRY_COMPARE(lost.count(), 1);
+    QVERIFY(!window_->link().port().isOpen());
+    QVERIFY(panel(1).startsWith(QStringLiteral("通讯口已断开")));
+    QCOMPARE(memo().count(QStringLiteral("通讯口已断开")), 1);
+    QTest::qWait(100);
+    QCOMPARE(lost.count(), 1);
+    // The program goes on: a read now fails at the write with a report.
+    page_->Dk618_Read_Data->click();
+    QCOMPARE(errors_->errors.size(), 1);
 }
 
 QTEST_MAIN(TestRadioExchange)
