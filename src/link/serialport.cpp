@@ -95,10 +95,13 @@ qint64 SerialPort::read(quint8 *bytes, qint64 max)
 
 void SerialPort::onError(QSerialPort::SerialPortError error)
 {
-    if (error != QSerialPort::ResourceError || closing_ || !port_.isOpen())
+    // An unplugged adapter reports a resource error; a line hung up at the
+    // far end (a pseudo terminal whose master closed) reads end-of-file,
+    // which comes as a read error. Either way the port is gone.
+    if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) || closing_ || !port_.isOpen())
         return;
-    // A hang-up raises this error many times over; close once, and not from
-    // inside the signal.
+    // Such errors come many times over; close once, and not from inside the
+    // signal.
     closing_ = true;
     const QString message = QStringLiteral("通讯口已断开：%1（%2）").arg(portName_, port_.errorString());
     QTimer::singleShot(0, this, [this, message] {

@@ -66,15 +66,11 @@ QString RadioExchange::checkWritableFields(bool checkFrequencies) const
     if (ptt < 0 || ptt > 65535)
         return QStringLiteral("PTT时间限制%1超出范围（0～65535）！").arg(ptt);
     if (checkFrequencies) {
-        const int step = f_.checked(QStringLiteral("Chan_spa1")) ? 250 : 125;
-        const bool band800 = f_.checked(QStringLiteral("Fq800"));
-        for (int i = 0; i < 10; ++i) {
-            for (int dir = 0; dir < 2; ++dir) {
-                const qint64 word = dk618::WordOfFrequency(StrToInt(f_.text((dir ? kRx : kTx).arg(i))), step, band800);
-                if (word < 0 || word > 65535)
-                    return QStringLiteral("信道%1%2频率超出范围！").arg(i).arg(dir ? QStringLiteral("接收") : QStringLiteral("发射"));
-            }
-        }
+        qint32 words[2][10];
+        const QString problem = channelWords(f_.checked(QStringLiteral("Chan_spa1")) ? 250 : 125,
+                                             f_.checked(QStringLiteral("Fq800")), words);
+        if (!problem.isEmpty())
+            return problem;
     }
     return {};
 }
@@ -282,21 +278,17 @@ void RadioExchange::readStep(qint32 step)
         ++s.ExchangeStep;
 }
 
-bool RadioExchange::computeChannelWords(QString *problem)
+QString RadioExchange::channelWords(int step, bool band800, qint32 words[2][10]) const
 {
-    ChannelStep = f_.checked(QStringLiteral("Chan_spa1")) ? 250 : 125;
-    const bool band800 = f_.checked(QStringLiteral("Fq800"));
     for (int dir = 0; dir < 2; ++dir) {
         for (int i = 0; i < 10; ++i) {
-            const qint64 word = dk618::WordOfFrequency(StrToInt(f_.text((dir ? kRx : kTx).arg(i))), ChannelStep, band800);
-            if (word < 0 || word > 65535) {
-                *problem = QStringLiteral("信道%1%2频率超出范围！").arg(i).arg(dir ? QStringLiteral("接收") : QStringLiteral("发射"));
-                return false;
-            }
-            ChannelWords[dir][i] = qint32(word);
+            const qint64 word = dk618::WordOfFrequency(StrToInt(f_.text((dir ? kRx : kTx).arg(i))), step, band800);
+            if (word < 0 || word > 65535)
+                return QStringLiteral("信道%1%2频率超出范围！").arg(i).arg(dir ? QStringLiteral("接收") : QStringLiteral("发射"));
+            words[dir][i] = qint32(word);
         }
     }
-    return true;
+    return {};
 }
 
 void RadioExchange::writeStep(qint32 step)
@@ -314,8 +306,10 @@ void RadioExchange::writeStep(qint32 step)
         // click; values that no longer fit end the write before it stores
         // anything.
         QString problem = checkWritableFields(false);
-        if (problem.isEmpty())
-            computeChannelWords(&problem);
+        if (problem.isEmpty()) {
+            ChannelStep = f_.checked(QStringLiteral("Chan_spa1")) ? 250 : 125;
+            problem = channelWords(ChannelStep, f_.checked(QStringLiteral("Fq800")), ChannelWords);
+        }
         if (!problem.isEmpty()) {
             finish(text::WriteFailed);
             prompts_.message(problem);
@@ -383,24 +377,24 @@ void RadioExchange::writeStep(qint32 step)
     ++s.ExchangeStep;
 }
 
-void RadioExchange::N1Click()
+void RadioExchange::sendProtocolChange(quint8 protocol)
 {
     auto tx = link_.state().TxBuffer();
     const quint8 low = addressLow();
     tx[4] = 0x00;
     tx[5] = low;
-    tx[6] = 0x7E;
+    tx[6] = protocol;
     link_.SendFrame(0x08, 6, kSelector);
+}
+
+void RadioExchange::N1Click()
+{
+    sendProtocolChange(0x7E);
 }
 
 void RadioExchange::T1Click()
 {
-    auto tx = link_.state().TxBuffer();
-    const quint8 low = addressLow();
-    tx[4] = 0x00;
-    tx[5] = low;
-    tx[6] = 0x00;
-    link_.SendFrame(0x08, 6, kSelector);
+    sendProtocolChange(0x00);
 }
 
 void RadioExchange::O1Click()

@@ -48,7 +48,10 @@ private:
     // Refuses values that do not fit the frames; returns the message naming
     // the first offending field, or an empty text.
     QString checkWritableFields(bool checkFrequencies) const;
-    bool computeChannelWords(QString *problem);
+    // The channel words of the frequency fields at this step and band, or
+    // the message naming the first frequency whose word does not fit.
+    QString channelWords(int step, bool band800, qint32 words[2][10]) const;
+    void sendProtocolChange(quint8 protocol);
     quint8 addressLow() const;
     quint16 address16() const;
     void sendRequest(quint8 command);
