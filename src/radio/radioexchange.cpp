@@ -2,6 +2,7 @@
 
 #include "app/errors.h"
 #include "app/fieldaccess.h"
+#include "app/inifile.h"
 #include "app/prompts.h"
 #include "app/report.h"
 #include "link/exchange.h"
@@ -188,7 +189,7 @@ void RadioExchange::takeModelText()
         model.append(c);
     }
     model_ = model;
-    report_.panel(0, QString::fromLatin1(model));
+    report_.panel(0, DecodeGbk(model));
     const auto band = dk618::BandOfModel(model);
     f_.setChecked(QStringLiteral("Fq800"), band.band800);
     f_.setChecked(band.spacing125 ? QStringLiteral("Chan_spa2") : QStringLiteral("Chan_spa1"), true);
