@@ -3,6 +3,7 @@
 
 #include "app/mainform.h"
 #include "ptypair.h"
+#include "findchild.h"
 #include "testprompts.h"
 
 #include <QAction>
@@ -19,14 +20,6 @@ using namespace qm;
 
 namespace {
 
-template <typename T>
-T *child(QObject &root, const QString &name)
-{
-    T *found = root.findChild<T *>(name);
-    if (!found)
-        throw std::runtime_error("no child named " + name.toStdString());
-    return found;
-}
 
 // The window, shown and active, with the data-radio page up.
 struct Rig {

@@ -6,6 +6,7 @@
 #include "app/monitormemo.h"
 #include "link/frame.h"
 #include "ptypair.h"
+#include "findchild.h"
 #include "testprompts.h"
 
 #include <QAction>
@@ -37,14 +38,6 @@ const QString kBusy = QStringLiteral("通讯口被占用！");
 // A device path that cannot be opened.
 const QString kMissingDevice = QStringLiteral("/nonexistent-qmset-test/tty0");
 
-template <typename T>
-T *child(QObject &root, const QString &name)
-{
-    T *found = root.findChild<T *>(name);
-    if (!found)
-        throw std::runtime_error("no child named " + name.toStdString());
-    return found;
-}
 
 QAction *action(QObject &root, const QString &name)
 {
