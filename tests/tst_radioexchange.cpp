@@ -5,8 +5,10 @@
 #include "app/mainform.h"
 #include "app/simulator.h"
 #include "link/exchange.h"
+#include "link/frame.h"
 #include "radio/dk618page.h"
 #include "radio/radioexchange.h"
+#include "ptypair.h"
 #include "testprompts.h"
 
 #include <QCheckBox>
@@ -20,6 +22,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QRandomGenerator>
 #include <QtTest>
 
 using namespace qm;
@@ -41,6 +44,7 @@ private slots:
     void protocolChangeFrames();
     void replyOnTheTimeoutTickIsLeftForLater();
     void lostDeviceClosesThePortOnce();
+    void anyReplyBytesLeaveThePageSound();
 
 private:
     void startRadio(const QStringList &simArgs = {});
@@ -454,6 +458,62 @@ void TestRadioExchange::lostDeviceClosesThePortOnce()
     // The program goes on: a read now fails at the write with a report.
     page_->Dk618_Read_Data->click();
     QCOMPARE(errors_->errors.size(), 1);
+}
+
+void TestRadioExchange::anyReplyBytesLeaveThePageSound()
+{
+    // A peer that answers every request with random frames and noise: the
+    // exchanges must neither crash nor leave a field that a write cannot
+    // read back as a number.
+    PtyPair pty;
+    QVERIFY2(pty.isOpen(), qPrintable(pty.errorString()));
+    prompts_ = std::make_unique<TestPrompts>();
+    errors_ = std::make_unique<ErrorCatcher>();
+    MainFormOptions options;
+    options.prompts = prompts_.get();
+    options.portMap.insert(QStringLiteral("COM1"), pty.slavePath());
+    window_ = std::make_unique<TMainForm>(options);
+    window_->findChild<QTimer *>(QStringLiteral("Timer3"))->stop();
+    page_ = window_->dk618Page();
+    QVERIFY(window_->link().port().isOpen());
+
+    QRandomGenerator random(618);
+    int exchanges = 0;
+    for (int round = 0; round < 3000; ++round) {
+        if (!exchangeRunning()) {
+            ++exchanges;
+            if (random.bounded(2))
+                page_->Dk618_Read_Data->click();
+            else
+                page_->Dk618_Write_Data->click();
+        }
+        QByteArray bytes;
+        const int kind = random.bounded(4);
+        if (kind == 0) {
+            bytes.resize(random.bounded(300));
+            random.fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+        } else {
+            QByteArray data(random.bounded(kind == 1 ? 4 : 120), '\0');
+            for (char &c : data)
+                c = char(random.bounded(256));
+            bytes = BuildFrame(quint8(random.bounded(256)), data);
+        }
+        window_->link().receiveBytes(reinterpret_cast<const quint8 *>(bytes.constData()), bytes.size());
+        window_->Timer3Timer();
+        if (round % 200 == 0)
+            pty.drain();
+    }
+    QVERIFY(exchanges > 20);
+    for (int i = 0; i < 10; ++i) {
+        StrToInt(page_->TxFreq[i]->text());
+        StrToInt(page_->RxFreq[i]->text());
+    }
+    StrToInt(page_->Dk618_Address->text());
+    StrToInt(page_->Dk618_CurrentChannel->text());
+    StrToInt(page_->Ptttime->text());
+    // Only refusals of values that do not fit, never a failed conversion.
+    for (const QString &e : std::as_const(errors_->errors))
+        QVERIFY2(!e.contains(QStringLiteral("not a valid integer")), qPrintable(e));
 }
 
 QTEST_MAIN(TestRadioExchange)
