@@ -40,6 +40,7 @@ private slots:
     void modelTextDecidesBandAndSpacing();
     void writesThatDoNotFitAreRefused_data();
     void writesThatDoNotFitAreRefused();
+    void nonNumberStopsTheWriteAtTheClick();
     void readingBackModesAndLimits();
     void protocolChangeFrames();
     void replyOnTheTimeoutTickIsLeftForLater();
@@ -372,6 +373,18 @@ void TestRadioExchange::writesThatDoNotFitAreRefused()
         window_->fields().setText(field, value);
     page_->Dk618_Write_Data->click();
     QCOMPARE(prompts_->messages, QStringList{message});
+    QVERIFY(!state().RadioWriteActive);
+    QVERIFY(page_->Dk618_Write_Data->isEnabled());
+    QTest::qWait(50);
+    QVERIFY(framesReceivedByRadio().isEmpty());
+}
+
+void TestRadioExchange::nonNumberStopsTheWriteAtTheClick()
+{
+    startRadio();
+    page_->Ptttime->setText(QStringLiteral("1 min")); // Ptttime has no key filter
+    page_->Dk618_Write_Data->click();
+    QCOMPARE(errors_->errors, QStringList{QStringLiteral("'1 min' is not a valid integer value")});
     QVERIFY(!state().RadioWriteActive);
     QVERIFY(page_->Dk618_Write_Data->isEnabled());
     QTest::qWait(50);
