@@ -46,6 +46,7 @@ private slots:
     void replyOnTheTimeoutTickIsLeftForLater();
     void lostDeviceClosesThePortOnce();
     void anyReplyBytesLeaveThePageSound();
+    void rawProtocolBytesGoOutAsTheyStand();
 
 private:
     void startRadio(const QStringList &simArgs = {});
@@ -527,6 +528,27 @@ void TestRadioExchange::anyReplyBytesLeaveThePageSound()
     // Only refusals of values that do not fit, never a failed conversion.
     for (const QString &e : std::as_const(errors_->errors))
         QVERIFY2(!e.contains(QStringLiteral("not a valid integer")), qPrintable(e));
+}
+
+void TestRadioExchange::rawProtocolBytesGoOutAsTheyStand()
+{
+    PtyPair pty;
+    QVERIFY2(pty.isOpen(), qPrintable(pty.errorString()));
+    prompts_ = std::make_unique<TestPrompts>();
+    MainFormOptions options;
+    options.prompts = prompts_.get();
+    options.portMap.insert(QStringLiteral("COM1"), pty.slavePath());
+    window_ = std::make_unique<TMainForm>(options);
+    QVERIFY(window_->link().port().isOpen());
+    state().MonitorOn = true;
+    state().RxReadPos = state().RxWritePos = 17;
+    window_->findChild<QAction *>(QStringLiteral("O1"))->trigger();
+    const QByteArray got = pty.readWhile(10, 2000, [] { QCoreApplication::processEvents(); });
+    QCOMPARE(got.toHex(' '), QByteArray("68 7e 02 08 02 96 00 00 a2 7c"));
+    // No frame: no check byte, no ring reset, no echo.
+    QCOMPARE(state().RxWritePos, 17);
+    QCOMPARE(state().RxReadPos, 17);
+    QVERIFY(memo().isEmpty());
 }
 
 QTEST_MAIN(TestRadioExchange)
