@@ -7,6 +7,12 @@
 
 #include <QApplication>
 #include <cstdio>
+#ifdef Q_OS_UNIX
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
 
 namespace {
 // Last line of defence: an error that escapes an event handler is shown and
@@ -26,6 +32,33 @@ public:
         return false;
     }
 };
+#ifdef Q_OS_UNIX
+// Ctrl+C or a kill from a terminal ends the program the ordinary way, so the
+// port is closed and the simulated radio stopped with its link removed.
+int quitPipe[2] = {-1, -1};
+
+void onStopSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto n = ::write(quitPipe[1], &byte, 1);
+}
+
+void quitOnStopSignals()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, quitPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] { QApplication::quit(); });
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+#else
+void quitOnStopSignals() {}
+#endif
 } // namespace
 
 int main(int argc, char *argv[])
@@ -34,6 +67,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("qmset"));
     QApplication::setApplicationDisplayName(QStringLiteral("QM4700终端参数设置软件"));
     QApplication::setApplicationVersion(QStringLiteral("1.54"));
+
+    quitOnStopSignals();
 
     const qm::CommandLine args = qm::ParseCommandLine(QApplication::arguments());
     if (args.helpShown)
