@@ -41,6 +41,13 @@ struct Rig {
     QLineEdit *edit(const QString &name) { return child<QLineEdit>(*form, name); }
     // Moves the focus from wherever it is to target, as the Tab key does,
     // and lets the deferred leave rule run.
+    // Puts the focus into a field and waits until it is there.
+    bool focus(QWidget *field)
+    {
+        field->setFocus(Qt::TabFocusReason);
+        return QTest::qWaitFor([field] { return field->hasFocus(); }, 1000);
+    }
+
     void moveFocusTo(QWidget *target)
     {
         target->setFocus(Qt::TabFocusReason);
@@ -131,8 +138,7 @@ void TestFieldRules::leavingEmptyFrequencyGivesZero()
     QVERIFY(rig.start());
     QLineEdit *tx = rig.edit(QStringLiteral("TxFreq0"));
     QLineEdit *rx = rig.edit(QStringLiteral("RxFreq3"));
-    tx->setFocus(Qt::TabFocusReason);
-    QTRY_VERIFY_WITH_TIMEOUT(tx->hasFocus(), 1000);
+    QVERIFY(rig.focus(tx));
     tx->clear();
     rig.moveFocusTo(rx);
     QTRY_COMPARE_WITH_TIMEOUT(tx->text(), QStringLiteral("0"), 1000);
@@ -173,8 +179,7 @@ void TestFieldRules::raster()
     child<QCheckBox>(*rig.form, QStringLiteral("Fq800"))->setChecked(band800);
     QLineEdit *edit = rig.edit(field);
     QLineEdit *other = rig.edit(QStringLiteral("Dk618_Address"));
-    edit->setFocus(Qt::TabFocusReason);
-    QTRY_VERIFY_WITH_TIMEOUT(edit->hasFocus(), 1000);
+    QVERIFY(rig.focus(edit));
     edit->clear();
     QTest::keyClicks(edit, value);
     QCOMPARE(edit->text(), value);
@@ -202,8 +207,7 @@ void TestFieldRules::rasterSwitchDoesNotReexamine()
     QLineEdit *address = rig.edit(QStringLiteral("Dk618_Address"));
     fq800->setChecked(true);
 
-    tx->setFocus(Qt::TabFocusReason);
-    QTRY_VERIFY_WITH_TIMEOUT(tx->hasFocus(), 1000);
+    QVERIFY(rig.focus(tx));
     tx->clear();
     QTest::keyClicks(tx, QStringLiteral("375"));
     rig.moveFocusTo(address);
@@ -218,8 +222,7 @@ void TestFieldRules::rasterSwitchDoesNotReexamine()
     QVERIFY(!tx->hasFocus());
 
     // Entering and leaving it again applies the new raster.
-    tx->setFocus(Qt::TabFocusReason);
-    QTRY_VERIFY_WITH_TIMEOUT(tx->hasFocus(), 1000);
+    QVERIFY(rig.focus(tx));
     rig.moveFocusTo(address);
     QTRY_COMPARE_WITH_TIMEOUT(rig.prompts.messages, QStringList{QStringLiteral("频率必须整除250!")}, 1000);
 }
@@ -230,8 +233,7 @@ void TestFieldRules::pastedNonNumberIsReported()
     QVERIFY(rig.start());
     QLineEdit *tx = rig.edit(QStringLiteral("TxFreq0"));
     QLineEdit *rx = rig.edit(QStringLiteral("RxFreq3"));
-    tx->setFocus(Qt::TabFocusReason);
-    QTRY_VERIFY_WITH_TIMEOUT(tx->hasFocus(), 1000);
+    QVERIFY(rig.focus(tx));
     tx->setText(QStringLiteral("12a"));
     rig.moveFocusTo(rx);
     QTRY_COMPARE_WITH_TIMEOUT(rig.errors.errors, QStringList{QStringLiteral("'12a' is not a valid integer value")}, 1000);
@@ -263,8 +265,7 @@ void TestFieldRules::leavingEmptyChannelOrAddressGivesZero()
     QVERIFY(rig.start());
     QLineEdit *edit = rig.edit(field);
     QLineEdit *other = rig.edit(QStringLiteral("TxFreq1"));
-    edit->setFocus(Qt::TabFocusReason);
-    QTRY_VERIFY_WITH_TIMEOUT(edit->hasFocus(), 1000);
+    QVERIFY(rig.focus(edit));
     edit->clear();
     QTest::keyClicks(edit, text);
     rig.moveFocusTo(other);

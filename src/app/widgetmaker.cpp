@@ -71,24 +71,28 @@ QPushButton *makeButton(QWidget *parent, const QString &name, const QString &cap
     return button;
 }
 
+namespace {
+// A check box or radio button sized to its caption.
+template <typename Button>
+Button *makeCheckable(QWidget *parent, const QString &name, const QString &caption, QPoint at, bool checked)
+{
+    auto *button = new Button(caption, parent);
+    button->setObjectName(name);
+    button->move(at);
+    button->adjustSize();
+    button->setChecked(checked);
+    return button;
+}
+} // namespace
+
 QCheckBox *makeCheck(QWidget *parent, const QString &name, const QString &caption, QPoint at, bool checked)
 {
-    auto *box = new QCheckBox(caption, parent);
-    box->setObjectName(name);
-    box->move(at);
-    box->adjustSize();
-    box->setChecked(checked);
-    return box;
+    return makeCheckable<QCheckBox>(parent, name, caption, at, checked);
 }
 
 QRadioButton *makeRadio(QWidget *parent, const QString &name, const QString &caption, QPoint at, bool checked)
 {
-    auto *radio = new QRadioButton(caption, parent);
-    radio->setObjectName(name);
-    radio->move(at);
-    radio->adjustSize();
-    radio->setChecked(checked);
-    return radio;
+    return makeCheckable<QRadioButton>(parent, name, caption, at, checked);
 }
 
 QGroupBox *makeGroup(QWidget *parent, const QString &title, QRect rect)
