@@ -63,14 +63,7 @@ QList<QByteArray> FrameReader::feed(const QByteArray &bytes)
         while (s.RxReadPos != s.RxWritePos) {
             if (!qm::ParseRxByte(s))
                 continue;
-            const int total = s.RxFrameLen + 2;
-            QByteArray frame(total, '\0');
-            qint32 i = s.RxFrameStart;
-            for (int k = 0; k < total; ++k) {
-                frame[k] = char(s.RxBuffer()[size_t(i)]);
-                i = qm::RxStep(i, 1);
-            }
-            frames.append(frame);
+            frames.append(qm::ReplyBytes(s));
         }
     }
     return frames;

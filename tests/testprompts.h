@@ -2,8 +2,8 @@
 // Answers the tool's questions in tests: records every message, returns the
 // file names and confirmations queued by the test.
 
-#include "app/errors.h"
-#include "app/prompts.h"
+#include "common/errors.h"
+#include "common/prompts.h"
 
 #include <QQueue>
 #include <QStringList>

@@ -1,5 +1,5 @@
 // Frames, check bytes, the traffic echo and the integer conversion.
-#include "app/errors.h"
+#include "common/errors.h"
 #include "link/frame.h"
 #include "link/linesettings.h"
 #include "link/protocolstate.h"

@@ -1,6 +1,6 @@
-#include "app/errors.h"
-#include "app/gbktexts.h"
-#include "app/inifile.h"
+#include "common/errors.h"
+#include "common/gbktexts.h"
+#include "common/inifile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // Data-radio write and read exchanges end to end: the real window and its
 // ComPort1 against the simulated radio qmsim on a pseudo terminal. Timer3 is
 // stopped and ticked by the test, so a time-out costs no waiting.
-#include "app/fieldaccess.h"
+#include "common/fieldaccess.h"
 #include "app/mainform.h"
 #include "app/simulator.h"
 #include "link/exchange.h"

@@ -1,8 +1,8 @@
 // The data-radio parameter file: storing and loading the page through the
 // real window's fields and real INI files.
-#include "app/fieldaccess.h"
-#include "app/gbktexts.h"
-#include "app/inifile.h"
+#include "common/fieldaccess.h"
+#include "common/gbktexts.h"
+#include "common/inifile.h"
 #include "app/mainform.h"
 #include "radio/dk618page.h"
 #include "radio/radiofile.h"

@@ -1,5 +1,7 @@
 // The receive ring and the reply recogniser, through the Link's receive path.
+#include "link/exchange.h"
 #include "link/frame.h"
+#include "link/receiver.h"
 #include "link/link.h"
 
 #include <QSignalSpy>
@@ -29,6 +31,9 @@ private slots:
     void longBurstIsTakenWhole();
     void sendResetsRingIndexesButNotState();
     void echoOnlyWhileMonitorOn();
+    void replyStaysWhereItWasCompleted();
+    void cursorNeverReadsBeyondLen();
+    void cursorWrapsAroundTheRing();
 };
 
 void TestReceiver::wholeOrSplitReplyIsRecognised_data()
@@ -172,6 +177,54 @@ void TestReceiver::echoOnlyWhileMonitorOn()
     feed(link, kReply);
     QCOMPARE(lines.count(), 1);
     QVERIFY(lines.at(0).at(0).toString().startsWith(QStringLiteral("T->P: 96 0E 80 99 00 01       44 4B")));
+}
+
+void TestReceiver::replyStaysWhereItWasCompleted()
+{
+    // A stray byte before the reply and a noise header after it: the reply
+    // is still read from where it stood, and its echo shows it whole.
+    Link link;
+    link.state().MonitorOn = true;
+    QSignalSpy lines(&link, &Link::monitorLine);
+    feed(link, QByteArray::fromHex("55") + kReply + QByteArray::fromHex("96"));
+    const ProtocolState &s = link.state();
+    QCOMPARE(s.RxFrameStart, 1 + int(kReply.size())); // moved on to the noise
+    QCOMPARE(s.ReplyStart, 1);
+    QCOMPARE(s.ReplyLen, int(kReply.size()) - 2);
+    QCOMPARE(ReplyBytes(s), kReply);
+    QCOMPARE(lines.count(), 1);
+    QCOMPARE(lines.at(0).at(0).toString(),
+             TrafficText(reinterpret_cast<const quint8 *>(kReply.constData()), int(kReply.size()), true));
+}
+
+void TestReceiver::cursorNeverReadsBeyondLen()
+{
+    Link link;
+    // Stale bytes in the ring behind a bare 7-byte reply must not be read.
+    feed(link, QByteArray(40, char(0x77)));
+    link.state().RxReadPos = link.state().RxWritePos = 0;
+    feed(link, BuildFrame(0x67, QByteArray::fromHex("0001")));
+    ReplyCursor reply(link.state(), 4);
+    QCOMPARE(reply.len(), 5);
+    QVERIFY(reply.holds(5));
+    QVERIFY(!reply.holds(6));
+    QCOMPARE(reply.word(), quint16(0x0001));
+    QVERIFY(!reply.overrun());
+    QCOMPARE(reply.word(), quint16(0)); // offsets 6 and 7: not in the reply
+    QVERIFY(reply.overrun());
+}
+
+void TestReceiver::cursorWrapsAroundTheRing()
+{
+    Link link;
+    ProtocolState &s = link.state();
+    s.RxReadPos = s.RxWritePos = 995;
+    feed(link, BuildFrame(0x67, QByteArray::fromHex("0001ABCD")));
+    QCOMPARE(s.ReplyStart, 995);
+    ReplyCursor reply(s, 6);
+    QVERIFY(reply.holds(7));
+    QCOMPARE(reply.word(), quint16(0xABCD)); // offsets 6, 7 at ring 1, 2
+    QVERIFY(!reply.overrun());
 }
 
 QTEST_GUILESS_MAIN(TestReceiver)

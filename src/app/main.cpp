@@ -1,11 +1,12 @@
 // qmset: parameter setting tool for DK618 data radios and QM-4700 series units.
 
 #include "app/commandline.h"
-#include "app/errors.h"
+#include "common/errors.h"
 #include "app/mainform.h"
 #include "app/simulator.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <cstdio>
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
@@ -69,6 +70,10 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral("1.54"));
 
     quitOnStopSignals();
+    // An error that ends a handler is shown in a message box over the window.
+    qm::SetErrorSink([](const QString &message) {
+        QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationDisplayName(), message);
+    });
 
     const qm::CommandLine args = qm::ParseCommandLine(QApplication::arguments());
     if (args.helpShown)

@@ -2,7 +2,7 @@
 // The main window: menu, tool bar, family pages, status bar, monitor panel,
 // the serial link and the timers that drive the exchanges.
 
-#include "app/report.h"
+#include "common/report.h"
 #include "link/link.h"
 
 #include <QHash>

@@ -19,23 +19,47 @@ Poll PollReply(ProtocolState &s, bool active, qint32 limit)
     return Poll::Reply;
 }
 
-ReplyCursor::ReplyCursor(const ProtocolState &s, qint8 offset)
+ReplyCursor::ReplyCursor(const ProtocolState &s, int offset)
     : s_(s)
-    , pos_(RxStep(s.RxFrameStart, offset))
+    , offset_(offset)
+    , len_(s.ReplyLen)
 {
 }
 
 quint8 ReplyCursor::byte()
 {
-    const quint8 b = s_.RxBuffer()[pos_];
-    pos_ = RxStep(pos_, 1);
-    return b;
+    if (offset_ > len_ || offset_ < 0) {
+        overrun_ = true;
+        return 0;
+    }
+    // Offsets run up to 255, beyond RxStep's signed 8-bit count.
+    const qint32 pos = (s_.ReplyStart + offset_) % kRingSize;
+    ++offset_;
+    return s_.RxBuffer()[size_t(pos)];
 }
 
 quint16 ReplyCursor::word()
 {
     const quint8 high = byte();
     return quint16(high << 8 | byte());
+}
+
+ExchangeOwner RunningExchange(const ProtocolState &s)
+{
+    if (s.RadioWriteActive || s.RadioReadActive)
+        return ExchangeOwner::Radio;
+    if (s.CentralWriteActive || s.CentralReadActive)
+        return ExchangeOwner::Central;
+    if (s.SubscriberWriteActive || s.SubscriberReadActive)
+        return ExchangeOwner::Subscriber;
+    if (s.MeasurePending)
+        return ExchangeOwner::Measurement;
+    return ExchangeOwner::None;
+}
+
+QString text::ShortReply(quint8 request, int len)
+{
+    return QStringLiteral("应答0x%1过短（LEN %2）").arg(QString::number(request, 16).toUpper().rightJustified(2, QLatin1Char('0'))).arg(len);
 }
 
 } // namespace qm

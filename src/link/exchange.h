@@ -1,6 +1,7 @@
 #pragma once
 // Pieces every request/reply exchange shares: the poll of one 100 ms tick,
-// a cursor over the reply in the ring, and the outcome texts.
+// a cursor over the last reply in the ring, which exchange owns the shared
+// counters, and the outcome texts.
 
 #include "link/protocolstate.h"
 
@@ -21,18 +22,38 @@ enum class Poll {
 // time-out is left for the next exchange start to clear.
 Poll PollReply(ProtocolState &s, bool active, qint32 limit);
 
-// Reads a reply from its header at RxFrameStart, wrapping around the ring.
+// Reads the last good reply (ReplyStart, ReplyLen) from a byte offset,
+// wrapping around the ring, and never beyond the reply's last data byte
+// (offset LEN; the check byte follows it). Offsets are counted from the
+// header byte, as the frame tables give them.
 class ReplyCursor {
 public:
-    ReplyCursor(const ProtocolState &s, qint8 offset);
+    ReplyCursor(const ProtocolState &s, int offset);
+
+    // Whether the reply holds data up to and including offset last.
+    bool holds(int last) const { return last <= len_; }
+    // The reply's LEN: its data bytes stand at offsets 4..LEN.
+    int len() const { return len_; }
+
+    // The next byte; past the reply's data it gives 0 and marks the
+    // cursor as overrun instead of reading stale ring bytes.
     quint8 byte();
     // Two bytes, high first.
     quint16 word();
+    bool overrun() const { return overrun_; }
 
 private:
     const ProtocolState &s_;
-    qint32 pos_;
+    int offset_;
+    int len_;
+    bool overrun_ = false;
 };
+
+// Which exchange holds the shared step and tick counters and the reply
+// flag. Only one may run at a time: a second would take the first one's
+// replies as its own.
+enum class ExchangeOwner { None, Radio, Central, Subscriber, Measurement };
+ExchangeOwner RunningExchange(const ProtocolState &s);
 
 namespace text {
 inline const QString Writing = QStringLiteral("写录数据...");
@@ -43,6 +64,10 @@ inline const QString WriteOk = QStringLiteral("写录成功！");
 inline const QString WriteFailed = QStringLiteral("写录失败！");
 inline const QString ReadOk = QStringLiteral("读取成功！");
 inline const QString ReadFailed = QStringLiteral("读取失败！");
+// A click refused because another page's exchange holds the line.
+inline const QString OtherExchangeRunning = QStringLiteral("另一页的数据交换尚未结束，请稍候再试！");
+// "应答0x63过短（LEN 5）" names a reply too short for its step's values.
+QString ShortReply(quint8 request, int len);
 } // namespace text
 
 } // namespace qm

@@ -84,7 +84,11 @@ void Link::receiveBytes(const quint8 *bytes, qint64 count)
             if (!ParseRxByte(state_))
                 continue;
             emit frameReceived();
-            LogTraffic(state_.RxBuffer().data(), state_.RxFrameLen + 2, true);
+            // The frame as it stood, also when a stray byte came before it.
+            if (state_.MonitorOn) {
+                const QByteArray reply = ReplyBytes(state_);
+                LogTraffic(reinterpret_cast<const quint8 *>(reply.constData()), int(reply.size()), true);
+            }
         }
     }
 }

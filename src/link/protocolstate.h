@@ -37,6 +37,12 @@ struct ProtocolState {
     qint32 RxFrameStart = 0;
     qint32 RxFrameLen = 0;
 
+    // Where and how long the last frame with a good check stood when it was
+    // completed. RxFrameStart moves on at the next header byte, even a
+    // noise byte, so replies are read from here.
+    qint32 ReplyStart = 0;
+    qint32 ReplyLen = 0;
+
     // Set on every frame with a good check; polled and cleared by the
     // exchange timers (ReplyReady) and the detection dialog (AutoSetReply).
     bool ReplyReady = false;

@@ -55,6 +55,8 @@ bool ParseRxByte(ProtocolState &s)
         s.RxState = 0;
         if (s.RxCheck != 0)
             return false;
+        s.ReplyStart = s.RxFrameStart;
+        s.ReplyLen = s.RxFrameLen;
         s.ReplyReady = true;
         s.AutoSetReply = true;
         return true;
@@ -62,6 +64,15 @@ bool ParseRxByte(ProtocolState &s)
         s.RxState = 0;
         return false;
     }
+}
+
+QByteArray ReplyBytes(const ProtocolState &s)
+{
+    const int total = s.ReplyLen + 2;
+    QByteArray frame(total, '\0');
+    for (int k = 0; k < total; ++k)
+        frame[k] = char(s.RxBuffer()[size_t((s.ReplyStart + k) % kRingSize)]);
+    return frame;
 }
 
 } // namespace qm

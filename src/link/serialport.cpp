@@ -1,6 +1,6 @@
 #include "link/serialport.h"
 
-#include "app/errors.h"
+#include "common/errors.h"
 
 #include <QTimer>
 

@@ -1,8 +1,8 @@
 #include "radio/dk618page.h"
 
-#include "app/fieldrules.h"
-#include "app/prompts.h"
-#include "app/widgetmaker.h"
+#include "pagekit/fieldrules.h"
+#include "common/prompts.h"
+#include "pagekit/widgetmaker.h"
 #include "link/linesettings.h"
 
 #include <QCheckBox>

@@ -1,11 +1,11 @@
 #include "radio/radiofile.h"
 
-#include "app/errors.h"
-#include "app/fieldaccess.h"
-#include "app/gbktexts.h"
-#include "app/inifile.h"
-#include "app/prompts.h"
-#include "app/report.h"
+#include "common/errors.h"
+#include "common/fieldaccess.h"
+#include "common/gbktexts.h"
+#include "common/inifile.h"
+#include "common/prompts.h"
+#include "common/report.h"
 
 namespace qm {
 

@@ -1,6 +1,6 @@
 #include "units/unitpages.h"
 
-#include "app/widgetmaker.h"
+#include "pagekit/widgetmaker.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,7 +1,7 @@
-#include "app/fieldrules.h"
+#include "pagekit/fieldrules.h"
 
-#include "app/errors.h"
-#include "app/prompts.h"
+#include "common/errors.h"
+#include "common/prompts.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

@@ -1,6 +1,6 @@
-#include "app/inifile.h"
+#include "common/inifile.h"
 
-#include "app/errors.h"
+#include "common/errors.h"
 
 #include <QDir>
 #include <QFile>

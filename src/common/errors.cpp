@@ -1,8 +1,6 @@
-#include "app/errors.h"
+#include "common/errors.h"
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QWidget>
+#include <cstdio>
 
 namespace qm {
 
@@ -79,8 +77,8 @@ void ReportError(const QString &message)
         sink()(message);
         return;
     }
-    QWidget *parent = QApplication::activeWindow();
-    QMessageBox::critical(parent, QApplication::applicationDisplayName(), message);
+    // No window has installed its report (a test, a tool without a window).
+    std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
 void Guard(const std::function<void()> &handler)

@@ -1,6 +1,6 @@
-#include "link/setform.h"
+#include "app/setform.h"
 
-#include "app/widgetmaker.h"
+#include "pagekit/widgetmaker.h"
 
 #include <QComboBox>
 #include <QPushButton>

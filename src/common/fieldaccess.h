@@ -3,10 +3,7 @@
 // by control name. The window answers from its widgets; a front end without
 // a window can answer from its own store.
 
-#include <QHash>
 #include <QString>
-
-class QWidget;
 
 namespace qm {
 
@@ -27,25 +24,6 @@ public:
     virtual int itemIndex(const QString &name) const = 0;
     virtual void setItemIndex(const QString &name, int index) = 0;
     virtual void setEnabled(const QString &name, bool on) = 0;
-};
-
-// Fields found by objectName below a root widget.
-class WidgetFields : public FieldAccess {
-public:
-    explicit WidgetFields(QWidget *root);
-    bool has(const QString &name) const override;
-    QString text(const QString &name) const override;
-    void setText(const QString &name, const QString &text) override;
-    bool checked(const QString &name) const override;
-    void setChecked(const QString &name, bool on) override;
-    int itemIndex(const QString &name) const override;
-    void setItemIndex(const QString &name, int index) override;
-    void setEnabled(const QString &name, bool on) override;
-
-private:
-    QWidget *find(const QString &name) const;
-    QWidget *root_;
-    mutable QHash<QString, QWidget *> cache_;
 };
 
 } // namespace qm

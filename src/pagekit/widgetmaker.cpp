@@ -1,4 +1,4 @@
-#include "app/widgetmaker.h"
+#include "pagekit/widgetmaker.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

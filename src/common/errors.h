@@ -24,8 +24,8 @@ private:
 // "'<text>' is not a valid integer value". The result must fit 32 bits.
 qint32 StrToInt(const QString &text);
 
-// Where the top-level report goes. The default shows a message box; tests
-// and the command line can install their own.
+// Where the top-level report goes. The program installs a message box at
+// start-up; tests install their own. Without one the text goes to stderr.
 using ErrorSink = std::function<void(const QString &message)>;
 void SetErrorSink(ErrorSink sink);
 void ReportError(const QString &message);

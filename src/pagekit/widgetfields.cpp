@@ -1,4 +1,4 @@
-#include "app/fieldaccess.h"
+#include "pagekit/widgetfields.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

@@ -5,8 +5,6 @@
 
 #include <QString>
 
-class QWidget;
-
 namespace qm {
 
 class Prompts {
@@ -19,19 +17,6 @@ public:
     // File dialogs of the parameter files; an empty result means cancelled.
     virtual QString saveFileName() = 0;
     virtual QString openFileName() = 0;
-};
-
-class WidgetPrompts : public Prompts {
-public:
-    explicit WidgetPrompts(QWidget *parent);
-    void message(const QString &text) override;
-    bool confirm(const QString &caption, const QString &text) override;
-    QString saveFileName() override;
-    QString openFileName() override;
-
-private:
-    QWidget *parent_;
-    QString lastFolder_;
 };
 
 } // namespace qm

@@ -1,4 +1,4 @@
-#include "app/prompts.h"
+#include "app/widgetprompts.h"
 
 #include <QApplication>
 #include <QFileDialog>

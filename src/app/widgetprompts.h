@@ -1,0 +1,23 @@
+#pragma once
+// The window's way of asking: message boxes and the parameter-file dialogs.
+
+#include "common/prompts.h"
+
+class QWidget;
+
+namespace qm {
+
+class WidgetPrompts : public Prompts {
+public:
+    explicit WidgetPrompts(QWidget *parent);
+    void message(const QString &text) override;
+    bool confirm(const QString &caption, const QString &text) override;
+    QString saveFileName() override;
+    QString openFileName() override;
+
+private:
+    QWidget *parent_;
+    QString lastFolder_;
+};
+
+} // namespace qm
