@@ -7,8 +7,7 @@
 
 namespace qm {
 
-namespace {
-void addHeading(QWidget *page, const QString &series)
+void AddPageHeading(QWidget *page, const QString &series)
 {
     makeLabel(page, QStringLiteral("终端类型："), {10, 8});
     QLabel *label = makeLabel(page, series, {80, 8});
@@ -17,13 +16,12 @@ void addHeading(QWidget *page, const QString &series)
     label->setFont(bold);
     label->adjustSize();
 }
-} // namespace
 
 QWidget *makeHeadedPage(const QString &objectName, const QString &series, QWidget *parent)
 {
     auto *page = new QWidget(parent);
     page->setObjectName(objectName);
-    addHeading(page, series);
+    AddPageHeading(page, series);
     return page;
 }
 
@@ -31,7 +29,7 @@ Mlr4800Page::Mlr4800Page(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("MLR4800_TabSheet"));
-    addHeading(this, QStringLiteral("QM--4700系列之MLR4800"));
+    AddPageHeading(this, QStringLiteral("QM--4700系列之MLR4800"));
     makeLabel(this, QStringLiteral("终端通讯速率"), {10, 44});
     Mlr4800ComRate = makeCombo(this, QStringLiteral("Mlr4800ComRate"), {96, 40, 90, 22},
                                {QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),

@@ -9,7 +9,10 @@ class QComboBox;
 
 namespace qm {
 
-// A page with the two heading labels "终端类型：" and its series text.
+// The two heading labels of a unit page: "终端类型：" and the series text.
+void AddPageHeading(QWidget *page, const QString &series);
+
+// A page with those two heading labels and nothing else.
 QWidget *makeHeadedPage(const QString &objectName, const QString &series, QWidget *parent = nullptr);
 
 class Mlr4800Page : public QWidget {
