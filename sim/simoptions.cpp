@@ -1,6 +1,7 @@
 #include "simoptions.h"
 
 #include "dk618model.h"
+#include "mlb4800model.h"
 
 #include <QCommandLineParser>
 
@@ -40,7 +41,7 @@ bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &erro
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral("Simulated unit on a pseudo terminal"));
     p.addHelpOption();
-    const QCommandLineOption family(QStringLiteral("family"), QStringLiteral("Unit family: dk618."), QStringLiteral("name"));
+    const QCommandLineOption family(QStringLiteral("family"), QStringLiteral("Unit family: dk618 or mlb4800."), QStringLiteral("name"));
     const QCommandLineOption link(QStringLiteral("link"), QStringLiteral("Symlink to create for the pty."), QStringLiteral("path"));
     const QCommandLineOption rate(QStringLiteral("rate"), QStringLiteral("Unit line rate (300..19200)."), QStringLiteral("n"), QStringLiteral("19200"));
     const QCommandLineOption parity(QStringLiteral("parity"), QStringLiteral("none, even or odd."), QStringLiteral("p"), QStringLiteral("none"));
@@ -117,7 +118,15 @@ std::unique_ptr<UnitModel> MakeModel(const SimOptions &options, QString &error)
         }
         return std::make_unique<Dk618Model>(options.ModelText, options.Line);
     }
-    error = QStringLiteral("unknown family: %1 (known: dk618)").arg(options.Family);
+    if (options.Family == QLatin1String("mlb4800")) {
+        // The central unit reports no model text.
+        if (!options.ModelText.isEmpty()) {
+            error = QStringLiteral("--model: only for dk618");
+            return nullptr;
+        }
+        return std::make_unique<Mlb4800Model>(options.Line);
+    }
+    error = QStringLiteral("unknown family: %1 (known: dk618, mlb4800)").arg(options.Family);
     return nullptr;
 }
 

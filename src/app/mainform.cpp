@@ -1,5 +1,6 @@
 #include "app/mainform.h"
 
+#include "app/mlbaddrtableform.h"
 #include "app/monitormemo.h"
 #include "app/setform.h"
 #include "app/widgetprompts.h"
@@ -10,6 +11,8 @@
 #include "radio/dk618page.h"
 #include "radio/radioexchange.h"
 #include "radio/radiofile.h"
+#include "units/centralexchange.h"
+#include "units/mlb4800page.h"
 #include "units/unitpages.h"
 
 #include <QAction>
@@ -102,6 +105,7 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     on(N1, &QAction::triggered, this, [this] { radio_->N1Click(); });
     on(T1, &QAction::triggered, this, [this] { radio_->T1Click(); });
     on(O1, &QAction::triggered, this, [this] { radio_->O1Click(); });
+    hookCentralPage();
 
     connect(&link_, &Link::monitorLine, this, [this](const QString &line) { memo(line); });
     connect(&link_, &Link::portStatus, this, [this](const QString &text) { panel(1, text); });
@@ -111,6 +115,7 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
         rules_->addNoTypingList(list);
     on(Set_Form, &TSet_Form::okPressed, this, [this] { Set_ComOKClick(); });
     on(Set_Form, &TSet_Form::autoPressed, this, [this] { Set_ComAutoClick(); });
+    MlbAddrTable_Form = std::make_unique<TMlbAddrTable_Form>(this);
 
     Timer1 = new QTimer(this);
     Timer2 = new QTimer(this);
@@ -301,7 +306,7 @@ void TMainForm::buildPanels()
     // the window's type.
     dk618_ = new Dk618Page(*prompts_, *rules_, PageControl);
     qm4700_ = makeHeadedPage(QStringLiteral("QM4700_TabSheet"), QStringLiteral("QM--4700系列之QM-4700"), PageControl);
-    mlb4800_ = makeHeadedPage(QStringLiteral("MLB4800_TabSheet"), QStringLiteral("QM--4700系列之MLB4800"), PageControl);
+    mlb4800_ = new Mlb4800Page(*rules_, PageControl);
     mlr4800_ = new Mlr4800Page(PageControl);
     test_ = new QWidget(PageControl);
     test_->setObjectName(QStringLiteral("Test"));
@@ -416,6 +421,18 @@ void TMainForm::ClearFields()
             continue;
         edit->setText(QStringLiteral("0"));
     }
+}
+
+void TMainForm::hookCentralPage()
+{
+    central_ = std::make_unique<CentralExchange>(link_, *fields_, *this, *prompts_);
+    CentralExchange *c = central_.get();
+    on(mlb4800_->Mlb4800_WriteData, &QPushButton::clicked, this, [c] { c->Mlb4800_WriteDataClick(); });
+    on(mlb4800_->Mlb4800_ReadData, &QPushButton::clicked, this, [c] { c->Mlb4800_ReadDataClick(); });
+    on(mlb4800_->Mlb4800_SaveFile, &QPushButton::clicked, this, [c] { c->Mlb4800_SaveFileClick(); });
+    on(mlb4800_->Mlb4800_ReadFile, &QPushButton::clicked, this, [c] { c->Mlb4800_ReadFileClick(); });
+    on(mlb4800_->Mlb4800_AddressTable, &QPushButton::clicked, this, [c] { c->Mlb4800_AddressTableClick(); });
+    on(mlb4800_->ReadRssi, &QPushButton::clicked, this, [c] { c->Mlb4800_AddressTableClick(); });
 }
 
 void TMainForm::activatePage(QWidget *page)
@@ -551,6 +568,7 @@ void TMainForm::Timer1Timer()
 {
     if (TimerDisp->isVisible())
         TimerDisp->setText(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
+    central_->Timer1Timer();
 }
 
 void TMainForm::Timer3Timer()

@@ -22,14 +22,17 @@ class QToolButton;
 
 namespace qm {
 
+class CentralExchange;
 class Dk618Page;
 class FieldAccess;
 class FieldRules;
+class Mlb4800Page;
 class MonitorMemo;
 class Mlr4800Page;
 class Prompts;
 class RadioExchange;
 class RadioFile;
+class TMlbAddrTable_Form;
 class TSet_Form;
 class WidgetFields;
 
@@ -51,6 +54,9 @@ public:
     FieldAccess &fields();
     Dk618Page *dk618Page() const { return dk618_; }
     RadioExchange &radioExchange() { return *radio_; }
+    Mlb4800Page *mlb4800Page() const { return mlb4800_; }
+    CentralExchange &centralExchange() { return *central_; }
+    TMlbAddrTable_Form *mlbAddrTableForm() const { return MlbAddrTable_Form.get(); }
 
     // Report
     void memo(const QString &line) override;
@@ -89,6 +95,7 @@ private:
     void FormCreate();
     void setClientSize(int width, int height);
     void activatePage(QWidget *page);
+    void hookCentralPage();
     QAction *makeAction(const QString &name, const QString &caption, const QString &hint);
 
     Link link_;
@@ -98,6 +105,7 @@ private:
     std::unique_ptr<WidgetFields> fields_;
     std::unique_ptr<RadioExchange> radio_;
     std::unique_ptr<RadioFile> radioFile_;
+    std::unique_ptr<CentralExchange> central_;
     bool shownOnce_ = false;
     bool openFailedAtStart_ = false;
 
@@ -117,10 +125,13 @@ private:
     QLabel *StatusPanel[3];
     Dk618Page *dk618_;
     QWidget *qm4700_;
-    QWidget *mlb4800_;
+    Mlb4800Page *mlb4800_;
     Mlr4800Page *mlr4800_;
     QWidget *test_;
     TSet_Form *Set_Form;
+    // A window of its own, owned here but not a QObject child (see its
+    // header).
+    std::unique_ptr<TMlbAddrTable_Form> MlbAddrTable_Form;
     QTimer *Timer1, *Timer2, *Timer3, *Timer4;
 };
 

@@ -1,0 +1,81 @@
+#pragma once
+// The central unit's (MLB4800) write and read exchanges: the buttons capture
+// the page and send the first frame, and each 100 ms tick of Timer1 takes
+// the next reply, fills the page or sends the next part of the write, and
+// reports the outcome. Also the page's side buttons, which only leave a
+// line in the monitor. Works on the page through FieldAccess, so it runs
+// without a window too.
+
+#include <QString>
+#include <QtGlobal>
+
+namespace qm {
+
+class FieldAccess;
+class Link;
+class Prompts;
+class Report;
+
+class CentralExchange {
+public:
+    CentralExchange(Link &link, FieldAccess &fields, Report &report, Prompts &prompts);
+
+    // The 36th tick without a reply ends the exchange.
+    static constexpr qint32 kTimeoutTicks = 35;
+    static constexpr int kChannels = 10;
+    static constexpr int kWords = 4 * kChannels;
+
+    void Mlb4800_WriteDataClick();
+    void Mlb4800_ReadDataClick();
+    // The exchange part of Timer1's tick (the window refreshes its clock
+    // first).
+    void Timer1Timer();
+
+    void Mlb4800_SaveFileClick();
+    void Mlb4800_ReadFileClick();
+    // Shared by the address-list and the field-strength buttons.
+    void Mlb4800_AddressTableClick();
+
+    // Frequency words: entries 0..9 uplink transmit of channels 0..9,
+    // 10..19 uplink receive, 20..29 downlink transmit, 30..39 downlink
+    // receive. Filled from the fields at a write click and from the replies
+    // of a read; after a read it is the source of the 40 field texts.
+    qint32 CentralFreqTable[kWords] = {};
+
+    // The field of table entry i: TxFreq10..19, RxFreq10..19, TxFreq20..29,
+    // RxFreq20..29.
+    static QString FieldOfEntry(int entry);
+
+    // Air-rate code of the list text: "19200A" 0x40, "9600B" 0x80, any other
+    // text 0xC0; and the list position a code read back selects.
+    static quint8 AirRateCode(const QString &text);
+    static int AirRateItem(quint8 code);
+
+private:
+    // Another page's exchange holds the shared counters: says so and
+    // returns true.
+    bool refusedForOtherExchange();
+    // The words of the 40 fields, or the message naming the first field
+    // whose value does not fit a frame word.
+    QString tableFromFields(qint32 table[kWords]) const;
+    quint8 address() const;
+    void sendRequest(quint8 command);
+    void readStep(qint32 step);
+    void writeStep(qint32 step);
+    void showTable();
+    // Ends the running exchange with outcome in the memo and panel 2; a
+    // failure enables both data-radio buttons, a success the one named.
+    void finish(const QString &outcome, const QString &enableButton = {});
+
+    Link &link_;
+    FieldAccess &f_;
+    Report &report_;
+    Prompts &prompts_;
+    // Taken at the click: the write's channel (checked to be 0..9; the
+    // shared CurrentChannel may be changed by another exchange), and whether
+    // this is the current-channel-only exchange.
+    qint32 writeChannel_ = 0;
+    bool shortExchange_ = false;
+};
+
+} // namespace qm
