@@ -8,7 +8,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace qm;
 
@@ -44,6 +49,88 @@ QString ErrorOf(Fn fn)
         return e.message();
     }
     return {};
+}
+
+
+// A tmpfs of a few pages mounted on a folder for one test, and a filler file
+// that takes every free page.
+class SmallDisk {
+public:
+    explicit SmallDisk(const QString &folder)
+        : folder_(folder)
+    {
+        QDir().mkpath(folder);
+        if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k,mode=0755") == 0)
+            mounted_ = true;
+        else
+            error_ = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~SmallDisk()
+    {
+        if (mounted_)
+            ::umount2(QFile::encodeName(folder_).constData(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+    QString error() const { return error_; }
+    QString filePath(const QString &name) const { return folder_ + '/' + name; }
+
+    // Writes until the disk refuses; true when it did refuse.
+    bool fill()
+    {
+        QFile filler(filePath("filler"));
+        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return false;
+        const QByteArray page(4096, 'f');
+        for (int i = 0; i < 1000; ++i)
+            if (filler.write(page) != page.size())
+                return true;
+        return false;
+    }
+    void makeRoom() { QFile::remove(filePath("filler")); }
+
+private:
+    QString folder_;
+    bool mounted_ = false;
+    QString error_;
+};
+
+// Runs as user nobody while it lives when the test runs as root, so that
+// folder permissions bind; otherwise as the user the test runs as.
+class AsUnprivileged {
+public:
+    AsUnprivileged()
+    {
+        if (::geteuid() != 0)
+            return;
+        switched_ = ::setegid(65534) == 0 && ::seteuid(65534) == 0;
+    }
+    ~AsUnprivileged()
+    {
+        if (::geteuid() != 0 && switched_) {
+            (void)::seteuid(0);
+            (void)::setegid(0);
+        }
+    }
+    // False when root could not become another user: permissions would
+    // not bind.
+    bool bound() const { return switched_ || ::getuid() != 0; }
+
+private:
+    bool switched_ = false;
+};
+
+// A document like the data-radio section of a parameter file, n key lines.
+QByteArray SectionOf(int keys, const QByteArray &br = "\r\n")
+{
+    QByteArray bytes = "[File_DK618]" + br;
+    for (int i = 0; i < keys; ++i)
+        bytes += "key" + QByteArray::number(i) + "=" + QByteArray::number(4300000 + 250 * i) + br;
+    return bytes;
+}
+
+QStringList FilesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
 }
 
 } // namespace
@@ -343,6 +430,198 @@ private slots:
         QCOMPARE(EncodeGbk(QString::fromLatin1(ascii)), ascii);
         QCOMPARE(DecodeGbk("a\x81\x41" "b").front(), QChar('a'));
         QCOMPARE(DecodeGbk("a\x81\x41" "b").back(), QChar('b'));
+    }
+
+    // Each line end style is read alike, and what is added to a file ends
+    // its lines the way the file does.
+    void lineEndsAreReadAndKept_data()
+    {
+        QTest::addColumn<QByteArray>("br");
+        QTest::newRow("CR LF") << QByteArray("\r\n");
+        QTest::newRow("LF") << QByteArray("\n");
+        QTest::newRow("CR") << QByteArray("\r");
+    }
+    void lineEndsAreReadAndKept()
+    {
+        QFETCH(QByteArray, br);
+        const auto lines = [&](QList<QByteArray> list) { return list.join(br) + br; };
+        const QString path = dir_->filePath("breaks.ini");
+        WriteFile(path, lines({"[Other]", "a=1", "", "[S]", "k=old", "; note", "m = 2", "[T]", "z=9"}));
+        IniDocument doc = IniDocument::load(path);
+        QCOMPARE(doc.value("S", "k", "?"), QByteArray("old"));
+        QCOMPARE(doc.value("S", "m", "?"), QByteArray("2"));
+        QCOMPARE(doc.value("T", "z", "?"), QByteArray("9"));
+        QCOMPARE(doc.value("S", "a", "?"), QByteArray("?"));
+        doc.setValue("S", "k", "new");
+        doc.setValue("S", "added", "3");
+        doc.setValue("U", "u", "4");
+        doc.save();
+        QCOMPARE(ReadFile(path), lines({"[Other]", "a=1", "", "[S]", "k=new", "; note", "m = 2", "added=3", "[T]", "z=9",
+                                        "[U]", "u=4"}));
+    }
+
+    // Files that are not regular ones are refused before anything waits on
+    // them: a pipe would block the open, a device would never end.
+    void onlyRegularFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("pipe") << "fifo" << "不是普通文件";
+        QTest::newRow("endless device") << "/dev/zero" << "不是普通文件";
+        QTest::newRow("folder") << "folder" << "这是一个文件夹";
+    }
+    void onlyRegularFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QString path = kind;
+        if (kind == "fifo") {
+            path = dir_->filePath("pipe.ini");
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == "folder") {
+            path = dir_->filePath("folder.ini");
+            QVERIFY(QDir(dir_->path()).mkdir("folder.ini"));
+        }
+        const QString native = QDir::toNativeSeparators(path);
+        QCOMPARE(ErrorOf([&] { IniDocument::load(path); }), QStringLiteral("无法读取文件：%1（%2）").arg(native, reason));
+        IniDocument doc = IniDocument::fromBytes(path, "[S]\r\nk=1\r\n");
+        QCOMPARE(ErrorOf([&] { doc.save(); }), QStringLiteral("无法写入文件：%1（%2）").arg(native, reason));
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+        QVERIFY(!S_ISREG(st.st_mode)); // not replaced by a plain file
+        // No temporary left, nothing put in the pipe's place.
+        QCOMPARE(FilesIn(dir_->path()), kind == "fifo" ? QStringList{"pipe.ini"} : QStringList{});
+    }
+
+    void largeFilesAreRefusedBeforeReading()
+    {
+        const QString path = dir_->filePath("big.ini");
+        QByteArray bytes = SectionOf(3);
+        bytes += QByteArray(IniDocument::kMaxFileSize - bytes.size(), ';');
+        WriteFile(path, bytes);
+        QCOMPARE(IniDocument::load(path).value("File_DK618", "key2", "?"), QByteArray("4300500")); // at the limit
+        WriteFile(path, bytes + "x");
+        const QString msg = ErrorOf([&] { IniDocument::load(path); });
+        QCOMPARE(msg, QStringLiteral("无法读取文件：%1（文件过大：1048577 字节，参数文件最大 1 MiB）")
+                          .arg(QDir::toNativeSeparators(path)));
+    }
+
+    // The index kept up to date through edits must agree with a fresh
+    // parse of the edited bytes.
+    void editsKeepTheIndexTrue()
+    {
+        QRandomGenerator rng(6);
+        const QList<QByteArray> names = {"S", "T", "s", "k", "K", "m", "\xB5\xD8", ""};
+        const QList<QByteArray> breaks = {"\r\n", "\n", "\r"};
+        const QList<QByteArray> values = {"", "1", "  spaced  ", "v=w", "\xCD\xB8\xC3\xF7", "4330000"};
+        for (int round = 0; round < 200; ++round) {
+            QByteArray start;
+            const QByteArray br = breaks[rng.bounded(breaks.size())];
+            for (int i = 0, n = rng.bounded(8); i < n; ++i) {
+                switch (rng.bounded(5)) {
+                case 0: start += "[" + names[rng.bounded(names.size())] + "]"; break;
+                case 1: start += names[rng.bounded(names.size())] + " = " + values[rng.bounded(values.size())]; break;
+                case 2: start += "; comment"; break;
+                case 3: start += "no equals sign"; break;
+                default: break;
+                }
+                start += br;
+            }
+            IniDocument doc = IniDocument::fromBytes("x.ini", start);
+            for (int edit = 0; edit < 6; ++edit) {
+                doc.setValue(names[rng.bounded(3)], names[3 + rng.bounded(names.size() - 3)], values[rng.bounded(values.size())]);
+                const IniDocument fresh = IniDocument::fromBytes("x.ini", doc.bytes());
+                for (const QByteArray &section : names)
+                    for (const QByteArray &key : names)
+                        QVERIFY2(doc.value(section, key, "?") == fresh.value(section, key, "?"),
+                                 qPrintable(QString::fromLatin1(doc.bytes().toHex(' '))));
+            }
+        }
+    }
+
+    // On a full disk the store fails, says so and leaves the old file as it
+    // was; with room again it succeeds.
+    void fullDiskKeepsTheOldFile_data()
+    {
+        QTest::addColumn<int>("oldKeys");
+        QTest::newRow("483-byte file") << 20;
+        QTest::newRow("10 KB file") << 420;
+    }
+    void fullDiskKeepsTheOldFile()
+    {
+        QFETCH(int, oldKeys);
+        SmallDisk disk(dir_->filePath("disk"));
+        if (!disk.mounted())
+            QSKIP(qPrintable("a small tmpfs cannot be mounted here: " + disk.error()));
+        const QString path = disk.filePath("radio.ini");
+        const QByteArray old = SectionOf(oldKeys);
+        WriteFile(path, old);
+        IniDocument doc = IniDocument::load(path);
+        doc.setValue("File_DK618", "key0", "4330250");
+        doc.setValue("File_DK618", "added", "1");
+        QVERIFY(disk.fill());
+
+        const QString msg = ErrorOf([&] { doc.save(); });
+        QVERIFY2(msg.startsWith(QStringLiteral("无法写入文件：%1（").arg(path)), qPrintable(msg));
+        QCOMPARE(ReadFile(path), old);
+        QCOMPARE(FilesIn(disk.filePath(".")), (QStringList{"filler", "radio.ini"}));
+
+        disk.makeRoom();
+        doc.save();
+        QCOMPARE(ReadFile(path), doc.bytes());
+        QCOMPARE(FilesIn(disk.filePath(".")), QStringList{"radio.ini"});
+    }
+
+    // A writable file in a folder where nothing may be created is written
+    // in place; a write that fails there still leaves the old bytes.
+    void writableFileInLockedFolder_data()
+    {
+        QTest::addColumn<int>("oldKeys");
+        QTest::addColumn<int>("newKeys");
+        QTest::addColumn<bool>("diskFull");
+        QTest::newRow("grows") << 20 << 40 << false;
+        QTest::newRow("shrinks") << 40 << 5 << false;
+        QTest::newRow("grows on a full disk") << 20 << 600 << true;
+        QTest::newRow("shrinks on a full disk") << 40 << 5 << true;
+    }
+    void writableFileInLockedFolder()
+    {
+        QFETCH(int, oldKeys);
+        QFETCH(int, newKeys);
+        QFETCH(bool, diskFull);
+        SmallDisk disk(dir_->filePath("disk"));
+        if (!disk.mounted())
+            QSKIP(qPrintable("a small tmpfs cannot be mounted here: " + disk.error()));
+        QVERIFY(QFile::setPermissions(dir_->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                                        | QFileDevice::ReadOther | QFileDevice::ExeOther));
+        const QString path = disk.filePath("radio.ini");
+        const QByteArray old = SectionOf(oldKeys);
+        WriteFile(path, old);
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther
+                                                | QFileDevice::WriteOther));
+        if (diskFull)
+            QVERIFY(disk.fill());
+        QVERIFY(QFile::setPermissions(disk.filePath("."), QFileDevice::ReadOwner | QFileDevice::ExeOwner
+                                                              | QFileDevice::ReadOther | QFileDevice::ExeOther));
+        const IniDocument doc = IniDocument::fromBytes(path, SectionOf(newKeys));
+        const QStringList before = FilesIn(disk.filePath("."));
+        QString msg;
+        {
+            AsUnprivileged user;
+            QVERIFY2(user.bound(), "cannot run as another user: the folder would not be locked");
+            // The folder is locked indeed.
+            QVERIFY(!QFile(disk.filePath("probe")).open(QIODevice::WriteOnly));
+            msg = ErrorOf([&] { doc.save(); });
+        }
+        QCOMPARE(FilesIn(disk.filePath(".")), before);
+        const bool fits = !diskFull || newKeys <= oldKeys;
+        if (fits) {
+            QVERIFY2(msg.isEmpty(), qPrintable(msg));
+            QCOMPARE(ReadFile(path), doc.bytes());
+        } else {
+            QVERIFY2(msg.startsWith(QStringLiteral("无法写入文件：%1（").arg(path)), qPrintable(msg));
+            QCOMPARE(ReadFile(path), old);
+        }
     }
 
 private:
