@@ -93,6 +93,7 @@ private slots:
     void silentAtOtherLineSettings();
     void silentOnCommand();
     void badCheckOnCommand();
+    void bareAndNoisyReplies();
     void modeWriteMovesTheLine();
     void survivesPortReopen();
 
@@ -199,6 +200,21 @@ void TstQmsim::badCheckOnCommand()
     QVERIFY(qm::FrameCheck(reinterpret_cast<const quint8 *>(got.constData()), int(got.size()) - 1) != 0);
     // Other commands keep their good check.
     QCOMPARE(exchange(port, qm::BuildFrame(0x67, QByteArray::fromHex("0001")), 9), reply(0x67, QByteArray::fromHex("0001")));
+}
+
+void TstQmsim::bareAndNoisyReplies()
+{
+    QVERIFY(startSim({QStringLiteral("--bare-replies"), QStringLiteral("--noise-after"), QStringLiteral("96")}));
+    QSerialPort port;
+    QVERIFY(openPort(port, sim_->linkPath(), 19200, QSerialPort::NoParity));
+    // Every answer is the command and address bytes alone, then the noise.
+    for (const quint8 command : {0x99, 0x63, 0x72}) {
+        const QByteArray expected = reply(command, {}) + '\x96';
+        QCOMPARE(exchange(port, qm::BuildFrame(command, QByteArray::fromHex("0001")), int(expected.size())), expected);
+    }
+    // Writes still reach the unit: it answers from the address just written.
+    const QByteArray ack = qm::BuildFrame(0x65, QByteArray::fromHex("002C")) + '\x96';
+    QCOMPARE(exchange(port, qm::BuildFrame(0x65, QByteArray::fromHex("012C012C")), int(ack.size())), ack);
 }
 
 void TstQmsim::modeWriteMovesTheLine()

@@ -47,8 +47,21 @@ private slots:
     void lostDeviceClosesThePortOnce();
     void anyReplyBytesLeaveThePageSound();
     void rawProtocolBytesGoOutAsTheyStand();
+    void fieldChangedDuringWriteEndsIt_data();
+    void fieldChangedDuringWriteEndsIt();
+    void shortRepliesEndTheRead_data();
+    void shortRepliesEndTheRead();
+    void repliesAreReadWhereTheyStand();
+    void bareRepliesNeverReadAsValues();
+    void noiseAfterRepliesReadsTrueValues();
+    void clicksWaitForOtherExchanges_data();
+    void clicksWaitForOtherExchanges();
 
 private:
+    // The window on a bare pseudo terminal: the test plays the radio.
+    void openOnPty();
+    // Bytes from the radio, then one Timer3 tick.
+    void answer(const QByteArray &bytes);
     void startRadio(const QStringList &simArgs = {});
     // One Timer3 tick; waits for a reply first when one is expected.
     void tick(bool expectReply);
@@ -63,6 +76,8 @@ private:
     ProtocolState &state() { return window_->link().state(); }
     bool exchangeRunning() { return state().RadioReadActive || state().RadioWriteActive; }
 
+    std::unique_ptr<PtyPair> pty_;
+    int settleMs_ = 0; // wait after a reply before the tick, for bytes behind it
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<Simulator> sim_;
     std::unique_ptr<TestPrompts> prompts_;
@@ -98,14 +113,38 @@ void TestRadioExchange::cleanup()
 {
     window_.reset();
     sim_.reset();
+    pty_.reset();
     errors_.reset();
+    settleMs_ = 0;
+}
+
+void TestRadioExchange::openOnPty()
+{
+    pty_ = std::make_unique<PtyPair>();
+    QVERIFY2(pty_->isOpen(), qPrintable(pty_->errorString()));
+    prompts_ = std::make_unique<TestPrompts>();
+    errors_ = std::make_unique<ErrorCatcher>();
+    MainFormOptions options;
+    options.prompts = prompts_.get();
+    options.portMap.insert(QStringLiteral("COM1"), pty_->slavePath());
+    window_ = std::make_unique<TMainForm>(options);
+    window_->findChild<QTimer *>(QStringLiteral("Timer3"))->stop();
+    page_ = window_->dk618Page();
+    QVERIFY(window_->link().port().isOpen());
+}
+
+void TestRadioExchange::answer(const QByteArray &bytes)
+{
+    window_->link().receiveBytes(reinterpret_cast<const quint8 *>(bytes.constData()), bytes.size());
+    window_->Timer3Timer();
 }
 
 void TestRadioExchange::tick(bool expectReply)
 {
-    if (expectReply)
-        (void)QTest::qWaitFor([this] { return state().ReplyReady; }, 2000);
-    else
+    if (expectReply) {
+        if (QTest::qWaitFor([this] { return state().ReplyReady; }, 2000) && settleMs_ > 0)
+            QTest::qWait(settleMs_);
+    } else
         QTest::qWait(2);
     window_->Timer3Timer();
 }
@@ -549,6 +588,223 @@ void TestRadioExchange::rawProtocolBytesGoOutAsTheyStand()
     QCOMPARE(state().RxWritePos, 17);
     QCOMPARE(state().RxReadPos, 17);
     QVERIFY(memo().isEmpty());
+}
+
+// The fields stay editable during a write: a value changed to one the click
+// would refuse ends the write before any frame carries it.
+void TestRadioExchange::fieldChangedDuringWriteEndsIt_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("changeAtStep");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArray>("sent");
+    const QString address = QStringLiteral("设备地址70000超出范围（0～65535）！");
+    const QString ptt = QStringLiteral("PTT时间限制70000超出范围（0～65535）！");
+    const QString rate = QStringLiteral("设备通讯速率“1920”不在列表中，请重新选择！");
+    QTest::newRow("address after the click") << "Dk618_Address" << "70000" << 0 << address << QByteArray("99");
+    QTest::newRow("address before its write") << "Dk618_Address" << "70000" << 1 << address << QByteArray("99 61");
+    QTest::newRow("address before the channel write") << "Dk618_Address" << "70000" << 2 << address << QByteArray("99 61 65");
+    QTest::newRow("PTT after the click") << "Ptttime" << "70000" << 0 << ptt << QByteArray("99");
+    QTest::newRow("PTT before the mode write") << "Ptttime" << "70000" << 3 << ptt << QByteArray("99 61 65 69");
+    QTest::newRow("rate after the click") << "Dk618_Baudrate" << "1920" << 0 << rate << QByteArray("99");
+    QTest::newRow("rate before the mode write") << "Dk618_Baudrate" << "1920" << 3 << rate << QByteArray("99 61 65 69");
+}
+
+void TestRadioExchange::fieldChangedDuringWriteEndsIt()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    QFETCH(int, changeAtStep);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, sent);
+    startRadio();
+    page_->Dk618_Address->setText(QStringLiteral("300"));
+    page_->Ptttime->setText(QStringLiteral("60"));
+    page_->Dk618_Write_Data->click();
+    int ticks = 0;
+    while (state().ExchangeStep < changeAtStep && ticks++ < 20)
+        tick(true);
+    QCOMPARE(state().ExchangeStep, changeAtStep);
+    window_->fields().setText(field, value);
+    runExchange();
+
+    QCOMPARE(panel(2), QStringLiteral("写录失败！"));
+    QVERIFY(memo().endsWith(QStringLiteral("写录数据...\n写录失败！")));
+    QCOMPARE(prompts_->messages, QStringList{message});
+    QVERIFY(page_->Dk618_Write_Data->isEnabled());
+    QVERIFY(page_->Dk618_Read_Data->isEnabled());
+    QTest::qWait(100); // anything still on its way
+    QCOMPARE(commandsReceivedByRadio().toHex(' '), sent);
+    QVERIFY(errors_->errors.isEmpty());
+}
+
+// Each read step needs a reply long enough for its values; one byte short
+// ends the read as failed and applies nothing of that step.
+void TestRadioExchange::shortRepliesEndTheRead_data()
+{
+    QTest::addColumn<int>("shortAt");
+    QTest::newRow("channel table") << 1;
+    QTest::newRow("address") << 2;
+    QTest::newRow("current channel") << 3;
+    QTest::newRow("modes") << 4;
+    QTest::newRow("none short: exact lengths are enough") << 5;
+}
+
+void TestRadioExchange::shortRepliesEndTheRead()
+{
+    QFETCH(int, shortAt);
+    openOnPty();
+    page_->Dk618_Baudrate->setCurrentIndex(0);
+    page_->Dk618_Read_Data->click();
+    const quint8 codes[5] = {0x99, 0x63, 0x67, 0x6B, 0x72};
+    QByteArray table;
+    for (int i = 0; i < 20; ++i)
+        table += QByteArray::fromHex("43A8");
+    const QByteArray data[5] = {"DK618-450", table, QByteArray::fromHex("012C"), QByteArray::fromHex("0343A943AA"),
+                                QByteArray::fromHex("20CCAC3240003C")};
+    int len = 0;
+    for (int step = 0; step < 5 && step <= shortAt; ++step) {
+        const QByteArray d = step == shortAt ? data[step].chopped(1) : data[step];
+        len = int(d.size()) + 5;
+        answer(BuildFrame(codes[step], QByteArray::fromHex("0001") + d));
+    }
+    QVERIFY(!exchangeRunning());
+    QVERIFY(page_->Dk618_Read_Data->isEnabled());
+    // One request per handled reply, none after the short one.
+    const int requests = std::min(shortAt, 4) + 1;
+    QCOMPARE(pty_->readWhile(7 * requests + 1, 300, [] { QCoreApplication::processEvents(); }).size(), 7 * requests);
+    if (shortAt == 5) {
+        QCOMPARE(panel(2), QStringLiteral("读取成功！"));
+        QCOMPARE(page_->Dk618_Address->text(), QStringLiteral("300"));
+        QCOMPARE(page_->TxFreq[3]->text(), QString::number(0x43A9 * 250));
+        QCOMPARE(page_->Dk618_Baudrate->currentText(), QStringLiteral("9600"));
+        QCOMPARE(page_->Ptttime->text(), QStringLiteral("60"));
+        return;
+    }
+    QCOMPARE(panel(2), QStringLiteral("读取失败！"));
+    QVERIFY2(memo().endsWith(text::ShortReply(codes[shortAt], len) + QStringLiteral("\n读取失败！")), qPrintable(memo()));
+    QCOMPARE(page_->Dk618_Address->text(), shortAt > 2 ? QStringLiteral("300") : QStringLiteral("0"));
+    // Steps before the short one keep what they showed; its own shows nothing.
+    QCOMPARE(page_->Dk618_CurrentChannel->text(), shortAt > 3 ? QStringLiteral("3") : QStringLiteral("0"));
+    QCOMPARE(page_->TxFreq[0]->text(), shortAt > 3 ? QString::number(0x43A8 * 250) : QStringLiteral("0"));
+    QCOMPARE(page_->Dk618_Baudrate->currentText(), QStringLiteral("300"));
+    QCOMPARE(page_->Ptttime->text(), QStringLiteral("0"));
+    QVERIFY(errors_->errors.isEmpty());
+}
+
+// A stray byte before a reply and a header byte of noise right behind the
+// last one: the values are taken from where the reply was completed.
+void TestRadioExchange::repliesAreReadWhereTheyStand()
+{
+    openOnPty();
+    page_->Dk618_Read_Data->click();
+    answer("\x55" + BuildFrame(0x99, QByteArray::fromHex("0001") + "DK285-8"));
+    QCOMPARE(panel(0), QStringLiteral("DK285-8"));
+    QVERIFY(page_->Fq800->isChecked());
+    QVERIFY(page_->Chan_spa2->isChecked());
+    answer(BuildFrame(0x63, QByteArray::fromHex("0001") + QByteArray(40, '\x10')));
+    answer(BuildFrame(0x67, QByteArray::fromHex("0001012C")));
+    answer(BuildFrame(0x6B, QByteArray::fromHex("0001") + QByteArray::fromHex("0210201020")));
+    answer(BuildFrame(0x72, QByteArray::fromHex("0001") + QByteArray::fromHex("20CCCA2380003C")) + "\x96");
+    QCOMPARE(panel(2), QStringLiteral("读取成功！"));
+    QCOMPARE(page_->TxFreq[2]->text(), QString::number(0x1020 * 125 + 6000000));
+    QCOMPARE(page_->Dk618_Baudrate->currentText(), QStringLiteral("9600"));
+    QVERIFY(page_->ProtocolMode->isChecked());
+    QVERIFY(page_->Select_ANI_Valid->isChecked());
+    QVERIFY(page_->BType->isChecked());
+    QVERIFY(page_->AirRate9600->isChecked());
+    QCOMPARE(page_->Ptttime->text(), QStringLiteral("60"));
+}
+
+void TestRadioExchange::bareRepliesNeverReadAsValues()
+{
+    startRadio({QStringLiteral("--bare-replies")});
+    // A write first, so the ring holds a real radio's bytes to mistake.
+    page_->TxFreq[0]->setText(QStringLiteral("4330000"));
+    page_->Dk618_Address->setText(QStringLiteral("300"));
+    page_->Dk618_Write_Data->click();
+    runExchange();
+    page_->Dk618_Read_Data->click();
+    runExchange();
+    QCOMPARE(panel(2), QStringLiteral("读取失败！"));
+    QVERIFY(memo().endsWith(text::ShortReply(0x63, 5) + QStringLiteral("\n读取失败！")));
+    QCOMPARE(page_->Dk618_Address->text(), QStringLiteral("0"));
+    QCOMPARE(page_->TxFreq[0]->text(), QStringLiteral("0"));
+    QCOMPARE(panel(0), QString());
+    QTest::qWait(50);
+    QVERIFY(commandsReceivedByRadio().endsWith(QByteArray::fromHex("9963")));
+}
+
+void TestRadioExchange::noiseAfterRepliesReadsTrueValues()
+{
+    startRadio({QStringLiteral("--noise-after"), QStringLiteral("96")});
+    settleMs_ = 20; // the noise byte lands before the tick, as it does between 100 ms ticks
+    page_->Dk618_Address->setText(QStringLiteral("300"));
+    page_->TxFreq[5]->setText(QStringLiteral("4350000"));
+    page_->Dk618_CurrentChannel->setText(QStringLiteral("5"));
+    page_->Dk618_Baudrate->setCurrentIndex(6);
+    page_->Dk618_Checkmode->setCurrentIndex(0);
+    page_->Ptttime->setText(QStringLiteral("60"));
+    page_->ProtocolMode->setChecked(true);
+    page_->Dk618_Write_Data->click();
+    runExchange();
+    QCOMPARE(panel(2), QStringLiteral("写录成功！"));
+    page_->TransparentMode->setChecked(true);
+    page_->Dk618_Read_Data->click();
+    runExchange();
+    QCOMPARE(panel(2), QStringLiteral("读取成功！"));
+    QCOMPARE(page_->Dk618_Address->text(), QStringLiteral("300"));
+    QCOMPARE(page_->TxFreq[5]->text(), QStringLiteral("4350000"));
+    QCOMPARE(page_->Dk618_CurrentChannel->text(), QStringLiteral("5"));
+    QCOMPARE(page_->Dk618_Baudrate->currentText(), QStringLiteral("19200"));
+    QCOMPARE(page_->Dk618_Checkmode->currentText(), QStringLiteral("无校验"));
+    QVERIFY(page_->ProtocolMode->isChecked());
+    QCOMPARE(page_->Ptttime->text(), QStringLiteral("60"));
+}
+
+// The exchanges share one step counter and one reply flag: the data-radio
+// buttons wait while another page's exchange runs.
+void TestRadioExchange::clicksWaitForOtherExchanges_data()
+{
+    QTest::addColumn<QString>("running");
+    QTest::addColumn<bool>("write");
+    for (const char *flag : {"CentralWriteActive", "CentralReadActive", "SubscriberWriteActive", "SubscriberReadActive",
+                             "MeasurePending"}) {
+        QTest::addRow("write during %s", flag) << QString::fromLatin1(flag) << true;
+        QTest::addRow("read during %s", flag) << QString::fromLatin1(flag) << false;
+    }
+}
+
+void TestRadioExchange::clicksWaitForOtherExchanges()
+{
+    QFETCH(QString, running);
+    QFETCH(bool, write);
+    openOnPty();
+    ProtocolState &s = state();
+    bool *flag = running == "CentralWriteActive"      ? &s.CentralWriteActive
+                 : running == "CentralReadActive"     ? &s.CentralReadActive
+                 : running == "SubscriberWriteActive" ? &s.SubscriberWriteActive
+                 : running == "SubscriberReadActive"  ? &s.SubscriberReadActive
+                                                      : &s.MeasurePending;
+    *flag = true;
+    s.ExchangeStep = 2;
+    s.ExchangeTicks = 7;
+    s.ReplyReady = true;
+    page_->Dk618_Address->setText(QStringLiteral("44"));
+    (write ? page_->Dk618_Write_Data : page_->Dk618_Read_Data)->click();
+
+    QCOMPARE(panel(2), text::OtherExchangeRunning);
+    QVERIFY(memo().endsWith(text::OtherExchangeRunning));
+    QVERIFY(*flag);
+    QVERIFY(!s.RadioWriteActive && !s.RadioReadActive);
+    QCOMPARE(s.ExchangeStep, 2);
+    QCOMPARE(s.ExchangeTicks, 7);
+    QVERIFY(s.ReplyReady);
+    QCOMPARE(page_->Dk618_Address->text(), QStringLiteral("44")); // a read did not clear the page
+    QVERIFY(page_->Dk618_Write_Data->isEnabled());
+    QCOMPARE(pty_->readWhile(1, 100, [] { QCoreApplication::processEvents(); }), QByteArray());
+    QVERIFY(prompts_->messages.isEmpty());
 }
 
 QTEST_MAIN(TestRadioExchange)
