@@ -11,9 +11,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
-#include <QFileDialog>
-#include <QMessageBox>
-#include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -21,8 +18,6 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <sys/stat.h>
 
 using namespace qm;
 
@@ -58,10 +53,6 @@ private slots:
     void unwritableFileKeepsOldContent();
     void cancelledDialogsChangeNothing();
     void rateItemOfStoredRate();
-    void lineEndsOfTheFileAreKept_data();
-    void lineEndsOfTheFileAreKept();
-    void pipeChosenAsFileIsRefused();
-    void openDialogRefusesMissingNames();
 
 private:
     QString memoText() const { return window_->findChild<QPlainTextEdit *>(QStringLiteral("Watch_Window"))->toPlainText(); }
@@ -311,98 +302,6 @@ void TestRadioFile::rateItemOfStoredRate()
     QCOMPARE(RateItemOfStoredRate(0), 0);
     QCOMPARE(RateItemOfStoredRate(-600), 0);
     QCOMPARE(RateItemOfStoredRate(1800), 2); // code 6: integer log2
-}
-
-void TestRadioFile::lineEndsOfTheFileAreKept_data()
-{
-    QTest::addColumn<QByteArray>("br");
-    QTest::newRow("CR LF") << QByteArray("\r\n");
-    QTest::newRow("LF") << QByteArray("\n");
-    QTest::newRow("CR") << QByteArray("\r");
-}
-
-// A file saved by another tool loads with its values whatever its line
-// ends, and storing into it keeps one section and the file's line ends.
-void TestRadioFile::lineEndsOfTheFileAreKept()
-{
-    QFETCH(QByteArray, br);
-    const QString path = dir_->filePath(QStringLiteral("breaks.ini"));
-    const QByteArray other = "[File_MLR4800]" + br + gbk::KeyUnitAddress + "=12" + br;
-    writeAll(path, other + "[File_DK618]" + br + gbk::TxFreqKeys[0] + "=4330000" + br + gbk::KeyDeviceAddress + "=300"
-                       + br + gbk::KeyAirRate + "=9600" + br);
-    RadioFile file(window_->fields(), *window_, window_->prompts());
-    file.Load(path);
-    QCOMPARE(page_->TxFreq[0]->text(), QStringLiteral("4330000"));
-    QCOMPARE(page_->Dk618_Address->text(), QStringLiteral("300"));
-    QVERIFY(page_->AirRate9600->isChecked());
-
-    page_->Dk618_Address->setText(QStringLiteral("301"));
-    file.Store(path);
-    const QByteArray bytes = readAll(path);
-    QVERIFY(bytes.startsWith(other + "[File_DK618]" + br + gbk::TxFreqKeys[0] + "=4330000" + br));
-    QCOMPARE(bytes.count("[File_DK618]"), 1);
-    QCOMPARE(bytes.count(gbk::KeyDeviceAddress + "="), 2); // one per section
-    QByteArray others = bytes;
-    others.replace(br, "");
-    QVERIFY2(!others.contains('\r') && !others.contains('\n'), "a line end of another kind was written");
-    QCOMPARE(bytes.count(br), 31); // a header and 28 keys, the other section's two lines
-    page_->Dk618_Address->setText(QStringLiteral("1"));
-    file.Load(path);
-    QCOMPARE(page_->Dk618_Address->text(), QStringLiteral("301"));
-}
-
-void TestRadioFile::pipeChosenAsFileIsRefused()
-{
-    const QString path = dir_->filePath(QStringLiteral("pipe.ini"));
-    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    page_->Dk618_Address->setText(QStringLiteral("44"));
-    prompts_->fileNames << path << path;
-    window_->findChild<QPushButton *>(QStringLiteral("Dk618_Read_File"))->click();
-    QCOMPARE(panel2(), QStringLiteral("正在读取文档..."));
-    window_->findChild<QPushButton *>(QStringLiteral("Dk618_Save_File"))->click();
-    QCOMPARE(panel2(), QStringLiteral("正在存储文档..."));
-    const QString refused = QStringLiteral("无法读取文件：%1（不是普通文件）").arg(path);
-    QCOMPARE(errors_->errors, (QStringList{refused, refused}));
-    QCOMPARE(page_->Dk618_Address->text(), QStringLiteral("44"));
-    QVERIFY(!memoText().contains(QStringLiteral("读取结束！")));
-    QVERIFY(!memoText().contains(QStringLiteral("存储成功！")));
-}
-
-// A mistyped name must not replace the page with defaults: the window's
-// own open dialog accepts only files that exist.
-void TestRadioFile::openDialogRefusesMissingNames()
-{
-    MainFormOptions options;
-    options.portMap.insert(QStringLiteral("COM1"), dir_->filePath(QStringLiteral("no-such-port")));
-    TMainForm window(options);
-    window.dk618Page()->Dk618_Address->setText(QStringLiteral("44"));
-    QStringList warnings;
-    bool stayedOpen = false;
-    QTimer closer; // closes the dialog's warning as soon as it shows
-    QObject::connect(&closer, &QTimer::timeout, &window, [&] {
-        for (auto *box : window.findChildren<QMessageBox *>())
-            if (box->isVisible()) {
-                warnings << box->text();
-                box->done(QMessageBox::Ok);
-            }
-    });
-    QTimer::singleShot(0, &window, [&] {
-        auto *dialog = window.findChild<QFileDialog *>(QStringLiteral("OpenDialog1"));
-        if (!dialog)
-            return;
-        dialog->selectFile(dir_->filePath(QStringLiteral("typo.ini")));
-        closer.start(10);
-        static_cast<QDialog *>(dialog)->accept(); // as the open button does
-        stayedOpen = dialog->isVisible();
-        closer.stop();
-        dialog->reject();
-    });
-    window.findChild<QPushButton *>(QStringLiteral("Dk618_Read_File"))->click();
-    QVERIFY(stayedOpen);
-    QCOMPARE(warnings.size(), 1);
-    QVERIFY2(warnings.constFirst().contains(QStringLiteral("typo.ini")), qPrintable(warnings.constFirst()));
-    QVERIFY(window.findChild<QPlainTextEdit *>(QStringLiteral("Watch_Window"))->toPlainText().endsWith(QStringLiteral("读取文档...\n用户取消")));
-    QCOMPARE(window.dk618Page()->Dk618_Address->text(), QStringLiteral("44"));
 }
 
 QTEST_MAIN(TestRadioFile)
