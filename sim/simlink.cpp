@@ -264,12 +264,18 @@ void SimLink::handleFrame(const QByteArray &frame)
         note(QStringLiteral("no answer to %1").arg(command, 2, 16, QLatin1Char('0')));
         return;
     }
+    // A unit that acknowledges everything without data: header, LEN 5,
+    // selector, command, the two address bytes, check.
+    if (options_.BareReplies && reply->size() >= 6)
+        reply = qm::BuildFrame(quint8((*reply)[3]), reply->mid(4, 2), quint8((*reply)[2]));
     if (options_.BadCheckOn.contains(command) && !reply->isEmpty())
         (*reply)[reply->size() - 1] = char(quint8(reply->back()) ^ 0xFF);
 
     Pending p;
     p.DueMs = nowMs() + options_.DelayMs;
     p.Bytes = *reply;
+    if (options_.NoiseAfter)
+        p.Bytes.append(char(*options_.NoiseAfter));
     if (model_.line() != modelLine_) {
         modelLine_ = model_.line();
         p.LineAfter = modelLine_;

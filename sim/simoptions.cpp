@@ -48,10 +48,12 @@ bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &erro
     const QCommandLineOption model(QStringLiteral("model"), QStringLiteral("Model text the unit reports."), QStringLiteral("text"));
     const QCommandLineOption silent(QStringLiteral("silent-on"), QStringLiteral("Never answer this command (hex, repeatable)."), QStringLiteral("code"));
     const QCommandLineOption badCheck(QStringLiteral("bad-check-on"), QStringLiteral("Answer this command with a bad check byte."), QStringLiteral("code"));
+    const QCommandLineOption bare(QStringLiteral("bare-replies"), QStringLiteral("Answer every command with a bare frame: command and address bytes only (LEN 5)."));
+    const QCommandLineOption noise(QStringLiteral("noise-after"), QStringLiteral("Send this byte (hex) after every answer, like line noise."), QStringLiteral("byte"));
     const QCommandLineOption delay(QStringLiteral("delay-ms"), QStringLiteral("Delay before each answer."), QStringLiteral("ms"), QStringLiteral("5"));
     const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Append every frame in hex to this file."), QStringLiteral("file"));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Say on stderr why frames go unanswered."));
-    p.addOptions({family, link, rate, parity, model, silent, badCheck, delay, log, verbose});
+    p.addOptions({family, link, rate, parity, model, silent, badCheck, bare, noise, delay, log, verbose});
 
     if (!p.parse(args)) {
         error = p.errorText();
@@ -95,6 +97,15 @@ bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &erro
     if (!parseCodes(p.values(silent), options.SilentOn, "--silent-on", error)
         || !parseCodes(p.values(badCheck), options.BadCheckOn, "--bad-check-on", error))
         return false;
+
+    options.BareReplies = p.isSet(bare);
+    if (p.isSet(noise)) {
+        options.NoiseAfter = parseCode(p.value(noise));
+        if (!options.NoiseAfter) {
+            error = QStringLiteral("--noise-after: not a byte: %1").arg(p.value(noise));
+            return false;
+        }
+    }
 
     options.DelayMs = p.value(delay).toInt(&ok);
     if (!ok || options.DelayMs < 0 || options.DelayMs > 60000) {

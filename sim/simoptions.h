@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 namespace qmsim {
 
@@ -16,6 +17,8 @@ struct SimOptions {
     QByteArray ModelText;           // empty: the family's own default
     QSet<quint8> SilentOn;          // commands never answered
     QSet<quint8> BadCheckOn;        // commands answered with a spoilt check
+    bool BareReplies = false;       // every answer cut to its address bytes (LEN 5)
+    std::optional<quint8> NoiseAfter; // a byte sent after every answer
     qint32 DelayMs = 5;
     QString LogFile;
     bool Verbose = false;

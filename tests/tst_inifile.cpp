@@ -8,7 +8,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace qm;
 
@@ -44,6 +49,62 @@ QString ErrorOf(Fn fn)
         return e.message();
     }
     return {};
+}
+
+
+// A tmpfs of a few pages mounted on a folder for one test.
+struct SmallDisk {
+    QString folder;
+    bool mounted = QDir().mkpath(folder)
+        && ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k,mode=0755") == 0;
+    QString error; // why it is not mounted
+    explicit SmallDisk(const QString &path) : folder(path), error(QString::fromLocal8Bit(std::strerror(errno))) {}
+    ~SmallDisk()
+    {
+        if (mounted)
+            ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH);
+    }
+    QString filePath(const QString &name) const { return folder + '/' + name; }
+    // A filler file takes every free page; true when the disk refused more.
+    bool fill() const
+    {
+        QFile filler(filePath("filler"));
+        const QByteArray page(4096, 'f');
+        if (filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            for (int i = 0; i < 100; ++i)
+                if (filler.write(page) != page.size())
+                    return true;
+        return false;
+    }
+};
+
+// While it lives, a test run as root runs as user nobody, so that folder
+// permissions bind.
+struct AsNobody {
+    const bool root = ::geteuid() == 0;
+    const bool switched = root && ::setegid(65534) == 0 && ::seteuid(65534) == 0;
+    ~AsNobody()
+    {
+        if (root) {
+            (void)::seteuid(0);
+            (void)::setegid(0);
+        }
+    }
+    bool bound() const { return switched || !root; }
+};
+
+// The data-radio section of a parameter file with n key lines.
+QByteArray SectionOf(int keys)
+{
+    QByteArray bytes = "[File_DK618]\r\n";
+    for (int i = 0; i < keys; ++i)
+        bytes += "key" + QByteArray::number(i) + "=" + QByteArray::number(4300000 + 250 * i) + "\r\n";
+    return bytes;
+}
+
+QStringList FilesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
 }
 
 } // namespace
@@ -343,6 +404,158 @@ private slots:
         QCOMPARE(EncodeGbk(QString::fromLatin1(ascii)), ascii);
         QCOMPARE(DecodeGbk("a\x81\x41" "b").front(), QChar('a'));
         QCOMPARE(DecodeGbk("a\x81\x41" "b").back(), QChar('b'));
+    }
+
+    // Each line end style is read alike, and what is added to a file ends
+    // its lines the way the file does.
+    void lineEndsAreReadAndKept_data()
+    {
+        QTest::addColumn<QByteArray>("br");
+        QTest::newRow("CR LF") << QByteArray("\r\n");
+        QTest::newRow("LF") << QByteArray("\n");
+        QTest::newRow("CR") << QByteArray("\r");
+    }
+    void lineEndsAreReadAndKept()
+    {
+        QFETCH(QByteArray, br);
+        const auto lines = [&](QList<QByteArray> list) { return list.join(br) + br; };
+        const QString path = dir_->filePath("breaks.ini");
+        WriteFile(path, lines({"[Other]", "a=1", "", "[S]", "k=old", "; note", "m = 2", "[T]", "z=9"}));
+        IniDocument doc = IniDocument::load(path);
+        QCOMPARE(doc.value("S", "k", "?"), QByteArray("old"));
+        QCOMPARE(doc.value("S", "m", "?"), QByteArray("2"));
+        QCOMPARE(doc.value("T", "z", "?"), QByteArray("9"));
+        QCOMPARE(doc.value("S", "a", "?"), QByteArray("?"));
+        doc.setValue("S", "k", "new");
+        doc.setValue("S", "added", "3");
+        doc.setValue("U", "u", "4");
+        doc.save();
+        QCOMPARE(ReadFile(path), lines({"[Other]", "a=1", "", "[S]", "k=new", "; note", "m = 2", "added=3", "[T]", "z=9",
+                                        "[U]", "u=4"}));
+    }
+
+    // Files that are not regular ones are refused before anything waits on
+    // them: a pipe would block the open, a device would never end.
+    void onlyRegularFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("pipe") << "fifo" << "不是普通文件";
+        QTest::newRow("endless device") << "/dev/zero" << "不是普通文件";
+        QTest::newRow("folder") << "folder" << "这是一个文件夹";
+    }
+    void onlyRegularFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QString path = kind;
+        if (kind == "fifo") {
+            path = dir_->filePath("pipe.ini");
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == "folder") {
+            path = dir_->filePath("folder.ini");
+            QVERIFY(QDir(dir_->path()).mkdir("folder.ini"));
+        }
+        const QString native = QDir::toNativeSeparators(path);
+        QCOMPARE(ErrorOf([&] { IniDocument::load(path); }), QStringLiteral("无法读取文件：%1（%2）").arg(native, reason));
+        IniDocument doc = IniDocument::fromBytes(path, "[S]\r\nk=1\r\n");
+        QCOMPARE(ErrorOf([&] { doc.save(); }), QStringLiteral("无法写入文件：%1（%2）").arg(native, reason));
+        // Not replaced by a plain file, no temporary left.
+        QVERIFY(QFileInfo::exists(path) && !QFileInfo(path).isFile());
+        QCOMPARE(FilesIn(dir_->path()), kind == "fifo" ? QStringList{"pipe.ini"} : QStringList{});
+    }
+
+    void largeFilesAreRefusedBeforeReading()
+    {
+        const QString path = dir_->filePath("big.ini");
+        QByteArray bytes = SectionOf(3);
+        bytes += QByteArray(IniDocument::kMaxFileSize - bytes.size(), ';');
+        WriteFile(path, bytes);
+        QCOMPARE(IniDocument::load(path).value("File_DK618", "key2", "?"), QByteArray("4300500")); // at the limit
+        WriteFile(path, bytes + "x");
+        const QString msg = ErrorOf([&] { IniDocument::load(path); });
+        QCOMPARE(msg, QStringLiteral("无法读取文件：%1（文件过大：1048577 字节，参数文件最大 1 MiB）")
+                          .arg(QDir::toNativeSeparators(path)));
+    }
+
+    // The index kept up to date through edits must agree with a fresh
+    // parse of the edited bytes.
+    void editsKeepTheIndexTrue()
+    {
+        QRandomGenerator rng(6);
+        const QList<QByteArray> names = {"S", "T", "s", "k", "K", "\xB5\xD8", ""};
+        const QList<QByteArray> lines = {"[S]", "[T]", "[s]", "k = v", "K=", "\xB5\xD8=1", "; c", "no equals", "", "[S"};
+        const QList<QByteArray> values = {"", "1", "  spaced  ", "v=w", "4330000"};
+        for (int round = 0; round < 200; ++round) {
+            const QByteArray br = QList<QByteArray>{"\r\n", "\n", "\r"}[rng.bounded(3)];
+            QByteArray start;
+            for (int i = 0, n = rng.bounded(8); i < n; ++i)
+                start += lines[rng.bounded(lines.size())] + br;
+            IniDocument doc = IniDocument::fromBytes("x.ini", start);
+            for (int edit = 0; edit < 6; ++edit) {
+                doc.setValue(names[rng.bounded(3)], names[3 + rng.bounded(names.size() - 3)], values[rng.bounded(values.size())]);
+                const IniDocument fresh = IniDocument::fromBytes("x.ini", doc.bytes());
+                for (const QByteArray &section : names)
+                    for (const QByteArray &key : names)
+                        QVERIFY2(doc.value(section, key, "?") == fresh.value(section, key, "?"), doc.bytes().toHex(' ').constData());
+            }
+        }
+    }
+
+    // A store on a full disk, or into a writable file in a folder that
+    // refuses a temporary, either succeeds or fails with a message and
+    // leaves the old file byte for byte.
+    void failedStoreKeepsTheOldFile_data()
+    {
+        QTest::addColumn<int>("oldKeys");
+        QTest::addColumn<int>("newKeys");
+        QTest::addColumn<bool>("lockedFolder");
+        QTest::addColumn<bool>("diskFull");
+        QTest::newRow("483-byte file, full disk") << 20 << 21 << false << true;
+        QTest::newRow("10 KB file, full disk") << 420 << 421 << false << true;
+        QTest::newRow("locked folder, grows") << 20 << 40 << true << false;
+        QTest::newRow("locked folder, shrinks") << 40 << 5 << true << false;
+        QTest::newRow("locked folder, grows on a full disk") << 20 << 600 << true << true;
+        QTest::newRow("locked folder, shrinks on a full disk") << 40 << 5 << true << true;
+    }
+    void failedStoreKeepsTheOldFile()
+    {
+        QFETCH(int, oldKeys);
+        QFETCH(int, newKeys);
+        QFETCH(bool, lockedFolder);
+        QFETCH(bool, diskFull);
+        SmallDisk disk(dir_->filePath("disk"));
+        if (!disk.mounted)
+            QSKIP(qPrintable("a small tmpfs cannot be mounted here: " + disk.error));
+        const QString path = disk.filePath("radio.ini");
+        const QByteArray old = SectionOf(oldKeys);
+        WriteFile(path, old);
+        const IniDocument doc = IniDocument::fromBytes(path, SectionOf(newKeys));
+        if (diskFull)
+            QVERIFY(disk.fill());
+        QString msg;
+        if (lockedFolder) {
+            QVERIFY(QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther));
+            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
+            QVERIFY(QFile::setPermissions(disk.folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+            AsNobody nobody;
+            QVERIFY2(nobody.bound(), "cannot run as another user: the folder would not be locked");
+            QVERIFY(!QFile(disk.filePath("probe")).open(QIODevice::WriteOnly));
+            msg = ErrorOf([&] { doc.save(); });
+        } else {
+            msg = ErrorOf([&] { doc.save(); });
+        }
+        QCOMPARE(FilesIn(disk.folder), (diskFull ? QStringList{"filler", "radio.ini"} : QStringList{"radio.ini"}));
+        if (!diskFull || (lockedFolder && newKeys < oldKeys)) {
+            QVERIFY2(msg.isEmpty(), qPrintable(msg));
+            QCOMPARE(ReadFile(path), doc.bytes());
+            return;
+        }
+        QVERIFY2(msg.startsWith(QStringLiteral("无法写入文件：%1（").arg(path)), qPrintable(msg));
+        QCOMPARE(ReadFile(path), old);
+        QFile::remove(disk.filePath("filler"));
+        doc.save();
+        QCOMPARE(ReadFile(path), doc.bytes());
     }
 
 private:

@@ -93,6 +93,7 @@ private slots:
     void silentAtOtherLineSettings();
     void silentOnCommand();
     void badCheckOnCommand();
+    void bareAndNoisyReplies();
     void modeWriteMovesTheLine();
     void survivesPortReopen();
 
@@ -199,6 +200,18 @@ void TstQmsim::badCheckOnCommand()
     QVERIFY(qm::FrameCheck(reinterpret_cast<const quint8 *>(got.constData()), int(got.size()) - 1) != 0);
     // Other commands keep their good check.
     QCOMPARE(exchange(port, qm::BuildFrame(0x67, QByteArray::fromHex("0001")), 9), reply(0x67, QByteArray::fromHex("0001")));
+}
+
+void TstQmsim::bareAndNoisyReplies()
+{
+    QVERIFY(startSim({QStringLiteral("--bare-replies"), QStringLiteral("--noise-after"), QStringLiteral("96")}));
+    QSerialPort port;
+    QVERIFY(openPort(port, sim_->linkPath(), 19200, QSerialPort::NoParity));
+    // The command and address bytes alone, then the noise; writes still
+    // reach the unit, which answers from the address just written.
+    QCOMPARE(exchange(port, kIdentify, 8), reply(0x99, {}) + '\x96');
+    const QByteArray ack = qm::BuildFrame(0x65, QByteArray::fromHex("002C")) + '\x96';
+    QCOMPARE(exchange(port, qm::BuildFrame(0x65, QByteArray::fromHex("012C012C")), int(ack.size())), ack);
 }
 
 void TstQmsim::modeWriteMovesTheLine()

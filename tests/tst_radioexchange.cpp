@@ -47,8 +47,20 @@ private slots:
     void lostDeviceClosesThePortOnce();
     void anyReplyBytesLeaveThePageSound();
     void rawProtocolBytesGoOutAsTheyStand();
+    void fieldChangedDuringWriteEndsIt_data();
+    void fieldChangedDuringWriteEndsIt();
+    void shortRepliesEndTheRead_data();
+    void shortRepliesEndTheRead();
+    void bareRepliesNeverReadAsValues();
+    void noiseAfterRepliesReadsTrueValues();
+    void clicksWaitForOtherExchanges_data();
+    void clicksWaitForOtherExchanges();
 
 private:
+    // The window on a bare pseudo terminal: the test plays the radio.
+    void openOnPty();
+    // Bytes from the radio, then one Timer3 tick.
+    void answer(const QByteArray &bytes);
     void startRadio(const QStringList &simArgs = {});
     // One Timer3 tick; waits for a reply first when one is expected.
     void tick(bool expectReply);
@@ -63,6 +75,8 @@ private:
     ProtocolState &state() { return window_->link().state(); }
     bool exchangeRunning() { return state().RadioReadActive || state().RadioWriteActive; }
 
+    std::unique_ptr<PtyPair> pty_;
+    int settleMs_ = 0; // wait after a reply before the tick, for bytes behind it
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<Simulator> sim_;
     std::unique_ptr<TestPrompts> prompts_;
@@ -98,14 +112,38 @@ void TestRadioExchange::cleanup()
 {
     window_.reset();
     sim_.reset();
+    pty_.reset();
     errors_.reset();
+    settleMs_ = 0;
+}
+
+void TestRadioExchange::openOnPty()
+{
+    pty_ = std::make_unique<PtyPair>();
+    QVERIFY2(pty_->isOpen(), qPrintable(pty_->errorString()));
+    prompts_ = std::make_unique<TestPrompts>();
+    errors_ = std::make_unique<ErrorCatcher>();
+    MainFormOptions options;
+    options.prompts = prompts_.get();
+    options.portMap.insert(QStringLiteral("COM1"), pty_->slavePath());
+    window_ = std::make_unique<TMainForm>(options);
+    window_->findChild<QTimer *>(QStringLiteral("Timer3"))->stop();
+    page_ = window_->dk618Page();
+    QVERIFY(window_->link().port().isOpen());
+}
+
+void TestRadioExchange::answer(const QByteArray &bytes)
+{
+    window_->link().receiveBytes(reinterpret_cast<const quint8 *>(bytes.constData()), bytes.size());
+    window_->Timer3Timer();
 }
 
 void TestRadioExchange::tick(bool expectReply)
 {
-    if (expectReply)
-        (void)QTest::qWaitFor([this] { return state().ReplyReady; }, 2000);
-    else
+    if (expectReply) {
+        if (QTest::qWaitFor([this] { return state().ReplyReady; }, 2000) && settleMs_ > 0)
+            QTest::qWait(settleMs_);
+    } else
         QTest::qWait(2);
     window_->Timer3Timer();
 }
@@ -479,18 +517,7 @@ void TestRadioExchange::anyReplyBytesLeaveThePageSound()
     // A peer that answers every request with random frames and noise: the
     // exchanges must neither crash nor leave a field that a write cannot
     // read back as a number.
-    PtyPair pty;
-    QVERIFY2(pty.isOpen(), qPrintable(pty.errorString()));
-    prompts_ = std::make_unique<TestPrompts>();
-    errors_ = std::make_unique<ErrorCatcher>();
-    MainFormOptions options;
-    options.prompts = prompts_.get();
-    options.portMap.insert(QStringLiteral("COM1"), pty.slavePath());
-    window_ = std::make_unique<TMainForm>(options);
-    window_->findChild<QTimer *>(QStringLiteral("Timer3"))->stop();
-    page_ = window_->dk618Page();
-    QVERIFY(window_->link().port().isOpen());
-
+    openOnPty();
     QRandomGenerator random(618);
     int exchanges = 0;
     for (int round = 0; round < 3000; ++round) {
@@ -515,7 +542,7 @@ void TestRadioExchange::anyReplyBytesLeaveThePageSound()
         window_->link().receiveBytes(reinterpret_cast<const quint8 *>(bytes.constData()), bytes.size());
         window_->Timer3Timer();
         if (round % 200 == 0)
-            pty.drain();
+            pty_->drain();
     }
     QVERIFY(exchanges > 20);
     for (int i = 0; i < 10; ++i) {
@@ -532,23 +559,181 @@ void TestRadioExchange::anyReplyBytesLeaveThePageSound()
 
 void TestRadioExchange::rawProtocolBytesGoOutAsTheyStand()
 {
-    PtyPair pty;
-    QVERIFY2(pty.isOpen(), qPrintable(pty.errorString()));
-    prompts_ = std::make_unique<TestPrompts>();
-    MainFormOptions options;
-    options.prompts = prompts_.get();
-    options.portMap.insert(QStringLiteral("COM1"), pty.slavePath());
-    window_ = std::make_unique<TMainForm>(options);
-    QVERIFY(window_->link().port().isOpen());
+    openOnPty();
     state().MonitorOn = true;
     state().RxReadPos = state().RxWritePos = 17;
     window_->findChild<QAction *>(QStringLiteral("O1"))->trigger();
-    const QByteArray got = pty.readWhile(10, 2000, [] { QCoreApplication::processEvents(); });
+    const QByteArray got = pty_->readWhile(10, 2000, [] { QCoreApplication::processEvents(); });
     QCOMPARE(got.toHex(' '), QByteArray("68 7e 02 08 02 96 00 00 a2 7c"));
     // No frame: no check byte, no ring reset, no echo.
     QCOMPARE(state().RxWritePos, 17);
     QCOMPARE(state().RxReadPos, 17);
     QVERIFY(memo().isEmpty());
+}
+
+// The fields stay editable during a write: a value changed to one the click
+// would refuse ends the write before any frame carries it.
+void TestRadioExchange::fieldChangedDuringWriteEndsIt_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("changeAtStep");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArray>("sent");
+    const QString address = QStringLiteral("设备地址70000超出范围（0～65535）！");
+    const QString ptt = QStringLiteral("PTT时间限制70000超出范围（0～65535）！");
+    const QString rate = QStringLiteral("设备通讯速率“1920”不在列表中，请重新选择！");
+    QTest::newRow("address after the click") << "Dk618_Address" << "70000" << 0 << address << QByteArray("99");
+    QTest::newRow("address before its write") << "Dk618_Address" << "70000" << 1 << address << QByteArray("99 61");
+    QTest::newRow("address before the channel write") << "Dk618_Address" << "70000" << 2 << address << QByteArray("99 61 65");
+    QTest::newRow("PTT after the click") << "Ptttime" << "70000" << 0 << ptt << QByteArray("99");
+    QTest::newRow("PTT before the mode write") << "Ptttime" << "70000" << 3 << ptt << QByteArray("99 61 65 69");
+    QTest::newRow("rate after the click") << "Dk618_Baudrate" << "1920" << 0 << rate << QByteArray("99");
+    QTest::newRow("rate before the mode write") << "Dk618_Baudrate" << "1920" << 3 << rate << QByteArray("99 61 65 69");
+}
+
+void TestRadioExchange::fieldChangedDuringWriteEndsIt()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    QFETCH(int, changeAtStep);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, sent);
+    startRadio();
+    page_->Dk618_Address->setText(QStringLiteral("300"));
+    page_->Ptttime->setText(QStringLiteral("60"));
+    page_->Dk618_Write_Data->click();
+    int ticks = 0;
+    while (state().ExchangeStep < changeAtStep && ticks++ < 20)
+        tick(true);
+    QCOMPARE(state().ExchangeStep, changeAtStep);
+    window_->fields().setText(field, value);
+    runExchange();
+
+    QCOMPARE(panel(2), QStringLiteral("写录失败！"));
+    QVERIFY(memo().endsWith(QStringLiteral("写录数据...\n写录失败！")));
+    QCOMPARE(prompts_->messages, QStringList{message});
+    QVERIFY(page_->Dk618_Write_Data->isEnabled());
+    QVERIFY(page_->Dk618_Read_Data->isEnabled());
+    QTest::qWait(100); // anything still on its way
+    QCOMPARE(commandsReceivedByRadio().toHex(' '), sent);
+    QVERIFY(errors_->errors.isEmpty());
+}
+
+// Each read step needs a reply long enough for its values; one byte short
+// ends the read as failed and applies nothing of that step. Replies are read
+// where they were completed: a stray byte before the first and a noise
+// header byte behind the last move nothing.
+void TestRadioExchange::shortRepliesEndTheRead_data()
+{
+    QTest::addColumn<int>("shortAt");
+    QTest::newRow("channel table") << 1;
+    QTest::newRow("address") << 2;
+    QTest::newRow("current channel") << 3;
+    QTest::newRow("modes") << 4;
+    QTest::newRow("none short: exact lengths are enough") << 5;
+}
+
+void TestRadioExchange::shortRepliesEndTheRead()
+{
+    QFETCH(int, shortAt);
+    openOnPty();
+    page_->Dk618_Baudrate->setCurrentIndex(0);
+    page_->Dk618_Read_Data->click();
+    const quint8 codes[5] = {0x99, 0x63, 0x67, 0x6B, 0x72};
+    const QByteArray data[5] = {"DK285-8", QByteArray(40, '\x10'), QByteArray::fromHex("012C"),
+                                QByteArray::fromHex("0310211022"), QByteArray::fromHex("20CCAC3240003C")};
+    int len = 0;
+    for (int step = 0; step < 5 && step <= shortAt; ++step) {
+        const QByteArray d = step == shortAt ? data[step].chopped(1) : data[step];
+        len = int(d.size()) + 5;
+        answer((step == 0 ? "\x55" : "") + BuildFrame(codes[step], QByteArray::fromHex("0001") + d) + (step == 4 ? "\x96" : ""));
+    }
+    QVERIFY(!exchangeRunning());
+    QVERIFY(page_->Dk618_Read_Data->isEnabled());
+    QCOMPARE(panel(0), QStringLiteral("DK285-8"));
+    // One request per handled reply, none after the short one.
+    const int requests = std::min(shortAt, 4) + 1;
+    QCOMPARE(pty_->readWhile(7 * requests + 1, 300, [] { QCoreApplication::processEvents(); }).size(), 7 * requests);
+    const bool ok = shortAt == 5;
+    QCOMPARE(panel(2), ok ? QStringLiteral("读取成功！") : QStringLiteral("读取失败！"));
+    if (!ok)
+        QVERIFY2(memo().endsWith(text::ShortReply(codes[shortAt], len) + QStringLiteral("\n读取失败！")), qPrintable(memo()));
+    // Steps before the short one keep what they showed; its own shows nothing.
+    QCOMPARE(page_->Dk618_Address->text(), shortAt > 2 ? QStringLiteral("300") : QStringLiteral("0"));
+    QCOMPARE(page_->Dk618_CurrentChannel->text(), shortAt > 3 ? QStringLiteral("3") : QStringLiteral("0"));
+    QCOMPARE(page_->TxFreq[3]->text(), shortAt > 3 ? QString::number(0x1021 * 125 + 6000000) : QStringLiteral("0"));
+    QCOMPARE(page_->Dk618_Baudrate->currentText(), ok ? QStringLiteral("9600") : QStringLiteral("300"));
+    QCOMPARE(page_->Ptttime->text(), ok ? QStringLiteral("60") : QStringLiteral("0"));
+    QVERIFY(errors_->errors.isEmpty());
+}
+
+void TestRadioExchange::bareRepliesNeverReadAsValues()
+{
+    startRadio({QStringLiteral("--bare-replies")});
+    page_->Dk618_Read_Data->click();
+    runExchange();
+    QCOMPARE(panel(2), QStringLiteral("读取失败！"));
+    QVERIFY(memo().endsWith(text::ShortReply(0x63, 5) + QStringLiteral("\n读取失败！")));
+    QCOMPARE(page_->Dk618_Address->text(), QStringLiteral("0"));
+    QCOMPARE(page_->TxFreq[0]->text(), QStringLiteral("0"));
+    QTest::qWait(50);
+    QCOMPARE(commandsReceivedByRadio().toHex(' '), QByteArray("99 63"));
+}
+
+void TestRadioExchange::noiseAfterRepliesReadsTrueValues()
+{
+    startRadio({QStringLiteral("--noise-after"), QStringLiteral("96")});
+    settleMs_ = 20; // the noise byte lands before the tick, as it does between 100 ms ticks
+    page_->Dk618_Address->setText(QStringLiteral("300"));
+    page_->Ptttime->setText(QStringLiteral("60"));
+    page_->Dk618_Write_Data->click();
+    runExchange();
+    QCOMPARE(panel(2), QStringLiteral("写录成功！"));
+    page_->Dk618_Read_Data->click();
+    runExchange();
+    QCOMPARE(panel(2), QStringLiteral("读取成功！"));
+    QCOMPARE(page_->Dk618_Address->text(), QStringLiteral("300"));
+    QCOMPARE(page_->Dk618_Baudrate->currentText(), QStringLiteral("19200"));
+    QCOMPARE(page_->Ptttime->text(), QStringLiteral("60"));
+}
+
+// The exchanges share one step counter and one reply flag: the data-radio
+// buttons wait while another page's exchange runs.
+void TestRadioExchange::clicksWaitForOtherExchanges_data()
+{
+    QTest::addColumn<int>("running");
+    QTest::addColumn<bool>("write");
+    const char *names[] = {"central write", "central read", "subscriber write", "subscriber read", "measurement"};
+    for (int i = 0; i < 5; ++i) {
+        QTest::addRow("write during %s", names[i]) << i << true;
+        QTest::addRow("read during %s", names[i]) << i << false;
+    }
+}
+
+void TestRadioExchange::clicksWaitForOtherExchanges()
+{
+    QFETCH(int, running);
+    QFETCH(bool, write);
+    openOnPty();
+    ProtocolState &s = state();
+    bool ProtocolState::*const flags[] = {&ProtocolState::CentralWriteActive, &ProtocolState::CentralReadActive,
+                                          &ProtocolState::SubscriberWriteActive, &ProtocolState::SubscriberReadActive,
+                                          &ProtocolState::MeasurePending};
+    s.*flags[running] = true;
+    s.ExchangeStep = 2;
+    s.ExchangeTicks = 7;
+    s.ReplyReady = true;
+    page_->Dk618_Address->setText(QStringLiteral("44"));
+    (write ? page_->Dk618_Write_Data : page_->Dk618_Read_Data)->click();
+
+    QCOMPARE(panel(2), text::OtherExchangeRunning);
+    QVERIFY(memo().endsWith(text::OtherExchangeRunning));
+    QVERIFY(s.*flags[running] && !s.RadioWriteActive && !s.RadioReadActive && s.ReplyReady);
+    QCOMPARE(s.ExchangeStep, 2);
+    QCOMPARE(s.ExchangeTicks, 7);
+    QCOMPARE(page_->Dk618_Address->text(), QStringLiteral("44")); // a read did not clear the page
+    QCOMPARE(pty_->readWhile(1, 100, [] { QCoreApplication::processEvents(); }), QByteArray());
 }
 
 QTEST_MAIN(TestRadioExchange)

@@ -341,7 +341,7 @@ void TstSimModel::options()
     QString error;
     QVERIFY2(qmsim::ParseSimOptions({exe, "--family", "DK618", "--link", "/tmp/x", "--rate", "4800", "--parity", "odd",
                                      "--silent-on", "0x6B", "--silent-on", "99", "--bad-check-on", "0x63",
-                                     "--delay-ms", "0"},
+                                     "--bare-replies", "--noise-after", "0x96", "--delay-ms", "0"},
                                     o, error),
              qPrintable(error));
     QCOMPARE(o.Family, QStringLiteral("dk618"));
@@ -349,6 +349,8 @@ void TstSimModel::options()
     QCOMPARE(o.SilentOn, (QSet<quint8>{0x6B, 0x99}));
     QCOMPARE(o.BadCheckOn, (QSet<quint8>{0x63}));
     QCOMPARE(o.DelayMs, 0);
+    QVERIFY(o.BareReplies);
+    QCOMPARE(o.NoiseAfter, std::optional<quint8>(0x96));
     auto model = qmsim::MakeModel(o, error);
     QVERIFY(model);
     QCOMPARE(model->line(), o.Line);
@@ -356,6 +358,7 @@ void TstSimModel::options()
     const QStringList base{exe, "--family", "dk618", "--link", "/tmp/x"};
     for (const QStringList &bad : {base + QStringList{"--rate", "38400"}, base + QStringList{"--parity", "mark"},
                                    base + QStringList{"--silent-on", "0x100"}, base + QStringList{"--delay-ms", "-1"},
+                                   base + QStringList{"--noise-after", "1FF"},
                                    QStringList{exe, "--family", "dk618"}}) {
         qmsim::SimOptions x;
         error.clear();

@@ -4,19 +4,23 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
-#include <vector>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qm {
 
 namespace {
 
 // GBK lead byte. Its trail byte (0x40..0xFE) may look like an ASCII letter
-// or '[' / ']', so scans step over the pair as one character.
+// or '[' / ']', so scans step over the pair as one character. No trail byte
+// is a CR, an LF or '=', so those are found byte by byte.
 bool IsLead(char c)
 {
     const auto u = static_cast<uchar>(c);
@@ -25,8 +29,12 @@ bool IsLead(char c)
 
 bool IsBlank(char c)
 {
-    // A stray CR (CR-only line break, CR before a lost LF) counts as blank.
-    return c == ' ' || c == '\t' || c == '\r';
+    return c == ' ' || c == '\t';
+}
+
+bool IsBreak(char c)
+{
+    return c == '\r' || c == '\n';
 }
 
 char AsciiLower(char c)
@@ -52,108 +60,27 @@ bool NamesEqual(QByteArrayView a, QByteArrayView b)
     return true;
 }
 
-struct Span {
-    qsizetype begin = 0;
-    qsizetype end = 0;
-    qsizetype size() const { return end - begin; }
-};
-
-// Other: a line that is neither blank, comment, header nor key=value; it
-// still counts as part of its section's entries.
-enum class LineKind { Blank, Comment, Other, Section, Key };
-
-struct Line {
-    Span text;        // the line without its line break
-    LineKind kind = LineKind::Other;
-    Span name;        // section name or key
-    Span value;       // trimmed value of a key line
-    qsizetype valueField = 0; // first byte after '='
-};
-
-Span Trim(const QByteArray &b, Span s)
+void TrimSpan(const QByteArray &b, qsizetype &begin, qsizetype &end)
 {
-    while (s.begin < s.end && IsBlank(b[s.begin]))
-        ++s.begin;
-    while (s.end > s.begin && IsBlank(b[s.end - 1]))
-        --s.end;
-    return s;
+    while (begin < end && IsBlank(b[begin]))
+        ++begin;
+    while (end > begin && IsBlank(b[end - 1]))
+        --end;
 }
 
-Line ParseLine(const QByteArray &b, Span text)
+QByteArrayView View(const QByteArray &b, qsizetype begin, qsizetype end)
 {
-    Line line;
-    line.text = text;
-    const Span t = Trim(b, text);
-    if (t.size() == 0) {
-        line.kind = LineKind::Blank;
-        return line;
-    }
-    if (b[t.begin] == ';') {
-        line.kind = LineKind::Comment;
-        return line;
-    }
-    if (b[t.begin] == '[') {
-        // The name runs to the last ']' that is not the trail byte of a GBK
-        // character; text after it is ignored.
-        qsizetype close = -1;
-        for (qsizetype i = t.begin + 1; i < t.end;) {
-            if (IsLead(b[i]) && i + 1 < t.end) {
-                i += 2;
-                continue;
-            }
-            if (b[i] == ']')
-                close = i;
-            ++i;
-        }
-        if (close >= 0) {
-            line.kind = LineKind::Section;
-            line.name = {t.begin + 1, close};
-        }
-        return line;
-    }
-    // '=' is below the GBK trail range, so the first one found is real.
-    const qsizetype eq = b.indexOf('=', t.begin);
-    if (eq < 0 || eq >= t.end)
-        return line;
-    line.kind = LineKind::Key;
-    line.name = Trim(b, {t.begin, eq});
-    line.value = Trim(b, {eq + 1, t.end});
-    line.valueField = eq + 1;
-    return line;
+    return QByteArrayView(b.constData() + begin, end - begin);
 }
 
-std::vector<Line> ParseLines(const QByteArray &b)
+// End of the line break that starts at pos: CR LF, LF or a lone CR.
+qsizetype BreakEnd(const QByteArray &b, qsizetype pos)
 {
-    std::vector<Line> lines;
-    qsizetype pos = 0;
-    while (pos < b.size()) {
-        qsizetype nl = b.indexOf('\n', pos);
-        const qsizetype next = nl < 0 ? b.size() : nl + 1;
-        qsizetype end = nl < 0 ? b.size() : nl;
-        if (end > pos && b[end - 1] == '\r')
-            --end;
-        lines.push_back(ParseLine(b, {pos, end}));
-        pos = next;
-    }
-    return lines;
-}
-
-QByteArrayView View(const QByteArray &b, Span s)
-{
-    return QByteArrayView(b.constData() + s.begin, s.size());
-}
-
-// Lines added to a file follow its first line break. A new or one-line file
-// gets CRLF: the files are exchanged with the Windows tools, and LF-only
-// files show as one line in their editors.
-QByteArray LineBreakOf(const QByteArray &b)
-{
-    const qsizetype nl = b.indexOf('\n');
-    if (nl > 0 && b[nl - 1] != '\r')
-        return QByteArrayLiteral("\n");
-    if (nl == 0)
-        return QByteArrayLiteral("\n");
-    return QByteArrayLiteral("\r\n");
+    if (pos >= b.size())
+        return pos;
+    if (b[pos] == '\r' && pos + 1 < b.size() && b[pos + 1] == '\n')
+        return pos + 2;
+    return pos + 1;
 }
 
 QString Native(const QString &path)
@@ -161,31 +88,240 @@ QString Native(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
+Error ReadError(const QString &path, const QString &reason)
+{
+    return Error(QStringLiteral("无法读取文件：%1（%2）").arg(Native(path), reason));
+}
+
+Error WriteError(const QString &path, const QString &reason)
+{
+    return Error(QStringLiteral("无法写入文件：%1（%2）").arg(Native(path), reason));
+}
+
+QString TooLarge(qint64 size)
+{
+    return QStringLiteral("文件过大：%1 字节，参数文件最大 1 MiB").arg(size);
+}
+
+QString NotRegular(mode_t mode)
+{
+    return S_ISDIR(mode) ? QStringLiteral("这是一个文件夹") : QStringLiteral("不是普通文件");
+}
+
+// Closes a descriptor on every way out.
+struct Fd {
+    int fd = -1;
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    // Closes now; a close that fails is a write that did not happen.
+    bool close()
+    {
+        const int r = ::close(fd);
+        fd = -1;
+        return r == 0;
+    }
+};
+
+bool WriteAllAt(int fd, const char *data, qint64 size, qint64 offset)
+{
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, data, size_t(size), off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        data += n;
+        size -= n;
+        offset += n;
+    }
+    return true;
+}
+
 } // namespace
+
+IniDocument::IniDocument(const QString &path, const QByteArray &bytes)
+    : path_(path)
+    , bytes_(bytes)
+{
+    parse();
+}
+
+IniDocument IniDocument::fromBytes(const QString &path, const QByteArray &bytes)
+{
+    return IniDocument(path, bytes);
+}
 
 IniDocument IniDocument::load(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return IniDocument(path, {});
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("无法读取文件：%1（%2）").arg(Native(path), file.errorString()));
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Error(QStringLiteral("无法读取文件：%1（%2）").arg(Native(path), file.errorString()));
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    // stat before open: a pipe would block the open and a device could be
+    // read without end.
+    if (name.isEmpty() || ::stat(name.constData(), &st) != 0) {
+        if (name.isEmpty() || errno == ENOENT || errno == ENOTDIR)
+            return IniDocument(path, {});
+        throw ReadError(path, qt_error_string(errno));
+    }
+    if (!S_ISREG(st.st_mode))
+        throw ReadError(path, NotRegular(st.st_mode));
+    if (st.st_size > kMaxFileSize)
+        throw ReadError(path, TooLarge(st.st_size));
+
+    // Non-blocking, and checked again once open, in case the name now leads
+    // somewhere else.
+    Fd file{::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    if (file.fd < 0)
+        throw ReadError(path, qt_error_string(errno));
+    if (::fstat(file.fd, &st) != 0)
+        throw ReadError(path, qt_error_string(errno));
+    if (!S_ISREG(st.st_mode))
+        throw ReadError(path, NotRegular(st.st_mode));
+    if (st.st_size > kMaxFileSize)
+        throw ReadError(path, TooLarge(st.st_size));
+
+    // Read to the end, but never past the limit should the file grow.
+    QByteArray bytes(qsizetype(st.st_size) + 1, Qt::Uninitialized);
+    qsizetype got = 0;
+    for (;;) {
+        if (got == bytes.size()) {
+            if (got > kMaxFileSize)
+                throw ReadError(path, TooLarge(got));
+            bytes.resize(std::min<qsizetype>(got * 2 + 1, kMaxFileSize + 1));
+        }
+        const ssize_t n = ::read(file.fd, bytes.data() + got, size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw ReadError(path, qt_error_string(errno));
+        if (n == 0)
+            break;
+        got += n;
+    }
+    bytes.truncate(got);
     return IniDocument(path, bytes);
+}
+
+IniDocument::LineKind IniDocument::parseLine(const QByteArray &b, qsizetype begin, qsizetype end, Entry &entry)
+{
+    entry = Entry{};
+    entry.lineBegin = begin;
+    entry.lineEnd = end;
+    qsizetype tBegin = begin;
+    qsizetype tEnd = end;
+    TrimSpan(b, tBegin, tEnd);
+    if (tBegin == tEnd)
+        return LineKind::Blank;
+    if (b[tBegin] == ';')
+        return LineKind::Comment;
+    if (b[tBegin] == '[') {
+        // The name runs to the last ']' that is not the trail byte of a GBK
+        // character; text after it is ignored.
+        qsizetype close = -1;
+        for (qsizetype i = tBegin + 1; i < tEnd;) {
+            if (IsLead(b[i]) && i + 1 < tEnd) {
+                i += 2;
+                continue;
+            }
+            if (b[i] == ']')
+                close = i;
+            ++i;
+        }
+        if (close < 0)
+            return LineKind::Other;
+        entry.section = true;
+        entry.nameBegin = tBegin + 1;
+        entry.nameEnd = close;
+        entry.anchor = end;
+        return LineKind::Section;
+    }
+    // Only up to the end of this line.
+    const void *eqAt = std::memchr(b.constData() + tBegin, '=', size_t(tEnd - tBegin));
+    if (!eqAt)
+        return LineKind::Other;
+    const qsizetype eq = static_cast<const char *>(eqAt) - b.constData();
+    entry.nameBegin = tBegin;
+    entry.nameEnd = eq;
+    TrimSpan(b, entry.nameBegin, entry.nameEnd);
+    entry.valueBegin = eq + 1;
+    entry.valueEnd = tEnd;
+    TrimSpan(b, entry.valueBegin, entry.valueEnd);
+    entry.valueField = eq + 1;
+    return LineKind::Key;
+}
+
+void IniDocument::parse()
+{
+    entries_.clear();
+    lineBreak_.clear();
+    const QByteArray &b = bytes_;
+    const qsizetype n = b.size();
+    const char *data = b.constData();
+    qsizetype section = -1; // index of the section the lines belong to
+    for (qsizetype pos = 0; pos < n;) {
+        qsizetype end = pos;
+        while (end < n && !IsBreak(data[end]))
+            ++end;
+        const qsizetype next = BreakEnd(b, end);
+        if (lineBreak_.isEmpty() && end < n)
+            lineBreak_ = b.mid(end, next - end);
+        Entry entry;
+        switch (parseLine(b, pos, end, entry)) {
+        case LineKind::Section:
+            section = qsizetype(entries_.size());
+            entries_.push_back(entry);
+            break;
+        case LineKind::Key:
+            entries_.push_back(entry);
+            [[fallthrough]];
+        case LineKind::Other:
+            if (section >= 0)
+                entries_[size_t(section)].anchor = end;
+            break;
+        case LineKind::Blank:
+        case LineKind::Comment:
+            break;
+        }
+        pos = next;
+    }
+    // Files are exchanged with Windows tools, whose editors show LF-only
+    // text as one line: a new or one-line file gets CR LF.
+    if (lineBreak_.isEmpty())
+        lineBreak_ = QByteArrayLiteral("\r\n");
+}
+
+void IniDocument::shift(size_t first, qsizetype at, qsizetype delta)
+{
+    for (size_t i = 0; i < first && i < entries_.size(); ++i)
+        if (entries_[i].section && entries_[i].anchor >= at)
+            entries_[i].anchor += delta;
+    for (size_t i = first; i < entries_.size(); ++i) {
+        Entry &e = entries_[i];
+        e.lineBegin += delta;
+        e.lineEnd += delta;
+        e.nameBegin += delta;
+        e.nameEnd += delta;
+        e.valueBegin += delta;
+        e.valueEnd += delta;
+        e.valueField += delta;
+        e.anchor += delta;
+    }
 }
 
 QByteArray IniDocument::value(const QByteArray &section, const QByteArray &key,
                               const QByteArray &def) const
 {
     bool inSection = false;
-    for (const Line &line : ParseLines(bytes_)) {
-        if (line.kind == LineKind::Section)
-            inSection = NamesEqual(View(bytes_, line.name), section);
-        else if (inSection && line.kind == LineKind::Key && NamesEqual(View(bytes_, line.name), key))
-            return bytes_.mid(line.value.begin, line.value.size());
+    for (const Entry &e : entries_) {
+        if (e.section)
+            inSection = NamesEqual(View(bytes_, e.nameBegin, e.nameEnd), section);
+        else if (inSection && NamesEqual(View(bytes_, e.nameBegin, e.nameEnd), key))
+            return bytes_.mid(e.valueBegin, e.valueEnd - e.valueBegin);
     }
     return def;
 }
@@ -197,70 +333,181 @@ void IniDocument::setValue(const QByteArray &section, const QByteArray &key,
     if (hasBreak(section) || hasBreak(key) || hasBreak(value) || key.contains('='))
         throw Error(QStringLiteral("无法保存参数：名称或数值含有换行符或“=”"));
 
-    const std::vector<Line> lines = ParseLines(bytes_);
     bool inSection = false;
-    bool inFirstSection = false;
-    const Line *anchor = nullptr; // header or last entry of the first matching section
-    for (const Line &line : lines) {
-        if (line.kind == LineKind::Section) {
-            inSection = NamesEqual(View(bytes_, line.name), section);
-            inFirstSection = inSection && !anchor;
-            if (inFirstSection)
-                anchor = &line;
+    qsizetype firstSection = -1;
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        Entry &e = entries_[i];
+        if (e.section) {
+            inSection = NamesEqual(View(bytes_, e.nameBegin, e.nameEnd), section);
+            if (inSection && firstSection < 0)
+                firstSection = qsizetype(i);
             continue;
         }
-        if (!inSection)
+        if (!inSection || !NamesEqual(View(bytes_, e.nameBegin, e.nameEnd), key))
             continue;
-        if (line.kind == LineKind::Key && NamesEqual(View(bytes_, line.name), key)) {
-            // An empty value leaves no trimmed span; write right after '='
-            // and drop the blanks that stood for it.
-            const Span target = line.value.size() > 0 ? line.value
-                                                      : Span{line.valueField, line.text.end};
-            bytes_.replace(target.begin, target.size(), value);
-            return;
-        }
-        if (inFirstSection && (line.kind == LineKind::Key || line.kind == LineKind::Other))
-            anchor = &line;
-    }
-
-    const QByteArray br = LineBreakOf(bytes_);
-    const QByteArray entry = key + '=' + value;
-    if (anchor) {
-        // Inserted before the anchor's own line break, so a last line
-        // without a final newline keeps having none.
-        bytes_.insert(anchor->text.end, br + entry);
+        // An empty value leaves no trimmed span; write right after '=' and
+        // drop the blanks that stood for it.
+        const qsizetype begin = e.valueEnd > e.valueBegin ? e.valueBegin : e.valueField;
+        const qsizetype end = e.valueEnd > e.valueBegin ? e.valueEnd : e.lineEnd;
+        const qsizetype delta = value.size() - (end - begin);
+        bytes_.replace(begin, end - begin, value);
+        shift(i + 1, end, delta);
+        parseLine(bytes_, e.lineBegin, e.lineEnd + delta, e);
         return;
     }
-    if (!bytes_.isEmpty() && !bytes_.endsWith('\n'))
-        bytes_.append(br);
-    bytes_.append('[' + section + ']' + br + entry + br);
+
+    const QByteArray entryLine = key + '=' + value;
+    if (firstSection >= 0) {
+        // Inserted before the anchor's own line break, so a last line
+        // without a final newline keeps having none.
+        const qsizetype at = entries_[size_t(firstSection)].anchor;
+        const QByteArray inserted = lineBreak_ + entryLine;
+        bytes_.insert(at, inserted);
+        size_t next = size_t(firstSection) + 1;
+        while (next < entries_.size() && entries_[next].lineBegin <= at)
+            ++next;
+        shift(next, at, inserted.size());
+        Entry added;
+        const qsizetype lineBegin = at + lineBreak_.size();
+        switch (parseLine(bytes_, lineBegin, lineBegin + entryLine.size(), added)) {
+        case LineKind::Key:
+            entries_.insert(entries_.begin() + qsizetype(next), added);
+            break;
+        case LineKind::Comment: // a key starting with ';' reads as a comment
+            entries_[size_t(firstSection)].anchor = at;
+            break;
+        default:
+            break;
+        }
+        return;
+    }
+
+    if (!bytes_.isEmpty() && !IsBreak(bytes_.back()))
+        bytes_.append(lineBreak_);
+    const qsizetype headerBegin = bytes_.size();
+    const QByteArray header = '[' + section + ']';
+    bytes_.append(header + lineBreak_ + entryLine + lineBreak_);
+    Entry added;
+    if (parseLine(bytes_, headerBegin, headerBegin + header.size(), added) != LineKind::Section)
+        return;
+    const size_t sectionIndex = entries_.size();
+    entries_.push_back(added);
+    const qsizetype lineBegin = headerBegin + header.size() + lineBreak_.size();
+    switch (parseLine(bytes_, lineBegin, lineBegin + entryLine.size(), added)) {
+    case LineKind::Key:
+        entries_.push_back(added);
+        [[fallthrough]];
+    case LineKind::Other:
+        entries_[sectionIndex].anchor = lineBegin + entryLine.size();
+        break;
+    default:
+        break;
+    }
 }
 
 void IniDocument::save() const
 {
-    const auto fail = [this](const QString &reason) {
-        return Error(QStringLiteral("无法写入文件：%1（%2）").arg(Native(path_), reason));
-    };
-    // The rename below would replace a read-only file whenever its folder is
-    // writable (and root may write anything), so the owner's write bit is
-    // checked here: a file marked read-only is never overwritten.
-    const QFileInfo info(path_);
-    if (info.exists()) {
-        if (info.isDir())
-            throw fail(QStringLiteral("这是一个文件夹"));
-        if (!info.isWritable() || !(info.permissions() & QFileDevice::WriteOwner))
-            throw fail(QStringLiteral("文件为只读"));
+    const QByteArray name = QFile::encodeName(path_);
+    struct stat st {};
+    bool exists = false;
+    if (!name.isEmpty() && ::stat(name.constData(), &st) == 0) {
+        exists = true;
+        // A pipe or a device would block or swallow the write, and the
+        // rename below would put a plain file in its place.
+        if (!S_ISREG(st.st_mode))
+            throw WriteError(path_, NotRegular(st.st_mode));
+        // The rename would replace a read-only file whenever its folder is
+        // writable (and root may write anything), so the owner's write bit
+        // is checked too: a file marked read-only is never overwritten.
+        if (!(st.st_mode & S_IWUSR) || ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0)
+            throw WriteError(path_, QStringLiteral("文件为只读"));
+    } else if (!name.isEmpty() && errno != ENOENT) {
+        throw WriteError(path_, qt_error_string(errno));
     }
+
     QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly))
-        throw fail(file.errorString());
-    if (file.write(bytes_) != bytes_.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw fail(reason);
+    // Qt's own fallback opens the file truncated, so a write that fails
+    // afterwards would leave it empty; writeInPlace() does it safely.
+    file.setDirectWriteFallback(false);
+    // Unbuffered: a buffered save file takes small writes into memory, and
+    // a write that fails later, inside commit(), still renames the short
+    // temporary over the file.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        // A writable file in a folder where nothing may be created.
+        if (exists) {
+            writeInPlace();
+            return;
+        }
+        throw WriteError(path_, file.errorString());
     }
+    const auto abandon = [&](const QString &reason) {
+        file.cancelWriting(); // the temporary goes with the save file
+        return WriteError(path_, reason);
+    };
+    if (file.write(bytes_) != bytes_.size())
+        throw abandon(file.errorString());
+    if (!file.flush())
+        throw abandon(file.errorString());
+    // Every byte on disk before the rename: commit() ignores a failed sync.
+    if (::fsync(file.handle()) != 0)
+        throw abandon(qt_error_string(errno));
     if (!file.commit())
-        throw fail(file.errorString());
+        throw WriteError(path_, file.errorString());
+}
+
+// The old bytes are never all gone: the file first grows to the new length
+// (a full disk fails here, and the growth is cut off again), then the new
+// bytes overwrite the old ones in blocks the file already owns, then the
+// file is cut to the new length. Should an overwrite still fail, the old
+// bytes are written back.
+void IniDocument::writeInPlace() const
+{
+    const QByteArray name = QFile::encodeName(path_);
+    Fd file{::open(name.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC)};
+    if (file.fd < 0)
+        throw WriteError(path_, qt_error_string(errno));
+    struct stat st {};
+    if (::fstat(file.fd, &st) != 0)
+        throw WriteError(path_, qt_error_string(errno));
+    if (!S_ISREG(st.st_mode))
+        throw WriteError(path_, NotRegular(st.st_mode));
+
+    const qint64 oldSize = st.st_size;
+    const qint64 newSize = bytes_.size();
+    const qint64 common = std::min(oldSize, newSize);
+    // The part that is overwritten, to put back on failure.
+    QByteArray backup(qsizetype(common), Qt::Uninitialized);
+    for (qint64 got = 0; got < common;) {
+        const ssize_t n = ::pread(file.fd, backup.data() + got, size_t(common - got), off_t(got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw WriteError(path_, n < 0 ? qt_error_string(errno) : QStringLiteral("文件在读取时变短"));
+        got += n;
+    }
+
+    if (newSize > oldSize) {
+        if (!WriteAllAt(file.fd, bytes_.constData() + oldSize, newSize - oldSize, oldSize)
+            || ::fsync(file.fd) != 0) {
+            const int err = errno;
+            (void)::ftruncate(file.fd, off_t(oldSize));
+            throw WriteError(path_, qt_error_string(err));
+        }
+    }
+    const auto restore = [&](int err) {
+        (void)WriteAllAt(file.fd, backup.constData(), common, 0);
+        (void)::ftruncate(file.fd, off_t(oldSize));
+        (void)::fsync(file.fd);
+        return WriteError(path_, qt_error_string(err));
+    };
+    if (!WriteAllAt(file.fd, bytes_.constData(), common, 0))
+        throw restore(errno);
+    if (newSize < oldSize && ::ftruncate(file.fd, off_t(newSize)) != 0)
+        throw restore(errno);
+    if (::fsync(file.fd) != 0)
+        throw restore(errno);
+    if (!file.close())
+        throw WriteError(path_, qt_error_string(errno));
 }
 
 bool GbkCodecAvailable()

@@ -1,50 +1,92 @@
 #pragma once
 // Parameter sets live in Windows-style INI files whose names, keys and values
 // are GBK bytes. QSettings rewrites the whole file and re-encodes text, so the
-// tool keeps its own small layer: a document is the file's bytes, a change
+// tool keeps its own small layer: a document is the file's bytes, parsed once
+// line by line into an index of its section headers and key lines; a change
 // touches only the bytes of the one value, key line or section it adds, and
 // save() replaces the file in one atomic step.
 
 #include <QByteArray>
 #include <QString>
 
+#include <vector>
+
 namespace qm {
 
 class IniDocument {
 public:
-    // Reads path. A missing file gives an empty document; an existing file
-    // that cannot be read throws Error "无法读取文件：<path>（<reason>）".
+    // Parameter files are a few kilobytes; anything above this is not one
+    // and is refused before it is read.
+    static constexpr qint64 kMaxFileSize = 1024 * 1024;
+
+    // Reads path. A missing file gives an empty document. Anything else that
+    // cannot be taken as a parameter file throws Error
+    // "无法读取文件：<path>（<reason>）": a folder, a pipe, a device or any
+    // other file that is not a regular one (refused before it is opened, so
+    // nothing blocks), a file larger than kMaxFileSize, a read error.
     static IniDocument load(const QString &path);
+    // A document of bytes, as if read from path (no size limit).
+    static IniDocument fromBytes(const QString &path, const QByteArray &bytes);
 
     QString path() const { return path_; }
 
     // The value of key in section, blanks and tabs around it removed, or def
     // when the section or key is missing. Names compare case-insensitively
     // for ASCII letters only; GBK characters compare exactly. The first
-    // matching key line in file order wins.
+    // matching key line in file order wins. Lines may end in CR LF, LF or a
+    // lone CR.
     QByteArray value(const QByteArray &section, const QByteArray &key,
                      const QByteArray &def) const;
 
     // Replaces the first matching value in place, adds a missing key after
     // the last key line of its section, or adds a missing section at the end.
-    // Every other byte stays as it was. A name or value holding a line break
-    // (or a key holding '=') cannot be stored and throws Error.
+    // Added lines end like the file's first line (CR LF for a file without
+    // one). Every other byte stays as it was. A name or value holding a line
+    // break (or a key holding '=') cannot be stored and throws Error.
     void setValue(const QByteArray &section, const QByteArray &key,
                   const QByteArray &value);
 
-    // Writes the document to path() through a temporary beside it that is
-    // renamed into place. A file that cannot be written throws Error
-    // "无法写入文件：<path>（<reason>）" and the old file stays as it was.
+    // Writes the document to path(): through a temporary beside it that is
+    // renamed into place once every byte is on disk, or, when the folder
+    // does not let a temporary be created, into the existing file itself in
+    // an order that never leaves it half old, half new. A file that cannot be
+    // written (read-only, not a regular file, disk full, ...) throws Error
+    // "无法写入文件：<path>（<reason>）" and the old file stays byte for byte.
     void save() const;
 
     QByteArray bytes() const { return bytes_; }
 
 private:
-    IniDocument(const QString &path, const QByteArray &bytes)
-        : path_(path), bytes_(bytes) {}
+    // A section header or a key line; offsets into bytes_. Other lines are
+    // not kept: they only move the anchor of their section.
+    struct Entry {
+        bool section = false;
+        qsizetype lineBegin = 0;
+        qsizetype lineEnd = 0; // before the line break
+        qsizetype nameBegin = 0;
+        qsizetype nameEnd = 0;
+        qsizetype valueBegin = 0; // key: the value without blanks around it
+        qsizetype valueEnd = 0;
+        qsizetype valueField = 0; // key: first byte after '='
+        qsizetype anchor = 0;     // section: end of its last key or other line
+    };
+
+    enum class LineKind { Blank, Comment, Other, Section, Key };
+
+    IniDocument(const QString &path, const QByteArray &bytes);
+    // What the line bytes[begin, end) is; entry is filled for a section
+    // header or a key line.
+    static LineKind parseLine(const QByteArray &bytes, qsizetype begin, qsizetype end, Entry &entry);
+    void parse();
+    // Moves every offset at or after at by delta, from entry first on; the
+    // anchors of earlier sections move too when they stand at or after at.
+    void shift(size_t first, qsizetype at, qsizetype delta);
+    void writeInPlace() const;
 
     QString path_;
     QByteArray bytes_;
+    std::vector<Entry> entries_;
+    QByteArray lineBreak_; // of the first line; what added lines end with
 };
 
 // Free text from a file (a combo-box entry, a value shown to the user) to and

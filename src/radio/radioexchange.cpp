@@ -42,31 +42,49 @@ quint16 RadioExchange::address16() const
     return quint16(StrToInt(f_.text(kAddress)) & 0xFFFF);
 }
 
+void RadioExchange::sendStep(quint8 command, int len)
+{
+    link_.state().RxState = 0;
+    link_.SendFrame(command, len, kSelector);
+}
+
 void RadioExchange::sendRequest(quint8 command)
 {
     auto tx = link_.state().TxBuffer();
     const quint8 low = addressLow();
     tx[4] = 0x00;
     tx[5] = low;
-    link_.SendFrame(command, 5, kSelector);
+    sendStep(command, 5);
 }
 
-QString RadioExchange::checkWritableFields(bool checkFrequencies) const
+QString RadioExchange::checkWritableFields(unsigned checks) const
 {
-    if (f_.itemIndex(kRate) < 0)
-        return QStringLiteral("设备通讯速率“%1”不在列表中，请重新选择！").arg(f_.text(kRate));
-    if (f_.itemIndex(kParity) < 0)
-        return QStringLiteral("设备校验方式“%1”不在列表中，请重新选择！").arg(f_.text(kParity));
-    const qint32 address = StrToInt(f_.text(kAddress));
-    if (address < 0 || address > 65535)
-        return QStringLiteral("设备地址%1超出范围（0～65535）！").arg(address);
-    const qint32 channel = StrToInt(f_.text(kChannel));
-    if (channel < 0 || channel > 9)
-        return QStringLiteral("当前信道%1超出范围（0～9）！").arg(channel);
-    const qint32 ptt = StrToInt(f_.text(QStringLiteral("Ptttime")));
-    if (ptt < 0 || ptt > 65535)
-        return QStringLiteral("PTT时间限制%1超出范围（0～65535）！").arg(ptt);
-    if (checkFrequencies) {
+    if (checks & CheckRateParity) {
+        if (f_.text(kRate).isEmpty())
+            return QStringLiteral("请选择设备通讯速率！");
+        if (f_.itemIndex(kRate) < 0)
+            return QStringLiteral("设备通讯速率“%1”不在列表中，请重新选择！").arg(f_.text(kRate));
+        if (f_.text(kParity).isEmpty())
+            return QStringLiteral("请选择设备校验方式！");
+        if (f_.itemIndex(kParity) < 0)
+            return QStringLiteral("设备校验方式“%1”不在列表中，请重新选择！").arg(f_.text(kParity));
+    }
+    if (checks & CheckAddress) {
+        const qint32 address = StrToInt(f_.text(kAddress));
+        if (address < 0 || address > 65535)
+            return QStringLiteral("设备地址%1超出范围（0～65535）！").arg(address);
+    }
+    if (checks & CheckChannel) {
+        const qint32 channel = StrToInt(f_.text(kChannel));
+        if (channel < 0 || channel > 9)
+            return QStringLiteral("当前信道%1超出范围（0～9）！").arg(channel);
+    }
+    if (checks & CheckPtt) {
+        const qint32 ptt = StrToInt(f_.text(QStringLiteral("Ptttime")));
+        if (ptt < 0 || ptt > 65535)
+            return QStringLiteral("PTT时间限制%1超出范围（0～65535）！").arg(ptt);
+    }
+    if (checks & CheckFrequencies) {
         qint32 words[2][10];
         const QString problem = channelWords(f_.checked(QStringLiteral("Chan_spa1")) ? 250 : 125,
                                              f_.checked(QStringLiteral("Fq800")), words);
@@ -76,8 +94,30 @@ QString RadioExchange::checkWritableFields(bool checkFrequencies) const
     return {};
 }
 
+bool RadioExchange::writeStillValid(unsigned checks)
+{
+    const QString problem = checkWritableFields(checks);
+    if (problem.isEmpty())
+        return true;
+    finish(text::WriteFailed);
+    prompts_.message(problem);
+    return false;
+}
+
+bool RadioExchange::refuseWhileOtherExchangeRuns()
+{
+    const ExchangeOwner owner = RunningExchange(link_.state());
+    if (owner == ExchangeOwner::None || owner == ExchangeOwner::Radio)
+        return false;
+    report_.memo(text::OtherExchangeRunning);
+    report_.panel(2, text::OtherExchangeRunning);
+    return true;
+}
+
 void RadioExchange::Dk618_Write_DataClick()
 {
+    if (refuseWhileOtherExchangeRuns())
+        return;
     if (f_.text(kRate).isEmpty()) {
         prompts_.message(QStringLiteral("请选择设备通讯速率！"));
         return;
@@ -87,7 +127,7 @@ void RadioExchange::Dk618_Write_DataClick()
         return;
     }
     // Refuse what the frames cannot carry before anything goes out.
-    if (const QString problem = checkWritableFields(true); !problem.isEmpty()) {
+    if (const QString problem = checkWritableFields(CheckAll); !problem.isEmpty()) {
         prompts_.message(problem);
         return;
     }
@@ -114,6 +154,8 @@ void RadioExchange::Dk618_Read_DataClick()
     ProtocolState &s = link_.state();
     if (s.RadioReadActive || s.RadioWriteActive)
         return;
+    if (refuseWhileOtherExchangeRuns())
+        return;
     report_.memo(text::Reading);
     report_.panel(2, text::ReadingWait);
     s.ReplyReady = false;
@@ -139,6 +181,13 @@ void RadioExchange::finish(const QString &outcome)
     s.RadioReadActive = false;
     report_.memo(outcome);
     report_.panel(2, outcome);
+}
+
+void RadioExchange::failShortReply(quint8 request, int len)
+{
+    const QString outcome = link_.state().RadioWriteActive ? text::WriteFailed : text::ReadFailed;
+    report_.memo(text::ShortReply(request, len));
+    finish(outcome);
 }
 
 void RadioExchange::Timer3Timer()
@@ -177,13 +226,14 @@ void RadioExchange::Timer3Timer()
 
 void RadioExchange::takeModelText()
 {
-    // The reply stands at index 0 of the ring after the send reset it; the
-    // text runs from byte 6 to the last byte before the check.
-    const ProtocolState &s = link_.state();
-    const int count = std::clamp(s.RxFrameLen - 5, 0, kModelMax);
+    // The text runs from byte 6 of the reply to the last byte before the
+    // check, read where the reply was completed (a stray byte before it
+    // moves it along the ring). A reply without data has no text.
+    ReplyCursor reply(link_.state(), 6);
+    const int count = std::clamp(reply.len() - 5, 0, kModelMax);
     QByteArray model;
     for (int i = 0; i < count; ++i) {
-        const char c = char(s.RxBuffer()[6 + i]);
+        const char c = char(reply.byte());
         if (c == '\0')
             break;
         model.append(c);
@@ -211,16 +261,23 @@ void RadioExchange::readStep(qint32 step)
         break;
     }
     case 1:
+        // Twenty words: offsets 6..45.
+        if (!reply.holds(45))
+            return failShortReply(0x63, reply.len());
         for (int dir = 0; dir < 2; ++dir)
             for (int i = 0; i < 10; ++i)
                 ChannelWords[dir][i] = reply.word();
         sendRequest(0x67);
         break;
     case 2:
+        if (!reply.holds(7))
+            return failShortReply(0x67, reply.len());
         f_.setText(kAddress, QString::number(reply.word()));
         sendRequest(0x6B);
         break;
     case 3: {
+        if (!reply.holds(10))
+            return failShortReply(0x6B, reply.len());
         const quint8 channel = reply.byte();
         const quint16 txWord = reply.word();
         const quint16 rxWord = reply.word();
@@ -241,6 +298,8 @@ void RadioExchange::readStep(qint32 step)
         break;
     }
     case 4: {
+        if (!reply.holds(12))
+            return failShortReply(0x72, reply.len());
         const quint8 rate = reply.byte();
         const quint8 parity = reply.byte();
         const quint8 transfer = reply.byte();
@@ -306,7 +365,7 @@ void RadioExchange::writeStep(qint32 step)
         // The radio's own spacing may differ from the one chosen at the
         // click; values that no longer fit end the write before it stores
         // anything.
-        QString problem = checkWritableFields(false);
+        QString problem = checkWritableFields(CheckAll & ~CheckFrequencies);
         if (problem.isEmpty()) {
             ChannelStep = f_.checked(QStringLiteral("Chan_spa1")) ? 250 : 125;
             problem = channelWords(ChannelStep, f_.checked(QStringLiteral("Fq800")), ChannelWords);
@@ -323,18 +382,23 @@ void RadioExchange::writeStep(qint32 step)
             putWord(6 + 2 * i, ChannelWords[0][i]);
             putWord(26 + 2 * i, ChannelWords[1][i]);
         }
-        s.RxState = 0;
-        link_.SendFrame(0x61, 0x2D, kSelector);
+        sendStep(0x61, 0x2D);
         break;
     }
+    // The fields stay editable during the write, and a file may be loaded
+    // meanwhile: each step checks again what it is about to send.
     case 1: {
+        if (!writeStillValid(CheckAddress))
+            return;
         const quint16 address = address16();
         putWord(4, address);
         putWord(6, address);
-        link_.SendFrame(0x65, 7, kSelector);
+        sendStep(0x65, 7);
         break;
     }
     case 2: {
+        if (!writeStillValid(CheckAddress))
+            return;
         const qint32 channel = std::clamp(s.CurrentChannel, 0, 9);
         tx[4] = 0x00;
         tx[5] = addressLow();
@@ -343,10 +407,12 @@ void RadioExchange::writeStep(qint32 step)
         putWord(9, ChannelWords[1][channel]);
         putWord(11, ChannelWords[0][channel]);
         putWord(13, ChannelWords[1][channel]);
-        link_.SendFrame(0x69, 0x0E, kSelector);
+        sendStep(0x69, 0x0E);
         break;
     }
     case 3: {
+        if (!writeStillValid(CheckAddress | CheckRateParity | CheckPtt))
+            return;
         const quint16 address = address16();
         const qint32 ptt = StrToInt(f_.text(QStringLiteral("Ptttime")));
         putWord(4, address);
@@ -356,7 +422,7 @@ void RadioExchange::writeStep(qint32 step)
         tx[9] = dk618::AddressModeCode(f_.checked(QStringLiteral("Select_ANI_Valid")));
         tx[10] = dk618::AirCode(f_.checked(QStringLiteral("AirRate9600")), f_.checked(QStringLiteral("AType")));
         putWord(11, ptt & 0xFFFF);
-        link_.SendFrame(0x70, 0x0C, kSelector);
+        sendStep(0x70, 0x0C);
         break;
     }
     case 4: {

@@ -45,9 +45,28 @@ private:
     void writeStep(qint32 step);
     void takeModelText();
     void finish(const QString &outcome);
+    // Ends the exchange as failed because the reply to request is too short
+    // for the values of its step.
+    void failShortReply(quint8 request, int len);
+    // A click while another page's exchange holds the shared counters is
+    // refused with a memo line and status text; true when refused.
+    bool refuseWhileOtherExchangeRuns();
+
+    // What a check looks at: each write step checks the values it sends.
+    enum Check : unsigned {
+        CheckRateParity = 1,
+        CheckAddress = 2,
+        CheckChannel = 4,
+        CheckPtt = 8,
+        CheckFrequencies = 16,
+        CheckAll = 31,
+    };
     // Refuses values that do not fit the frames; returns the message naming
     // the first offending field, or an empty text.
-    QString checkWritableFields(bool checkFrequencies) const;
+    QString checkWritableFields(unsigned checks) const;
+    // The same check inside a write step: a value that no longer passes ends
+    // the write as failed, with the message, before its frame is sent.
+    bool writeStillValid(unsigned checks);
     // The channel words of the frequency fields at this step and band, or
     // the message naming the first frequency whose word does not fit.
     QString channelWords(int step, bool band800, qint32 words[2][10]) const;
@@ -55,6 +74,10 @@ private:
     quint8 addressLow() const;
     quint16 address16() const;
     void sendRequest(quint8 command);
+    // Sends the frame of the next step from a fresh recogniser: a noise
+    // byte after the last reply must not take the next reply's header for
+    // a length.
+    void sendStep(quint8 command, int len);
 
     Link &link_;
     FieldAccess &f_;
