@@ -30,6 +30,8 @@ class Mlr4800Page;
 class Prompts;
 class RadioExchange;
 class RadioFile;
+class SubscriberExchange;
+class SubscriberFile;
 class TSet_Form;
 class WidgetFields;
 
@@ -38,6 +40,9 @@ struct MainFormOptions {
     QHash<QString, QString> portMap;
     // Message boxes and file dialogs; the window's own when null.
     Prompts *prompts = nullptr;
+    // Simulate mode: family ("dk618", "mlb4800", "mlr4800") -> device of its
+    // simulated unit. Choosing a family page points COM1 at that device.
+    QHash<QString, QString> simulatedUnits;
 };
 
 class TMainForm : public QMainWindow, public Report {
@@ -51,6 +56,8 @@ public:
     FieldAccess &fields();
     Dk618Page *dk618Page() const { return dk618_; }
     RadioExchange &radioExchange() { return *radio_; }
+    Mlr4800Page *mlr4800Page() const { return mlr4800_; }
+    SubscriberExchange &subscriberExchange() { return *subscriber_; }
 
     // Report
     void memo(const QString &line) override;
@@ -75,6 +82,7 @@ public:
     void ToolButton6Click();
 
     void Timer1Timer();
+    void Timer2Timer();
     void Timer3Timer();
 
 protected:
@@ -89,6 +97,8 @@ private:
     void FormCreate();
     void setClientSize(int width, int height);
     void activatePage(QWidget *page);
+    // Simulate mode: COM1 follows the simulated unit of the chosen family.
+    void followSimulatedUnit(const QString &family);
     QAction *makeAction(const QString &name, const QString &caption, const QString &hint);
 
     Link link_;
@@ -98,6 +108,9 @@ private:
     std::unique_ptr<WidgetFields> fields_;
     std::unique_ptr<RadioExchange> radio_;
     std::unique_ptr<RadioFile> radioFile_;
+    std::unique_ptr<SubscriberExchange> subscriber_;
+    std::unique_ptr<SubscriberFile> subscriberFile_;
+    QHash<QString, QString> simulatedUnits_;
     bool shownOnce_ = false;
     bool openFailedAtStart_ = false;
 
