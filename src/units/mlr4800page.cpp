@@ -32,11 +32,11 @@ Mlr4800Page::Mlr4800Page(FieldRules &rules, QWidget *parent)
     AddPageHeading(this, QStringLiteral("QM--4700系列之MLR4800"));
 
     // Two columns of label + field inside each panel.
-    constexpr int labelX[2] = {10, 186};
-    constexpr int fieldX[2] = {90, 266};
-    constexpr int fieldW = 84;
+    constexpr int labelX[2] = {10, 190};
+    constexpr int fieldX[2] = {86, 266};
+    constexpr int fieldW = 92;
 
-    QGroupBox *basic = makeGroup(this, QStringLiteral("基本参数"), {8, 30, 362, 148});
+    QGroupBox *basic = makeGroup(this, QStringLiteral("基本参数"), {8, 30, 366, 148});
     auto edit = [&](QWidget *panel, int col, int y, const QString &label, const QString &name, int maxLength, const QString &text) {
         makeLabel(panel, label, {labelX[col], y + 4});
         return makeEdit(panel, name, {fieldX[col], y, fieldW, 22}, maxLength, text);
@@ -60,7 +60,7 @@ Mlr4800Page::Mlr4800Page(FieldRules &rules, QWidget *parent)
     Mlr4800_Airrate->setCurrentIndex(-1);
     Mlr4800_Airrate->setEditText(QStringLiteral("Mlr4800_Airrate"));
 
-    QGroupBox *meter = makeGroup(this, QStringLiteral("电表参数"), {8, 184, 362, 116});
+    QGroupBox *meter = makeGroup(this, QStringLiteral("电表参数"), {8, 184, 366, 116});
     makeLabel(meter, QStringLiteral("电表类型"), {labelX[0], 26});
     Meter_Category = makeList(meter, QStringLiteral("Meter_Category"), {fieldX[0], 22, fieldW, 22}, mlr4800::MeterItems(), rules);
     Meter_Category->setCurrentIndex(0);
@@ -71,9 +71,9 @@ Mlr4800Page::Mlr4800Page(FieldRules &rules, QWidget *parent)
     Meter_Rate->setEditText(QStringLiteral("2400"));
     rules.addDigitField(Meter_Number);
     rules.addDigitField(Edit1);
-    ReadMeter = makeButton(meter, QStringLiteral("ReadMeter"), QStringLiteral("读取电表"), {10, 82, 104, 26});
-    Meter_Rate_Set = makeButton(meter, QStringLiteral("Meter_Rate_Set"), QStringLiteral("电表速率"), {129, 82, 104, 26});
-    Set_Meter_Num = makeButton(meter, QStringLiteral("Set_Meter_Num"), QStringLiteral("设置表号"), {248, 82, 104, 26});
+    ReadMeter = makeButton(meter, QStringLiteral("ReadMeter"), QStringLiteral("读取电表"), {10, 82, 108, 26});
+    Meter_Rate_Set = makeButton(meter, QStringLiteral("Meter_Rate_Set"), QStringLiteral("电表速率"), {129, 82, 108, 26});
+    Set_Meter_Num = makeButton(meter, QStringLiteral("Set_Meter_Num"), QStringLiteral("设置表号"), {248, 82, 108, 26});
 
     // Field-strength indication: a bar of five steps with its four
     // characters stacked beside it.
