@@ -30,8 +30,6 @@ bool SimulatedUnits::start(const QStringList &families, const QStringList &dataR
             stop();
             return false;
         }
-        connect(unit.get(), &Simulator::stopped, this,
-                [this, family](const QString &message) { emit stopped(QStringLiteral("%1: %2").arg(family, message)); });
         units_.emplace_back(family, std::move(unit));
     }
     return true;

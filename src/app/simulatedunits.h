@@ -35,10 +35,6 @@ public:
     QHash<QString, QString> links() const;
     QString errorString() const { return error_; }
 
-signals:
-    // A unit ended on its own after it was ready.
-    void stopped(const QString &message);
-
 private:
     std::vector<std::pair<QString, std::unique_ptr<Simulator>>> units_;
     QString program_;
