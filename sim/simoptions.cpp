@@ -2,6 +2,7 @@
 
 #include "dk618model.h"
 #include "mlb4800model.h"
+#include "mlr4800model.h"
 
 #include <QCommandLineParser>
 
@@ -41,10 +42,10 @@ bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &erro
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral("Simulated unit on a pseudo terminal"));
     p.addHelpOption();
-    const QCommandLineOption family(QStringLiteral("family"), QStringLiteral("Unit family: dk618 or mlb4800."), QStringLiteral("name"));
+    const QCommandLineOption family(QStringLiteral("family"), QStringLiteral("Unit family: dk618, mlb4800 or mlr4800."), QStringLiteral("name"));
     const QCommandLineOption link(QStringLiteral("link"), QStringLiteral("Symlink to create for the pty."), QStringLiteral("path"));
-    const QCommandLineOption rate(QStringLiteral("rate"), QStringLiteral("Unit line rate (300..19200)."), QStringLiteral("n"), QStringLiteral("19200"));
-    const QCommandLineOption parity(QStringLiteral("parity"), QStringLiteral("none, even or odd."), QStringLiteral("p"), QStringLiteral("none"));
+    const QCommandLineOption rate(QStringLiteral("rate"), QStringLiteral("Unit line rate (300..19200; default 19200, mlr4800 1200)."), QStringLiteral("n"));
+    const QCommandLineOption parity(QStringLiteral("parity"), QStringLiteral("none, even or odd (default none, mlr4800 even)."), QStringLiteral("p"));
     const QCommandLineOption model(QStringLiteral("model"), QStringLiteral("Model text the unit reports."), QStringLiteral("text"));
     const QCommandLineOption silent(QStringLiteral("silent-on"), QStringLiteral("Never answer this command (hex, repeatable)."), QStringLiteral("code"));
     const QCommandLineOption badCheck(QStringLiteral("bad-check-on"), QStringLiteral("Answer this command with a bad check byte."), QStringLiteral("code"));
@@ -75,13 +76,15 @@ bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &erro
         return false;
     }
 
+    // Each family starts at its own line unless told otherwise.
+    const bool subscriber = options.Family == QLatin1String("mlr4800");
     bool ok = false;
-    options.Line.Rate = p.value(rate).toInt(&ok);
-    if (!ok || Dk618Model::codeOfRate(options.Line.Rate) == 0) {
+    options.Line.Rate = p.isSet(rate) ? p.value(rate).toInt(&ok) : subscriber ? 1200 : 19200;
+    if (p.isSet(rate) && (!ok || Dk618Model::codeOfRate(options.Line.Rate) == 0)) {
         error = QStringLiteral("--rate: one of 300 600 1200 2400 4800 9600 19200");
         return false;
     }
-    const QString par = p.value(parity).toLower();
+    const QString par = p.isSet(parity) ? p.value(parity).toLower() : subscriber ? QStringLiteral("even") : QStringLiteral("none");
     if (par == QLatin1String("none"))
         options.Line.Par = Parity::None;
     else if (par == QLatin1String("even"))
@@ -137,7 +140,18 @@ std::unique_ptr<UnitModel> MakeModel(const SimOptions &options, QString &error)
         }
         return std::make_unique<Mlb4800Model>(options.Line);
     }
-    error = QStringLiteral("unknown family: %1 (known: dk618, mlb4800)").arg(options.Family);
+    if (options.Family == QLatin1String("mlr4800")) {
+        if (!options.ModelText.isEmpty()) {
+            error = QStringLiteral("--model: only the dk618 reports a model text");
+            return nullptr;
+        }
+        if (Mlr4800Model::codeOfRate(options.Line.Rate) == 0) {
+            error = QStringLiteral("--rate: the mlr4800 has 1200 2400 4800 9600 19200");
+            return nullptr;
+        }
+        return std::make_unique<Mlr4800Model>(options.Line);
+    }
+    error = QStringLiteral("unknown family: %1 (known: dk618, mlb4800, mlr4800)").arg(options.Family);
     return nullptr;
 }
 

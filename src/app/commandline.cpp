@@ -31,8 +31,8 @@ CommandLine ParseCommandLine(const QStringList &arguments)
                                                  "May be given once per port."),
                                   QStringLiteral("COMn=DEVICE"));
     const QCommandLineOption simulate(QStringLiteral("simulate"),
-                                      QStringLiteral("Start the simulated data radio qmsim and connect COM1 to it."));
-    const QCommandLineOption simArg(QStringLiteral("sim-arg"), QStringLiteral("Pass ARG on to qmsim (with --simulate)."),
+                                      QStringLiteral("Start one simulated unit (qmsim) per family; COM1 follows the family page chosen."));
+    const QCommandLineOption simArg(QStringLiteral("sim-arg"), QStringLiteral("Pass ARG on to the simulated data radio (with --simulate)."),
                                     QStringLiteral("ARG"));
     parser.addOption(help);
     parser.addOption(version);

@@ -3,7 +3,7 @@
 #include "app/commandline.h"
 #include "common/errors.h"
 #include "app/mainform.h"
-#include "app/simulator.h"
+#include "app/simulatedunits.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -85,14 +85,16 @@ int main(int argc, char *argv[])
 
     qm::MainFormOptions options;
     options.portMap = args.portMap;
-    // The simulated radio lives as long as the window.
-    qm::Simulator simulator;
+    // The simulated units live as long as the window. COM1 starts at the
+    // data radio and follows the family page the user chooses.
+    qm::SimulatedUnits simulated;
     if (args.simulate) {
-        if (!simulator.start(QStringLiteral("dk618"), args.simulatorArgs)) {
-            std::fprintf(stderr, "qmset: cannot start the simulated radio: %s\n", qPrintable(simulator.errorString()));
+        if (!simulated.start(qm::SimulatedUnits::Families(), args.simulatorArgs)) {
+            std::fprintf(stderr, "qmset: cannot start the simulated units: %s\n", qPrintable(simulated.errorString()));
             return 1;
         }
-        options.portMap.insert(QStringLiteral("COM1"), simulator.linkPath());
+        options.simulatedUnits = simulated.links();
+        options.portMap.insert(QStringLiteral("COM1"), options.simulatedUnits.value(QStringLiteral("dk618")));
     }
     qm::TMainForm window(options);
     window.show();

@@ -13,6 +13,9 @@
 #include "radio/radiofile.h"
 #include "units/centralexchange.h"
 #include "units/mlb4800page.h"
+#include "units/mlr4800page.h"
+#include "units/subscriberexchange.h"
+#include "units/subscriberfile.h"
 #include "units/unitpages.h"
 
 #include <QAction>
@@ -88,6 +91,7 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
         prompts_ = ownPrompts_.get();
     }
     link_.port().setPortMap(options.portMap);
+    simulatedUnits_ = options.simulatedUnits;
     rules_ = new FieldRules(*prompts_, this);
 
     buildMenus();
@@ -106,6 +110,12 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     on(T1, &QAction::triggered, this, [this] { radio_->T1Click(); });
     on(O1, &QAction::triggered, this, [this] { radio_->O1Click(); });
     hookCentralPage();
+    subscriber_ = std::make_unique<SubscriberExchange>(link_, *fields_, *this, *prompts_);
+    subscriberFile_ = std::make_unique<SubscriberFile>(*fields_, *this, *prompts_);
+    on(mlr4800_->Mlr4800_WriteData, &QPushButton::clicked, this, [this] { subscriber_->Mlr4800_WriteDataClick(); });
+    on(mlr4800_->Mlr4800_ReadData, &QPushButton::clicked, this, [this] { subscriber_->Mlr4800_ReadDataClick(); });
+    on(mlr4800_->Mlr4800_SaveFile, &QPushButton::clicked, this, [this] { subscriberFile_->Mlr4800_SaveFileClick(); });
+    on(mlr4800_->Mlr4800_ReadFile, &QPushButton::clicked, this, [this] { subscriberFile_->Mlr4800_ReadFileClick(); });
 
     connect(&link_, &Link::monitorLine, this, [this](const QString &line) { memo(line); });
     connect(&link_, &Link::portStatus, this, [this](const QString &text) { panel(1, text); });
@@ -130,6 +140,7 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     Timer3->setInterval(100);
     Timer4->setInterval(300);
     on(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    on(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
     on(Timer3, &QTimer::timeout, this, [this] { Timer3Timer(); });
 
     FormCreate();
@@ -307,7 +318,7 @@ void TMainForm::buildPanels()
     dk618_ = new Dk618Page(*prompts_, *rules_, PageControl);
     qm4700_ = makeHeadedPage(QStringLiteral("QM4700_TabSheet"), QStringLiteral("QM--4700系列之QM-4700"), PageControl);
     mlb4800_ = new Mlb4800Page(*rules_, PageControl);
-    mlr4800_ = new Mlr4800Page(PageControl);
+    mlr4800_ = new Mlr4800Page(*rules_, PageControl);
     test_ = new QWidget(PageControl);
     test_->setObjectName(QStringLiteral("Test"));
     PageControl->addTab(dk618_, QStringLiteral("数传电台"));
@@ -442,6 +453,26 @@ void TMainForm::activatePage(QWidget *page)
     PageControl->setCurrentWidget(page);
 }
 
+void TMainForm::followSimulatedUnit(const QString &family)
+{
+    const QString device = simulatedUnits_.value(family);
+    SerialPort &port = link_.port();
+    const QString com1 = QStringLiteral("COM1");
+    if (device.isEmpty() || port.deviceFor(com1) == device)
+        return;
+    QHash<QString, QString> map = port.portMap();
+    map.insert(com1, device);
+    port.setPortMap(map);
+    // A port the user moved to another COMn stays where it is.
+    if (port.portName() != com1)
+        return;
+    port.close();
+    if (!port.open()) {
+        memo(port.errorString());
+        prompts_->message(QStringLiteral("通讯口被占用！请更改通讯端口！"));
+    }
+}
+
 void TMainForm::DataTransClick()
 {
     QM4700->setChecked(false);
@@ -449,6 +480,7 @@ void TMainForm::DataTransClick()
     MLR4800->setChecked(false);
     QM4700S->menuAction()->setChecked(false);
     DataTrans->setChecked(true);
+    followSimulatedUnit(QStringLiteral("dk618"));
     activatePage(dk618_);
 }
 
@@ -457,6 +489,7 @@ void TMainForm::QM4700Click()
     QM4700S->menuAction()->setChecked(true);
     DataTrans->setChecked(false);
     QM4700->setChecked(true);
+    followSimulatedUnit(QStringLiteral("dk618"));
     activatePage(qm4700_);
 }
 
@@ -464,6 +497,7 @@ void TMainForm::MLB4800Click()
 {
     QM4700S->menuAction()->setChecked(true);
     MLB4800->setChecked(true);
+    followSimulatedUnit(QStringLiteral("mlb4800"));
     activatePage(mlb4800_);
     link_.line().RateIndex = 6;
     link_.line().ParityIndex = 0;
@@ -474,6 +508,7 @@ void TMainForm::MLR4800Click()
 {
     QM4700S->menuAction()->setChecked(true);
     MLR4800->setChecked(true);
+    followSimulatedUnit(QStringLiteral("mlr4800"));
     activatePage(mlr4800_);
     mlr4800_->Mlr4800ComRate->setCurrentIndex(0);
     mlr4800_->Mlr4800_Airrate->setCurrentIndex(1);
@@ -569,6 +604,11 @@ void TMainForm::Timer1Timer()
     if (TimerDisp->isVisible())
         TimerDisp->setText(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
     central_->Timer1Timer();
+}
+
+void TMainForm::Timer2Timer()
+{
+    subscriber_->Timer2Timer();
 }
 
 void TMainForm::Timer3Timer()

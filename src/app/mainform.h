@@ -33,6 +33,8 @@ class Prompts;
 class RadioExchange;
 class RadioFile;
 class TMlbAddrTable_Form;
+class SubscriberExchange;
+class SubscriberFile;
 class TSet_Form;
 class WidgetFields;
 
@@ -41,6 +43,9 @@ struct MainFormOptions {
     QHash<QString, QString> portMap;
     // Message boxes and file dialogs; the window's own when null.
     Prompts *prompts = nullptr;
+    // Simulate mode: family ("dk618", "mlb4800", "mlr4800") -> device of its
+    // simulated unit. Choosing a family page points COM1 at that device.
+    QHash<QString, QString> simulatedUnits;
 };
 
 class TMainForm : public QMainWindow, public Report {
@@ -57,6 +62,8 @@ public:
     Mlb4800Page *mlb4800Page() const { return mlb4800_; }
     CentralExchange &centralExchange() { return *central_; }
     TMlbAddrTable_Form *mlbAddrTableForm() const { return MlbAddrTable_Form.get(); }
+    Mlr4800Page *mlr4800Page() const { return mlr4800_; }
+    SubscriberExchange &subscriberExchange() { return *subscriber_; }
 
     // Report
     void memo(const QString &line) override;
@@ -81,6 +88,7 @@ public:
     void ToolButton6Click();
 
     void Timer1Timer();
+    void Timer2Timer();
     void Timer3Timer();
 
 protected:
@@ -96,6 +104,8 @@ private:
     void setClientSize(int width, int height);
     void activatePage(QWidget *page);
     void hookCentralPage();
+    // Simulate mode: COM1 follows the simulated unit of the chosen family.
+    void followSimulatedUnit(const QString &family);
     QAction *makeAction(const QString &name, const QString &caption, const QString &hint);
 
     Link link_;
@@ -106,6 +116,9 @@ private:
     std::unique_ptr<RadioExchange> radio_;
     std::unique_ptr<RadioFile> radioFile_;
     std::unique_ptr<CentralExchange> central_;
+    std::unique_ptr<SubscriberExchange> subscriber_;
+    std::unique_ptr<SubscriberFile> subscriberFile_;
+    QHash<QString, QString> simulatedUnits_;
     bool shownOnce_ = false;
     bool openFailedAtStart_ = false;
 

@@ -17,6 +17,7 @@ public:
 
     // COMn -> device path mappings from the command line.
     void setPortMap(const QHash<QString, QString> &map) { map_ = map; }
+    QHash<QString, QString> portMap() const { return map_; }
     QString deviceFor(const QString &portName) const;
 
     void setPortName(const QString &portName) { portName_ = portName; }

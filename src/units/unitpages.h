@@ -1,11 +1,8 @@
 #pragma once
-// The central-unit (MLB4800) and subscriber-unit (MLR4800) pages. Their
-// exchanges come later; the subscriber page already carries the three lists
-// that choosing its family resets.
+// What the unit pages share: the heading, and a page that carries nothing
+// but its heading.
 
 #include <QWidget>
-
-class QComboBox;
 
 namespace qm {
 
@@ -14,14 +11,5 @@ void AddPageHeading(QWidget *page, const QString &series);
 
 // A page with those two heading labels and nothing else.
 QWidget *makeHeadedPage(const QString &objectName, const QString &series, QWidget *parent = nullptr);
-
-class Mlr4800Page : public QWidget {
-    Q_OBJECT
-public:
-    explicit Mlr4800Page(QWidget *parent = nullptr);
-    QComboBox *Mlr4800ComRate;
-    QComboBox *Mlr4800_Airrate;
-    QComboBox *Meter_Category;
-};
 
 } // namespace qm
