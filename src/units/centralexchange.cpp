@@ -7,6 +7,7 @@
 #include "link/exchange.h"
 #include "link/frame.h"
 #include "link/link.h"
+#include "units/aircode.h"
 
 #include <algorithm>
 
@@ -42,20 +43,6 @@ QString CentralExchange::FieldOfEntry(int entry)
     static const QString kNames[4] = {QStringLiteral("TxFreq1%1"), QStringLiteral("RxFreq1%1"), QStringLiteral("TxFreq2%1"),
                                       QStringLiteral("RxFreq2%1")};
     return kNames[entry / kChannels].arg(entry % kChannels);
-}
-
-quint8 CentralExchange::AirRateCode(const QString &text)
-{
-    if (text == QLatin1String("19200A"))
-        return 0x40;
-    if (text == QLatin1String("9600B"))
-        return 0x80;
-    return 0xC0;
-}
-
-int CentralExchange::AirRateItem(quint8 code)
-{
-    return code == 0x40 ? 0 : code == 0x80 ? 2 : 1;
 }
 
 quint8 CentralExchange::address() const
@@ -257,7 +244,7 @@ void CentralExchange::readStep(qint32 step)
     case 3: {
         const quint8 air = reply.byte();
         const quint8 transparent = reply.byte();
-        f_.setItemIndex(kAirrate, AirRateItem(air));
+        f_.setItemIndex(kAirrate, units::AirRateItemOfCode(air));
         f_.setChecked(kTransparent, transparent == kTransparentOn);
         finish(text::ReadOk, kRadioWrite);
         s.ExchangeStep = 0;
@@ -295,7 +282,7 @@ void CentralExchange::writeStep(qint32 step)
     case 2:
         tx[4] = 0x00;
         tx[5] = address();
-        tx[6] = AirRateCode(f_.text(kAirrate));
+        tx[6] = units::AirRateCode(f_.text(kAirrate));
         tx[7] = f_.checked(kTransparent) ? kTransparentOn : kTransparentOff;
         link_.SendFrame(0x71, 7, kSelector);
         break;

@@ -46,10 +46,6 @@ public:
     // RxFreq20..29.
     static QString FieldOfEntry(int entry);
 
-    // Air-rate code of the list text: "19200A" 0x40, "9600B" 0x80, any other
-    // text 0xC0; and the list position a code read back selects.
-    static quint8 AirRateCode(const QString &text);
-    static int AirRateItem(quint8 code);
 
 private:
     // Another page's exchange holds the shared counters: says so and

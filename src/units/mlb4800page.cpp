@@ -2,6 +2,7 @@
 
 #include "pagekit/fieldrules.h"
 #include "pagekit/widgetmaker.h"
+#include "units/aircode.h"
 #include "units/unitpages.h"
 
 #include <QCheckBox>
@@ -61,7 +62,7 @@ Mlb4800Page::Mlb4800Page(FieldRules &rules, QWidget *parent)
 
     makeLabel(this, QStringLiteral("空中速率"), {kSide, 122});
     Mlb4800_Airrate = makeCombo(this, QStringLiteral("Mlb4800_Airrate"), {kSide + 52, 118, 112, 22},
-                                {QStringLiteral("19200A"), QStringLiteral("9600A"), QStringLiteral("9600B")}, true);
+                                units::AirRateItems(), true);
     // The design text stands in the box until a rate is picked or read.
     Mlb4800_Airrate->setCurrentIndex(-1);
     Mlb4800_Airrate->setEditText(QStringLiteral("Mlb4800_Airrate"));

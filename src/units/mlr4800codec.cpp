@@ -26,11 +26,6 @@ QStringList RateItems()
     return items;
 }
 
-QStringList AirRateItems()
-{
-    return {QStringLiteral("19200A"), QStringLiteral("9600A"), QStringLiteral("9600B")};
-}
-
 QStringList MeterItems()
 {
     return {QStringLiteral("DL/T 645"), QStringLiteral("其他")};
@@ -55,20 +50,6 @@ int RateItemOfCode(quint8 code)
 qint32 LineRateIndexOfCode(quint8 code)
 {
     return kRates[RateItemOfCode(code)].LineIndex;
-}
-
-quint8 AirRateCode(const QString &text)
-{
-    if (text == QLatin1String("19200A"))
-        return 0x40;
-    if (text == QLatin1String("9600B"))
-        return 0x80;
-    return 0xC0;
-}
-
-int AirRateItemOfCode(quint8 code)
-{
-    return code == 0x40 ? 0 : code == 0x80 ? 2 : 1;
 }
 
 quint8 MeterTypeCode(int itemIndex)

@@ -1,6 +1,6 @@
 #pragma once
 // How the subscriber unit's parameters travel on the line. The unit's own
-// serial rate, its air rate and its meter type each have a one-byte code;
+// serial rate and its meter type each have a one-byte code;
 // frequencies travel as words of 250 x 100 Hz.
 
 #include <QString>
@@ -11,9 +11,9 @@ namespace qm::mlr4800 {
 
 inline constexpr int kFrequencyStep = 250;
 
-// Items of the rate, air-rate and meter-type lists, in list order.
+// Items of the rate and meter-type lists, in list order (the air rate is
+// the series' own: units/aircode.h).
 QStringList RateItems();
-QStringList AirRateItems();
 QStringList MeterItems();
 
 // Serial-rate code of a rate text: "2400" 0xC2, "4800" 0x39, "9600" 0x93,
@@ -26,11 +26,6 @@ int RateItemOfCode(quint8 code);
 // The tool's RateIndex (0..6 = 300..19200) for a written rate code, so the
 // tool follows exactly the rate the unit was told.
 qint32 LineRateIndexOfCode(quint8 code);
-
-// Air-rate code: "19200A" 0x40, "9600B" 0x80, any other text 0xC0. Reading:
-// 0x40 item 0, 0x80 item 2, anything else item 1 ("9600A").
-quint8 AirRateCode(const QString &text);
-int AirRateItemOfCode(quint8 code);
 
 // Meter type: list position 1 ("其他") is 0xA5, anything else 0x5A.
 // Reading: 0xA5 item 1, anything else item 0 ("DL/T 645").

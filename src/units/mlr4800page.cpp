@@ -2,6 +2,7 @@
 
 #include "pagekit/fieldrules.h"
 #include "pagekit/widgetmaker.h"
+#include "units/aircode.h"
 #include "units/mlr4800codec.h"
 #include "units/unitpages.h"
 
@@ -56,7 +57,7 @@ Mlr4800Page::Mlr4800Page(FieldRules &rules, QWidget *parent)
     Mlr4800ComRate->setCurrentIndex(-1);
     Mlr4800ComRate->setEditText(QString());
     makeLabel(basic, QStringLiteral("终端空中速率"), {labelX[1], 116});
-    Mlr4800_Airrate = makeList(basic, QStringLiteral("Mlr4800_Airrate"), {fieldX[1], 112, fieldW, 22}, mlr4800::AirRateItems(), rules);
+    Mlr4800_Airrate = makeList(basic, QStringLiteral("Mlr4800_Airrate"), {fieldX[1], 112, fieldW, 22}, units::AirRateItems(), rules);
     Mlr4800_Airrate->setCurrentIndex(-1);
     Mlr4800_Airrate->setEditText(QStringLiteral("Mlr4800_Airrate"));
 

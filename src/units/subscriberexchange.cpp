@@ -7,6 +7,7 @@
 #include "link/exchange.h"
 #include "link/frame.h"
 #include "link/link.h"
+#include "units/aircode.h"
 #include "units/mlr4800codec.h"
 
 namespace qm {
@@ -212,7 +213,7 @@ void SubscriberExchange::readStep(qint32 step)
         const quint8 air = reply.byte();
         const quint8 meter = reply.byte();
         f_.setItemIndex(kRate, mlr4800::RateItemOfCode(rate));
-        f_.setItemIndex(kAirRate, mlr4800::AirRateItemOfCode(air));
+        f_.setItemIndex(kAirRate, units::AirRateItemOfCode(air));
         f_.setItemIndex(kMeter, mlr4800::MeterItemOfCode(meter));
         finish(text::ReadOk);
         enableRadioButton(kRadioWrite);
@@ -255,7 +256,7 @@ void SubscriberExchange::writeStep(qint32 step)
         send(0x65, 7, kSubscriberSelector, address);
         break;
     case 1:
-        tx[6] = mlr4800::AirRateCode(f_.text(kAirRate));
+        tx[6] = units::AirRateCode(f_.text(kAirRate));
         tx[7] = mlr4800::MeterTypeCode(f_.itemIndex(kMeter));
         send(0x71, 7, kSubscriberSelector, address);
         break;
