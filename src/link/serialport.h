@@ -53,6 +53,7 @@ signals:
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    void clearOddBit();
 
     QSerialPort port_;
     QHash<QString, QString> map_;
