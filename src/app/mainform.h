@@ -30,6 +30,7 @@ class Mlr4800Page;
 class Prompts;
 class RadioExchange;
 class RadioFile;
+class TAutoSet_Form;
 class TSet_Form;
 class WidgetFields;
 
@@ -121,6 +122,7 @@ private:
     Mlr4800Page *mlr4800_;
     QWidget *test_;
     TSet_Form *Set_Form;
+    TAutoSet_Form *AutoSet_Form;
     QTimer *Timer1, *Timer2, *Timer3, *Timer4;
 };
 
