@@ -107,13 +107,13 @@ void TAutoSet_Form::Timer2Timer()
 {
     if (!searching())
         return;
-    guarded([this] {
+    bool found = false;
+    guarded([&] {
         const qint32 next = search_.AutoSetAttempt + 1;
         switch (search_.tick()) {
         case AutoSetSearch::Outcome::Found:
             finish();
-            if (onFound)
-                onFound();
+            found = true;
             return;
         case AutoSetSearch::Outcome::Failed:
             finish();
@@ -124,6 +124,10 @@ void TAutoSet_Form::Timer2Timer()
             return;
         }
     });
+    // Outside the guard: the read reports its own errors, and a found
+    // radio is never reported as a failed search.
+    if (found && onFound)
+        onFound();
 }
 
 void TAutoSet_Form::finish()

@@ -33,8 +33,6 @@ public:
     // of the radio at the settings found.
     std::function<void()> onFound;
 
-    AutoSetSearch &search() { return search_; }
-
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
