@@ -69,7 +69,7 @@ QList<QByteArray> FrameReader::feed(const QByteArray &bytes)
     return frames;
 }
 
-bool LineMatches(const termios &t, const SimLine &line, bool checkParity)
+bool LineMatches(const termios &t, const SimLine &line, ParityView view)
 {
     const speed_t want = speedOfRate(line.Rate);
     if (want == B0 || cfgetospeed(&t) != want)
@@ -78,10 +78,12 @@ bool LineMatches(const termios &t, const SimLine &line, bool checkParity)
     const speed_t in = cfgetispeed(&t);
     if (in != want && in != B0)
         return false;
-    if (!checkParity)
-        return true;
-    const bool parenb = t.c_cflag & PARENB;
     const bool parodd = t.c_cflag & PARODD;
+    if (view == ParityView::RateOnly)
+        return true;
+    if (view == ParityView::OddOnly)
+        return (line.Par == Parity::Odd) == parodd;
+    const bool parenb = t.c_cflag & PARENB;
     switch (line.Par) {
     case Parity::None: return !parenb;
     case Parity::Even: return parenb && !parodd;
@@ -90,17 +92,24 @@ bool LineMatches(const termios &t, const SimLine &line, bool checkParity)
     return false;
 }
 
-bool PtyKeepsParity(int fd)
+ParityView PtyParityView(int fd)
 {
     termios saved{};
     if (::tcgetattr(fd, &saved) != 0)
-        return false;
+        return ParityView::RateOnly;
+    // Set odd parity and look at what stays; the call may report a failure
+    // for the bit the pty dropped, so only the read-back counts.
     termios probe = saved;
-    probe.c_cflag |= PARENB;
+    probe.c_cflag |= PARENB | PARODD;
+    ::tcsetattr(fd, TCSANOW, &probe);
     termios back{};
-    const bool kept = ::tcsetattr(fd, TCSANOW, &probe) == 0 && ::tcgetattr(fd, &back) == 0 && (back.c_cflag & PARENB);
+    const bool read = ::tcgetattr(fd, &back) == 0;
     ::tcsetattr(fd, TCSANOW, &saved);
-    return kept;
+    if (!read)
+        return ParityView::RateOnly;
+    if (back.c_cflag & PARENB)
+        return ParityView::Full;
+    return (back.c_cflag & PARODD) ? ParityView::OddOnly : ParityView::RateOnly;
 }
 
 QString TermiosText(const termios &t)
@@ -111,9 +120,11 @@ QString TermiosText(const termios &t)
             line.Rate = rs.Rate;
     if (t.c_cflag & PARENB)
         line.Par = (t.c_cflag & PARODD) ? Parity::Odd : Parity::Even;
-    if (line.Rate == 0)
-        return QStringLiteral("?,") + LineText(line).section(QLatin1Char(','), 1);
-    return LineText(line);
+    QString text = line.Rate == 0 ? QStringLiteral("?,") + LineText(line).section(QLatin1Char(','), 1) : LineText(line);
+    // A pty keeps the odd bit without the enable bit.
+    if (!(t.c_cflag & PARENB) && (t.c_cflag & PARODD))
+        text += QStringLiteral(" (odd bit)");
+    return text;
 }
 
 QByteArray HexText(const QByteArray &bytes)
@@ -163,9 +174,11 @@ bool SimLink::open(QString &error)
         t.c_cflag |= CLOCAL | CREAD;
         ::tcsetattr(slave_, TCSANOW, &t);
     }
-    checkParity_ = PtyKeepsParity(slave_);
-    if (!checkParity_)
-        note(QStringLiteral("this pty drops the parity bit: only the line rate is checked"));
+    parityView_ = PtyParityView(slave_);
+    if (parityView_ == ParityView::OddOnly)
+        note(QStringLiteral("this pty keeps only the odd-parity bit: none and even look alike"));
+    else if (parityView_ == ParityView::RateOnly)
+        note(QStringLiteral("this pty drops the parity bits: only the line rate is checked"));
 
     const QByteArray path = QFile::encodeName(options_.LinkPath);
     struct stat st{};
@@ -246,22 +259,22 @@ void SimLink::handleFrame(const QByteArray &frame)
     // The tool's port settings are those of the tty at the moment the frame
     // is complete; at any other rate or parity the radio would hear noise.
     termios t{};
-    if (::tcgetattr(slave_, &t) != 0 || !LineMatches(t, active_, checkParity_)) {
-        note(QStringLiteral("line is %1, unit listens at %2: ignored").arg(TermiosText(t), LineText(active_)));
+    if (::tcgetattr(slave_, &t) != 0 || !LineMatches(t, active_, parityView_)) {
+        unanswered(QStringLiteral("line is %1, unit listens at %2: ignored").arg(TermiosText(t), LineText(active_)));
         return;
     }
     if (frame.size() < 4) {
-        note(QStringLiteral("frame without a command: ignored"));
+        unanswered(QStringLiteral("frame without a command: ignored"));
         return;
     }
     const quint8 command = quint8(frame[3]);
     if (options_.SilentOn.contains(command)) {
-        note(QStringLiteral("silent on %1").arg(command, 2, 16, QLatin1Char('0')));
+        unanswered(QStringLiteral("silent on %1").arg(command, 2, 16, QLatin1Char('0')));
         return;
     }
     std::optional<QByteArray> reply = model_.answer(frame);
     if (!reply) {
-        note(QStringLiteral("no answer to %1").arg(command, 2, 16, QLatin1Char('0')));
+        unanswered(QStringLiteral("no answer to %1").arg(command, 2, 16, QLatin1Char('0')));
         return;
     }
     // A unit that acknowledges everything without data: header, LEN 5,
@@ -323,6 +336,15 @@ void SimLink::note(const QString &text)
 {
     if (options_.Verbose)
         std::fprintf(stderr, "qmsim: %s\n", qPrintable(text));
+}
+
+void SimLink::unanswered(const QString &why)
+{
+    note(why);
+    if (!log_.isOpen())
+        return;
+    log_.write("-- " + why.toUtf8() + '\n');
+    log_.flush();
 }
 
 } // namespace qmsim

@@ -32,13 +32,21 @@ private:
     std::unique_ptr<qm::ProtocolState> state_;
 };
 
-// Whether the tty settings t carry the rate and, with checkParity, the
-// parity of line.
-bool LineMatches(const termios &t, const SimLine &line, bool checkParity = true);
+// What a tty keeps of the parity the tool sets. A serial device keeps it
+// whole. A Linux pseudo terminal clears the parity-enable bit and keeps only
+// the odd-parity bit: there none and even look alike, odd is told apart.
+enum class ParityView {
+    Full,     // none, even and odd
+    OddOnly,  // odd, or not odd
+    RateOnly, // nothing of the parity
+};
 
-// Whether the pty behind fd keeps the parity bit the tool sets. Linux ptys
-// force 8 bits without parity, so there only the rate can be checked.
-bool PtyKeepsParity(int fd);
+// Whether the tty settings t carry the rate of line and as much of its
+// parity as the view shows.
+bool LineMatches(const termios &t, const SimLine &line, ParityView view = ParityView::Full);
+
+// What the pty behind fd keeps of the parity bits.
+ParityView PtyParityView(int fd);
 // "9600,E" for the settings the tool has put on the tty; "?" for a rate the
 // radios do not have.
 QString TermiosText(const termios &t);
@@ -56,7 +64,7 @@ public:
     // Opens the pty, sets it raw and points the link path at its slave.
     bool open(QString &error);
     QByteArray slaveName() const { return slaveName_; }
-    bool checksParity() const { return checkParity_; }
+    ParityView parityView() const { return parityView_; }
 
     // Serves the line until stop becomes non-zero. The caller blocks the stop
     // signals; they are let through only while waiting, in waitMask.
@@ -74,6 +82,9 @@ private:
     void sendDue(qint64 nowMs);
     void logFrame(const char *direction, const QByteArray &frame);
     void note(const QString &text);
+    // Why a frame goes unanswered: said with --verbose and kept in the log
+    // as a line "-- why".
+    void unanswered(const QString &why);
     void removeLink();
 
     UnitModel &model_;
@@ -82,7 +93,7 @@ private:
     int slave_ = -1;
     QByteArray slaveName_;
     bool linkMade_ = false;
-    bool checkParity_ = false;
+    ParityView parityView_ = ParityView::Full;
     FrameReader reader_;
     QFile log_;
     SimLine active_;      // what the unit listens at now

@@ -40,12 +40,17 @@ bool parseCodes(const QStringList &texts, QSet<quint8> &out, const char *option,
 bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &error)
 {
     QCommandLineParser p;
-    p.setApplicationDescription(QStringLiteral("Simulated unit on a pseudo terminal"));
+    p.setApplicationDescription(QStringLiteral(
+        "Simulated unit on a pseudo terminal. It answers only frames sent at its own\n"
+        "line rate and parity, which it reads from the pty's settings. A Linux pty\n"
+        "keeps only the odd-parity bit of what the tool sets, so there a unit at no\n"
+        "parity also answers even parity and the other way round; odd parity is told\n"
+        "apart. Frames left unanswered are logged as \"-- why\" lines."));
     p.addHelpOption();
     const QCommandLineOption family(QStringLiteral("family"), QStringLiteral("Unit family: dk618, mlb4800 or mlr4800."), QStringLiteral("name"));
     const QCommandLineOption link(QStringLiteral("link"), QStringLiteral("Symlink to create for the pty."), QStringLiteral("path"));
     const QCommandLineOption rate(QStringLiteral("rate"), QStringLiteral("Unit line rate (300..19200; default 19200, mlr4800 1200)."), QStringLiteral("n"));
-    const QCommandLineOption parity(QStringLiteral("parity"), QStringLiteral("none, even or odd (default none, mlr4800 even)."), QStringLiteral("p"));
+    const QCommandLineOption parity(QStringLiteral("parity"), QStringLiteral("Unit parity: none, even or odd (default none, mlr4800 even; on a Linux pty none and even look alike)."), QStringLiteral("p"));
     const QCommandLineOption model(QStringLiteral("model"), QStringLiteral("Model text the unit reports."), QStringLiteral("text"));
     const QCommandLineOption silent(QStringLiteral("silent-on"), QStringLiteral("Never answer this command (hex, repeatable)."), QStringLiteral("code"));
     const QCommandLineOption badCheck(QStringLiteral("bad-check-on"), QStringLiteral("Answer this command with a bad check byte."), QStringLiteral("code"));

@@ -460,9 +460,11 @@ void TestMainForm::settingsCancelKeepsCurrent()
         selectItem(d, QStringLiteral("Comrate"), QStringLiteral("600"));
         clickButton(d, QStringLiteral("Set_ComEsc"));
     }));
+    // The settings in force come first; then the detection starts at 300 N.
+    QSignalSpy applied(&w.link(), &Link::portStatus);
     QTest::mouseClick(child<QToolButton>(w, QStringLiteral("ToolButton6")), Qt::LeftButton);
-    QCOMPARE(panelText(w, 1), status);
-    QCOMPARE(w.link().port().rate(), 4800);
+    QVERIFY(!applied.isEmpty());
+    QCOMPARE(applied.first().first().toString(), status);
     QVERIFY(rig.prompts.messages.isEmpty());
 }
 
@@ -565,6 +567,7 @@ void TestMainForm::autoButton()
     selectItem(*dialog, QStringLiteral("Comrate"), QStringLiteral("4800"));
     selectItem(*dialog, QStringLiteral("Checkmode"), QStringLiteral("奇校验"));
     const QString panel2 = panelText(w, 2);
+    QSignalSpy applied(&w.link(), &Link::portStatus);
 
     bool dialogShown = false;
     QTimer::singleShot(3000, &w, [&] {
@@ -577,15 +580,19 @@ void TestMainForm::autoButton()
     QVERIFY(!dialog->isVisible());
     QVERIFY(!dialogShown);
 
-    QCOMPARE(w.link().port().rate(), 4800);
-    QCOMPARE(w.link().port().parity(), QSerialPort::OddParity);
     QCOMPARE(w.link().port().isOpen(), opens);
+    QVERIFY(!applied.isEmpty());
+    QCOMPARE(applied.first().first().toString(), kPortStatus + port + QStringLiteral(",4800,O,8,1"));
+    // Only an open port starts the detection, at 300 bit/s without parity.
+    QCOMPARE(child<QDialog>(w, QStringLiteral("AutoSet_Form"))->isVisible(), opens);
     if (opens) {
-        QCOMPARE(panelText(w, 1), kPortStatus + QStringLiteral("COM1,4800,O,8,1"));
+        QCOMPARE(panelText(w, 1), kPortStatus + QStringLiteral("COM1,300,N,8,1"));
         QCOMPARE(lastMemoLine(w), QStringLiteral("设置串口..."));
         QCOMPARE(panelText(w, 2), QStringLiteral("正在设置串口，请稍候..."));
         QVERIFY(rig.prompts.messages.isEmpty());
     } else {
+        QCOMPARE(w.link().port().rate(), 4800);
+        QCOMPARE(w.link().port().parity(), QSerialPort::OddParity);
         QCOMPARE(panelText(w, 1), kBusy);
         QVERIFY(!child<MonitorMemo>(w, QStringLiteral("Watch_Window"))->toPlainText().contains(QStringLiteral("设置串口...")));
         QCOMPARE(panelText(w, 2), panel2);

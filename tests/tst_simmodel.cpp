@@ -12,9 +12,11 @@
 
 using qmsim::Dk618Model;
 using qmsim::Parity;
+using qmsim::ParityView;
 using qmsim::SimLine;
 
 Q_DECLARE_METATYPE(Parity)
+Q_DECLARE_METATYPE(ParityView)
 
 namespace {
 
@@ -295,23 +297,31 @@ void TstSimModel::readerAcrossRingWrap()
 void TstSimModel::lineMatches_data()
 {
     QTest::addColumn<int>("ttySpeed");
-    QTest::addColumn<int>("ttyParity"); // 0 none, 1 even, 2 odd
+    QTest::addColumn<int>("ttyParity"); // 0 none, 1 even, 2 odd, 3 the odd bit alone (a pty)
     QTest::addColumn<bool>("inputSpeedZero");
     QTest::addColumn<int>("rate");
     QTest::addColumn<Parity>("parity");
-    QTest::addColumn<bool>("checkParity");
+    QTest::addColumn<ParityView>("view");
     QTest::addColumn<bool>("matches");
-    QTest::newRow("19200 N") << int(B19200) << 0 << false << 19200 << Parity::None << true << true;
-    QTest::newRow("input speed 0 means same") << int(B19200) << 0 << true << 19200 << Parity::None << true << true;
-    QTest::newRow("9600 vs 19200") << int(B9600) << 0 << false << 19200 << Parity::None << true << false;
-    QTest::newRow("9600 E") << int(B9600) << 1 << false << 9600 << Parity::Even << true << true;
-    QTest::newRow("even vs odd") << int(B9600) << 1 << false << 9600 << Parity::Odd << true << false;
-    QTest::newRow("odd vs even") << int(B9600) << 2 << false << 9600 << Parity::Even << true << false;
-    QTest::newRow("none vs even") << int(B9600) << 0 << false << 9600 << Parity::Even << true << false;
-    QTest::newRow("odd vs none") << int(B300) << 2 << false << 300 << Parity::None << true << false;
-    // A pty without parity: only the rate counts.
-    QTest::newRow("no parity check, none vs even") << int(B9600) << 0 << false << 9600 << Parity::Even << false << true;
-    QTest::newRow("no parity check, rate differs") << int(B9600) << 1 << false << 19200 << Parity::Even << false << false;
+    const auto full = ParityView::Full;
+    QTest::newRow("19200 N") << int(B19200) << 0 << false << 19200 << Parity::None << full << true;
+    QTest::newRow("input speed 0 means same") << int(B19200) << 0 << true << 19200 << Parity::None << full << true;
+    QTest::newRow("9600 vs 19200") << int(B9600) << 0 << false << 19200 << Parity::None << full << false;
+    QTest::newRow("9600 E") << int(B9600) << 1 << false << 9600 << Parity::Even << full << true;
+    QTest::newRow("even vs odd") << int(B9600) << 1 << false << 9600 << Parity::Odd << full << false;
+    QTest::newRow("odd vs even") << int(B9600) << 2 << false << 9600 << Parity::Even << full << false;
+    QTest::newRow("none vs even") << int(B9600) << 0 << false << 9600 << Parity::Even << full << false;
+    QTest::newRow("odd vs none") << int(B300) << 2 << false << 300 << Parity::None << full << false;
+    // A Linux pty keeps the odd bit alone: none and even look alike there,
+    // odd is still told apart.
+    const auto oddOnly = ParityView::OddOnly;
+    QTest::newRow("pty, none vs even") << int(B9600) << 0 << false << 9600 << Parity::Even << oddOnly << true;
+    QTest::newRow("pty, odd bit vs odd") << int(B19200) << 3 << false << 19200 << Parity::Odd << oddOnly << true;
+    QTest::newRow("pty, odd bit vs none") << int(B19200) << 3 << false << 19200 << Parity::None << oddOnly << false;
+    QTest::newRow("pty, none vs odd") << int(B19200) << 0 << false << 19200 << Parity::Odd << oddOnly << false;
+    QTest::newRow("pty, rate differs") << int(B9600) << 3 << false << 19200 << Parity::Odd << oddOnly << false;
+    // A tty that keeps no parity bit at all: only the rate counts.
+    QTest::newRow("rate only, none vs odd") << int(B9600) << 0 << false << 9600 << Parity::Odd << ParityView::RateOnly << true;
 }
 
 void TstSimModel::lineMatches()
@@ -321,17 +331,17 @@ void TstSimModel::lineMatches()
     QFETCH(bool, inputSpeedZero);
     QFETCH(int, rate);
     QFETCH(Parity, parity);
-    QFETCH(bool, checkParity);
+    QFETCH(ParityView, view);
     QFETCH(bool, matches);
     termios t{};
     cfmakeraw(&t);
     cfsetospeed(&t, speed_t(ttySpeed));
     cfsetispeed(&t, inputSpeedZero ? B0 : speed_t(ttySpeed));
-    if (ttyParity != 0)
+    if (ttyParity == 1 || ttyParity == 2)
         t.c_cflag |= PARENB;
-    if (ttyParity == 2)
+    if (ttyParity == 2 || ttyParity == 3)
         t.c_cflag |= PARODD;
-    QCOMPARE(qmsim::LineMatches(t, SimLine{rate, parity}, checkParity), matches);
+    QCOMPARE(qmsim::LineMatches(t, SimLine{rate, parity}, view), matches);
 }
 
 void TstSimModel::options()

@@ -1,5 +1,6 @@
 #include "app/mainform.h"
 
+#include "app/autosetform.h"
 #include "app/mlbaddrtableform.h"
 #include "app/monitormemo.h"
 #include "app/setform.h"
@@ -125,6 +126,9 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
         rules_->addNoTypingList(list);
     on(Set_Form, &TSet_Form::okPressed, this, [this] { Set_ComOKClick(); });
     on(Set_Form, &TSet_Form::autoPressed, this, [this] { Set_ComAutoClick(); });
+    AutoSet_Form = new TAutoSet_Form(link_, *this, this);
+    // The radio found: read it exactly as the read button does.
+    AutoSet_Form->onFound = [this] { Guard([this] { radio_->Dk618_Read_DataClick(); }); };
     MlbAddrTable_Form = std::make_unique<TMlbAddrTable_Form>(this);
 
     Timer1 = new QTimer(this);
@@ -150,7 +154,10 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     Timer3->start();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm()
+{
+    AutoSet_Form->abort();
+}
 
 FieldAccess &TMainForm::fields()
 {
@@ -408,6 +415,8 @@ void TMainForm::showEvent(QShowEvent *event)
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
+    // A detection still running sends nothing once the window is gone.
+    AutoSet_Form->abort();
     link_.port().close();
     QMainWindow::closeEvent(event);
 }
@@ -576,8 +585,10 @@ void TMainForm::Set_ComOKClick()
     line.RateIndex = chosen.RateIndex;
     line.ParityIndex = chosen.ParityIndex;
     link_.ApplyLineSettings();
-    if (!port.open()) {
-        line.PortBusy = true;
+    // Whether this open failed: the automatic button starts the detection
+    // whenever its own open succeeds, also after an earlier failure.
+    line.PortBusy = !port.open();
+    if (line.PortBusy) {
         prompts_->message(QStringLiteral("通讯口被占用！"));
         panel(1, QStringLiteral("通讯口被占用！"));
     }
@@ -589,13 +600,14 @@ void TMainForm::Set_ComAutoClick()
     Set_ComOKClick();
     if (link_.line().PortBusy)
         return;
-    memo(QStringLiteral("设置串口..."));
-    panel(2, QStringLiteral("正在设置串口，请稍候..."));
+    memo(text::AutoSetStarting);
+    panel(2, text::AutoSetWait);
+    // Starts at 300 bit/s without parity, whatever the lists held.
+    AutoSet_Form->run(Set_Form->portText());
 }
 
 void TMainForm::ToolButton6Click()
 {
-    link_.line().PortBusy = false;
     Set_ComAutoClick();
 }
 

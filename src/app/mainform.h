@@ -35,6 +35,7 @@ class RadioFile;
 class TMlbAddrTable_Form;
 class SubscriberExchange;
 class SubscriberFile;
+class TAutoSet_Form;
 class TSet_Form;
 class WidgetFields;
 
@@ -145,6 +146,7 @@ private:
     // A window of its own, owned here but not a QObject child (see its
     // header).
     std::unique_ptr<TMlbAddrTable_Form> MlbAddrTable_Form;
+    TAutoSet_Form *AutoSet_Form;
     QTimer *Timer1, *Timer2, *Timer3, *Timer4;
 };
 

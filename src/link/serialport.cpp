@@ -4,6 +4,10 @@
 
 #include <QTimer>
 
+#ifdef Q_OS_UNIX
+#include <termios.h>
+#endif
+
 namespace qm {
 
 SerialPort::SerialPort(QObject *parent)
@@ -52,6 +56,7 @@ bool SerialPort::open()
     // some) are not fatal: the line still carries bytes.
     port_.setBaudRate(rate_);
     port_.setParity(parity_);
+    clearOddBit();
     port_.clearError();
     error_.clear();
     return true;
@@ -73,8 +78,28 @@ void SerialPort::setRate(qint32 rate)
 void SerialPort::setParity(QSerialPort::Parity parity)
 {
     parity_ = parity;
-    if (port_.isOpen())
+    if (port_.isOpen()) {
         port_.setParity(parity);
+        clearOddBit();
+    }
+}
+
+void SerialPort::clearOddBit()
+{
+#ifdef Q_OS_UNIX
+    // "No parity" clears only the parity-enable bit and leaves the odd bit of
+    // an earlier odd parity in the tty settings. A UART ignores it, but a
+    // pseudo terminal keeps that bit alone, and a peer reading the settings
+    // would take the line for odd.
+    if (parity_ != QSerialPort::NoParity || !port_.isOpen())
+        return;
+    const int fd = int(port_.handle());
+    termios t{};
+    if (::tcgetattr(fd, &t) == 0 && (t.c_cflag & PARODD)) {
+        t.c_cflag &= ~tcflag_t(PARODD);
+        ::tcsetattr(fd, TCSANOW, &t);
+    }
+#endif
 }
 
 qint64 SerialPort::write(const quint8 *bytes, qint64 count)

@@ -54,6 +54,7 @@ signals:
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    void clearOddBit();
 
     QSerialPort port_;
     QHash<QString, QString> map_;

@@ -1,0 +1,71 @@
+#include "link/autoset.h"
+
+#include "common/report.h"
+#include "link/frame.h"
+#include "link/link.h"
+
+namespace qm {
+
+AutoSetSearch::AutoSetSearch(Link &link, Report &report)
+    : link_(link)
+    , report_(report)
+{
+}
+
+QString AutoSetSearch::CheckText(qint32 attempt)
+{
+    switch (attempt / kRateCount) {
+    case 0: return QStringLiteral(",N,8,1,");
+    case 1: return QStringLiteral(",E,8,1,");
+    case 2: return QStringLiteral(",O,8,1,");
+    default: return {};
+    }
+}
+
+QString AutoSetSearch::BpsText(qint32 attempt)
+{
+    const qint32 rate = RateOfIndex(attempt % kRateCount);
+    return rate ? QStringLiteral("%1bps").arg(rate) : QString();
+}
+
+void AutoSetSearch::tryLine(qint32 attempt)
+{
+    LineSettings &line = link_.line();
+    line.RateIndex = attempt % kRateCount;
+    line.ParityIndex = attempt / kRateCount;
+    link_.ApplyLineSettings();
+    ProtocolState &s = link_.state();
+    // A frame broken off at the previous settings (noise that began with a
+    // header byte) would otherwise count this trial's reply into itself.
+    s.RxState = 0;
+    // Bytes 4 and 5 are left as the previous command put them.
+    link_.SendFrame(0x99, 5, kSelector);
+}
+
+void AutoSetSearch::start()
+{
+    AutoSetAttempt = 0;
+    link_.state().AutoSetReply = false;
+    tryLine(0);
+}
+
+AutoSetSearch::Outcome AutoSetSearch::tick()
+{
+    if (link_.state().AutoSetReply)
+        return Outcome::Found;
+    ++AutoSetAttempt;
+    if (AutoSetAttempt > kLastAttempt) {
+        reportFailure();
+        return Outcome::Failed;
+    }
+    tryLine(AutoSetAttempt);
+    return Outcome::Trying;
+}
+
+void AutoSetSearch::reportFailure()
+{
+    report_.memo(text::AutoSetFailed);
+    report_.panel(2, text::AutoSetFailedHint);
+}
+
+} // namespace qm

@@ -1,0 +1,57 @@
+#pragma once
+// The search for the attached unit's rate and parity: the seven rates without
+// parity, then with even, then with odd parity, one trial per tick, each with
+// the data radio's identification request. The first good reply ends the
+// search with the settings of the last trial in force. No window here: the
+// detection window shows the trial and drives the ticks.
+
+#include <QString>
+#include <QtGlobal>
+
+namespace qm {
+
+class Link;
+class Report;
+
+class AutoSetSearch {
+public:
+    // Trials 0..20: RateIndex = n mod 7, ParityIndex = n div 7.
+    static constexpr qint32 kLastAttempt = 20;
+    static constexpr int kTickMs = 1500;
+
+    enum class Outcome {
+        Trying, // the next trial is out
+        Found,  // a good reply came in; the last trial's settings stay
+        Failed, // no trial was answered; reported, 19200/odd stay
+    };
+
+    AutoSetSearch(Link &link, Report &report);
+
+    // Trial 0: 300 bit/s without parity, and the first request.
+    void start();
+    // One tick of the search.
+    Outcome tick();
+    // The failure in the monitor memo and status panel 2.
+    void reportFailure();
+
+    qint32 AutoSetAttempt = 0;
+
+    // ",N,8,1," / ",E,8,1," / ",O,8,1," and "300bps".."19200bps" of a trial.
+    static QString CheckText(qint32 attempt);
+    static QString BpsText(qint32 attempt);
+
+private:
+    void tryLine(qint32 attempt);
+
+    Link &link_;
+    Report &report_;
+};
+
+namespace text {
+inline const QString AutoSetStarting = QStringLiteral("设置串口...");
+inline const QString AutoSetWait = QStringLiteral("正在设置串口，请稍候...");
+inline const QString AutoSetFailed = QStringLiteral("设置失败！");
+inline const QString AutoSetFailedHint = QStringLiteral("设置串口失败！请检查通讯口或终端设备！");
+} // namespace text
+
+} // namespace qm
