@@ -1,15 +1,19 @@
 #include "app/mainform.h"
 
 #include "app/monitormemo.h"
+#include "app/password.h"
 #include "app/setform.h"
 #include "app/widgetprompts.h"
 #include "common/errors.h"
 #include "pagekit/fieldrules.h"
+#include "pagekit/spinbutton.h"
 #include "pagekit/widgetfields.h"
 #include "pagekit/widgetmaker.h"
 #include "radio/dk618page.h"
 #include "radio/radioexchange.h"
 #include "radio/radiofile.h"
+#include "testpage/testexchange.h"
+#include "testpage/testpage.h"
 #include "units/unitpages.h"
 
 #include <QAction>
@@ -111,6 +115,7 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
         rules_->addNoTypingList(list);
     on(Set_Form, &TSet_Form::okPressed, this, [this] { Set_ComOKClick(); });
     on(Set_Form, &TSet_Form::autoPressed, this, [this] { Set_ComAutoClick(); });
+    Password = new TPassword(*prompts_, this);
 
     Timer1 = new QTimer(this);
     Timer2 = new QTimer(this);
@@ -126,6 +131,8 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     Timer4->setInterval(300);
     on(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     on(Timer3, &QTimer::timeout, this, [this] { Timer3Timer(); });
+    on(Timer4, &QTimer::timeout, this, [this] { Timer4Timer(); });
+    wireTestPage();
 
     FormCreate();
 
@@ -303,8 +310,7 @@ void TMainForm::buildPanels()
     qm4700_ = makeHeadedPage(QStringLiteral("QM4700_TabSheet"), QStringLiteral("QM--4700系列之QM-4700"), PageControl);
     mlb4800_ = makeHeadedPage(QStringLiteral("MLB4800_TabSheet"), QStringLiteral("QM--4700系列之MLB4800"), PageControl);
     mlr4800_ = new Mlr4800Page(PageControl);
-    test_ = new QWidget(PageControl);
-    test_->setObjectName(QStringLiteral("Test"));
+    test_ = new TestPage(PageControl);
     PageControl->addTab(dk618_, QStringLiteral("数传电台"));
     PageControl->addTab(qm4700_, QStringLiteral("QM-4700"));
     PageControl->addTab(mlb4800_, QStringLiteral("MLB4800"));
@@ -410,7 +416,8 @@ void TMainForm::panel(int index, const QString &text)
 void TMainForm::ClearFields()
 {
     StatusPanel[0]->clear();
-    for (QLineEdit *edit : findChildren<QLineEdit *>()) {
+    // The pages' edits; the dialogs' entries are not fields.
+    for (QLineEdit *edit : centralWidget()->findChildren<QLineEdit *>()) {
         // The text part of a combo box is not a field of its own.
         if (qobject_cast<QComboBox *>(edit->parentWidget()))
             continue;
@@ -517,6 +524,7 @@ void TMainForm::Set_ComOKClick()
 {
     SerialPort &port = link_.port();
     port.close();
+    testExchange_->PortClosed();
     const LineSettings chosen = Set_Form->chosen();
     port.setPortName(Set_Form->portText());
     LineSettings &line = link_.line();
@@ -556,6 +564,73 @@ void TMainForm::Timer1Timer()
 void TMainForm::Timer3Timer()
 {
     radio_->Timer3Timer();
+}
+
+void TMainForm::Timer4Timer()
+{
+    testExchange_->Timer4Timer();
+}
+
+void TMainForm::wireTestPage()
+{
+    testExchange_ = std::make_unique<TestExchange>(link_, *fields_, *this, *prompts_);
+    TestExchange *t = testExchange_.get();
+    t->switchTimer4 = [this](bool on) {
+        if (on)
+            Timer4->start();
+        else
+            Timer4->stop();
+    };
+    // Timer3 hands a consumed answer to the test page while a reading is
+    // pending; every good frame is looked at for a trimming report.
+    radio_->onMeasurementReply = [t] { t->MeasurementReply(); };
+    connect(&link_, &Link::frameReceived, this, [t] { Guard([t] { t->Analyse_VR(); }); });
+    connect(&link_, &Link::portLost, this, [t] { Guard([t] { t->PortClosed(); }); });
+
+    on(ConfigTest, &QAction::triggered, this, [this] { ConfigTestClick(); });
+    connect(test_, &TestPage::shown, this, [this] { TestShow(); });
+    for (int i = 0; i < TestPage::kRows; ++i) {
+        const int row = i + 1;
+        on(test_->VR[i], &SpinButton::upClicked, this, [t, row] { t->VRUpClick(row); });
+        on(test_->VR[i], &SpinButton::downClicked, this, [t, row] { t->VRDownClick(row); });
+    }
+    const std::pair<QPushButton *, void (TestExchange::*)()> buttons[] = {
+        {test_->Read_VR, &TestExchange::Read_VRClick},
+        {test_->Voice_Tx, &TestExchange::Voice_TxClick},
+        {test_->Tx_Signal, &TestExchange::Tx_SignalClick},
+        {test_->Tx_MSK, &TestExchange::Tx_MSKClick},
+        {test_->Stop_Tx, &TestExchange::Stop_TxClick},
+        {test_->ReadTemp, &TestExchange::ReadTempClick},
+        {test_->GetRssi, &TestExchange::GetRssiClick},
+        {test_->ReadPower, &TestExchange::ReadPowerClick},
+        {test_->ReadVolt, &TestExchange::ReadVoltClick},
+        {test_->AutoRead, &TestExchange::AutoReadClick},
+        {test_->RssiModi, &TestExchange::RssiModiClick},
+        {test_->SetPower, &TestExchange::SetPowerClick},
+        {test_->AlarmSet, &TestExchange::AlarmSetClick},
+        {test_->SetPwr, &TestExchange::SetPwrClick},
+    };
+    for (const auto &[button, handler] : buttons)
+        on(button, &QPushButton::clicked, this, [t, handler] { (t->*handler)(); });
+    on(test_->PowerM, &SpinButton::upClicked, this, [t] { t->PowerMUpClick(); });
+    on(test_->PowerM, &SpinButton::downClicked, this, [t] { t->PowerMDownClick(); });
+}
+
+void TMainForm::ConfigTestClick()
+{
+    if (!Password->TestAccess())
+        Password->exec();
+    if (!Password->TestAccess())
+        return;
+    if (PageControl->isVisible() && PageControl->currentWidget() == test_)
+        return;
+    activatePage(test_);
+    testExchange_->Read_VRClick();
+}
+
+void TMainForm::TestShow()
+{
+    test_->applyAccess(Password->TestLimited());
 }
 
 } // namespace qm

@@ -30,7 +30,10 @@ class Mlr4800Page;
 class Prompts;
 class RadioExchange;
 class RadioFile;
+class TPassword;
 class TSet_Form;
+class TestExchange;
+class TestPage;
 class WidgetFields;
 
 struct MainFormOptions {
@@ -51,6 +54,8 @@ public:
     FieldAccess &fields();
     Dk618Page *dk618Page() const { return dk618_; }
     RadioExchange &radioExchange() { return *radio_; }
+    TestPage *testPage() const { return test_; }
+    TestExchange &testExchange() { return *testExchange_; }
 
     // Report
     void memo(const QString &line) override;
@@ -76,6 +81,13 @@ public:
 
     void Timer1Timer();
     void Timer3Timer();
+    void Timer4Timer();
+
+    // The test page: asks for the test password once per run, shows the
+    // page and reads its trimming values; TestShow applies the access on
+    // every showing.
+    void ConfigTestClick();
+    void TestShow();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -86,6 +98,7 @@ private:
     void buildToolBar();
     void buildPanels();
     void buildStatusBar();
+    void wireTestPage();
     void FormCreate();
     void setClientSize(int width, int height);
     void activatePage(QWidget *page);
@@ -98,6 +111,7 @@ private:
     std::unique_ptr<WidgetFields> fields_;
     std::unique_ptr<RadioExchange> radio_;
     std::unique_ptr<RadioFile> radioFile_;
+    std::unique_ptr<TestExchange> testExchange_;
     bool shownOnce_ = false;
     bool openFailedAtStart_ = false;
 
@@ -119,8 +133,9 @@ private:
     QWidget *qm4700_;
     QWidget *mlb4800_;
     Mlr4800Page *mlr4800_;
-    QWidget *test_;
+    TestPage *test_;
     TSet_Form *Set_Form;
+    TPassword *Password;
     QTimer *Timer1, *Timer2, *Timer3, *Timer4;
 };
 
