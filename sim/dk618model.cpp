@@ -174,6 +174,100 @@ std::optional<QByteArray> Dk618Model::answer(const QByteArray &f)
             return std::nullopt;
         return reply(command);
     default:
+        return answerTest(command, f, len);
+    }
+}
+
+int Dk618Model::wobble(int span)
+{
+    if (steady_ || span <= 0)
+        return 0;
+    // xorshift: the same drift on every run, so a log can be compared.
+    drift_ ^= drift_ << 13;
+    drift_ ^= drift_ >> 17;
+    drift_ ^= drift_ << 5;
+    return int(drift_ % quint32(2 * span + 1)) - span;
+}
+
+std::optional<QByteArray> Dk618Model::answerTest(quint8 command, const QByteArray &f, int len)
+{
+    auto tenths = [](int value) {
+        QByteArray data;
+        data.append(char(value / 10));
+        data.append(char(value % 10));
+        return data;
+    };
+    switch (command) {
+    case 0xD0: {
+        // Trimming report: rows 1..7, power level, row 9, row 8.
+        if (len < 6)
+            return std::nullopt;
+        QByteArray data;
+        for (int row = 1; row <= 7; ++row)
+            data.append(char(trimming(row)));
+        data.append(char(powerLevel_));
+        data.append(char(trimming(9)));
+        data.append(char(trimming(8)));
+        return reply(0xDF, data);
+    }
+    case 0xC0: {
+        if (len < 8)
+            return std::nullopt;
+        const quint8 code = quint8(f[6]);
+        if (code < 0xC1 || code > 0xC9)
+            return std::nullopt;
+        trim_[size_t(code - 0xC1)] = quint8(f[7]);
+        if (code == 0xC8)
+            powerLevel_ = quint8(f[8]);
+        return reply(command);
+    }
+    case 0xD1: { // temperature in sixteenths of a degree
+        if (len < 6)
+            return std::nullopt;
+        const int raw = 27 * 16 + wobble(8);
+        QByteArray data;
+        data.append(char(raw >> 8));
+        data.append(char(raw & 0xFF));
+        return reply(0xD2, data);
+    }
+    case 0xD3: { // field strength, read as -n dBm
+        if (len < 6)
+            return std::nullopt;
+        QByteArray data;
+        data.append('\0');
+        data.append(char(95 + wobble(2)));
+        return reply(0xD4, data);
+    }
+    case 0xD7: { // transmit power, then the standing-wave alarm
+        if (len < 6)
+            return std::nullopt;
+        QByteArray data = tenths(355 + wobble(3));
+        data.append(char(swrAlarm_ ? 0xFF : 0x00));
+        return reply(0xD8, data);
+    }
+    case 0xD9: // supply voltage
+        if (len < 6)
+            return std::nullopt;
+        return reply(0xDA, tenths(120 + wobble(2)));
+    case 0x74: // voice, signalling 1 and 2, stop
+    case 0x9C:
+    case 0x9D:
+    case 0xC9:
+        if (len < 6)
+            return std::nullopt;
+        return reply(command);
+    case 0xF1: // field-strength, power and alarm references
+    case 0xF3:
+    case 0xF5:
+        if (len < 8)
+            return std::nullopt;
+        return reply(command);
+    case 0xF9: // power level
+        if (len < 7)
+            return std::nullopt;
+        powerLevel_ = quint8(f[6]);
+        return reply(command);
+    default:
         return std::nullopt;
     }
 }

@@ -33,8 +33,22 @@ public:
     static quint8 codeOfRate(qint32 rate);   // 0 for a rate the radio lacks
     static quint8 codeOfParity(Parity parity);
 
+    // Factory test: nine trimming values (rows 1..9), the power level, and
+    // readings that drift a little from one to the next unless steady.
+    static constexpr int kTrimRows = 9;
+    quint8 trimming(int row) const { return trim_.at(size_t(row - 1)); }
+    quint8 powerLevel() const { return powerLevel_; }
+    // The standing-wave alarm byte of the power reading: 0xFF when on.
+    void setSwrAlarm(bool on) { swrAlarm_ = on; }
+    // Steady readings: 27 degrees (0x01B0), field strength 95, power 35.5,
+    // supply 12.0 every time.
+    void setSteadyReadings(bool steady) { steady_ = steady; }
+
 private:
     QByteArray reply(quint8 command, const QByteArray &data = {}) const;
+    std::optional<QByteArray> answerTest(quint8 command, const QByteArray &frame, int len);
+    // A small step of the drift, -span..span (0 when steady).
+    int wobble(int span);
 
     QByteArray modelText_;
     std::array<quint16, kChannels> tx_{};
@@ -48,6 +62,11 @@ private:
     quint8 airRate_ = 0x40;
     quint16 pttLimit_ = 60;
     SimLine line_;
+    std::array<quint8, kTrimRows> trim_{128, 96, 140, 160, 80, 110, 150, 200, 130};
+    quint8 powerLevel_ = 3;
+    bool swrAlarm_ = false;
+    bool steady_ = false;
+    quint32 drift_ = 0x618u;
 };
 
 } // namespace qmsim

@@ -59,7 +59,9 @@ bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &erro
     const QCommandLineOption delay(QStringLiteral("delay-ms"), QStringLiteral("Delay before each answer."), QStringLiteral("ms"), QStringLiteral("5"));
     const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Append every frame in hex to this file."), QStringLiteral("file"));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Say on stderr why frames go unanswered."));
-    p.addOptions({family, link, rate, parity, model, silent, badCheck, bare, noise, delay, log, verbose});
+    const QCommandLineOption swrAlarm(QStringLiteral("swr-alarm"), QStringLiteral("dk618: report the standing-wave alarm with the power reading."));
+    const QCommandLineOption steady(QStringLiteral("steady"), QStringLiteral("dk618: readings without drift (27, 95, 35.5, 12.0)."));
+    p.addOptions({family, link, rate, parity, model, silent, badCheck, bare, noise, delay, log, verbose, swrAlarm, steady});
 
     if (!p.parse(args)) {
         error = p.errorText();
@@ -122,20 +124,23 @@ bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &erro
     }
     options.LogFile = p.value(log);
     options.Verbose = p.isSet(verbose);
+    options.SwrAlarm = p.isSet(swrAlarm);
+    options.SteadyReadings = p.isSet(steady);
     return true;
 }
 
 std::unique_ptr<UnitModel> MakeModel(const SimOptions &options, QString &error)
 {
     if (options.Family == QLatin1String("dk618")) {
-        if (options.ModelText.isEmpty())
-            return std::make_unique<Dk618Model>("DK618-450", options.Line);
         // The answer must fit in one frame: LEN is a byte.
         if (options.ModelText.size() > 200) {
             error = QStringLiteral("--model: at most 200 characters");
             return nullptr;
         }
-        return std::make_unique<Dk618Model>(options.ModelText, options.Line);
+        auto model = std::make_unique<Dk618Model>(options.ModelText.isEmpty() ? QByteArray("DK618-450") : options.ModelText, options.Line);
+        model->setSwrAlarm(options.SwrAlarm);
+        model->setSteadyReadings(options.SteadyReadings);
+        return model;
     }
     if (options.Family == QLatin1String("mlb4800")) {
         // The central unit reports no model text.

@@ -22,6 +22,8 @@ struct SimOptions {
     qint32 DelayMs = 5;
     QString LogFile;
     bool Verbose = false;
+    bool SwrAlarm = false;          // the power reading reports the alarm
+    bool SteadyReadings = false;    // readings without drift
 };
 
 // Parses args (program name first). On failure returns false with a message

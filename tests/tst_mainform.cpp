@@ -631,17 +631,18 @@ void TestMainForm::clearFields()
     QVERIFY(rig.show());
     action(w, QStringLiteral("DataTrans"))->trigger();
 
-    QList<QLineEdit *> fields;
+    // The pages' edits are fields; a dialog's entry (the test password) is not.
+    QList<QLineEdit *> fields, dialogEdits;
     for (QLineEdit *edit : w.findChildren<QLineEdit *>()) {
         if (!qobject_cast<QComboBox *>(edit->parentWidget()))
-            fields << edit;
+            (edit->window() == &w ? fields : dialogEdits) << edit;
     }
     QStringList names;
-    for (QLineEdit *edit : fields) {
+    for (QLineEdit *edit : fields + dialogEdits) {
         edit->setText(QStringLiteral("7"));
         names << edit->objectName();
     }
-    for (const char *name : {"TxFreq0", "RxFreq9", "Ptttime", "Dk618_Address", "Dk618_CurrentChannel"})
+    for (const char *name : {"TxFreq0", "RxFreq9", "Ptttime", "Dk618_Address", "Dk618_CurrentChannel", "VR1_Text", "VR9_Text", "PassText"})
         QVERIFY2(names.contains(QLatin1String(name)), name);
     auto *baud = child<QComboBox>(w, QStringLiteral("Dk618_Baudrate"));
     auto *check = child<QComboBox>(w, QStringLiteral("Dk618_Checkmode"));
@@ -652,6 +653,8 @@ void TestMainForm::clearFields()
     w.ClearFields();
     for (QLineEdit *edit : fields)
         QVERIFY2(edit->text() == QLatin1String("0"), qPrintable(edit->objectName() + QLatin1String(": ") + edit->text()));
+    for (QLineEdit *edit : dialogEdits)
+        QCOMPARE(edit->text(), QStringLiteral("7"));
     QCOMPARE(panelText(w, 0), QString());
     QCOMPARE(baud->currentText(), baudText);
     QCOMPARE(baud->lineEdit()->text(), baudText);

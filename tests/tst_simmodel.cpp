@@ -75,6 +75,11 @@ private slots:
     void silence_data();
     void silence();
     void survivesAnyBytes();
+    void testCommands_data();
+    void testCommands();
+    void trimmingAndPowerLevelStored();
+    void readingsDrift_data();
+    void readingsDrift();
 
     void readerCutsFrames();
     void readerAcrossRingWrap();
@@ -228,7 +233,7 @@ void TstSimModel::survivesAnyBytes()
     QRandomGenerator rng(618);
     Dk618Model m;
     qmsim::FrameReader reader;
-    const QList<quint8> codes = {0x99, 0x63, 0x67, 0x6B, 0x72, 0x61, 0x65, 0x69, 0x70, 0x08, 0x00, 0xFF};
+    const QList<quint8> codes = {0x99, 0x63, 0x67, 0x6B, 0x72, 0x61, 0x65, 0x69, 0x70, 0x08, 0x00, 0xFF, 0xD0, 0xC0, 0xD7, 0xF9};
     int answered = 0;
     for (int round = 0; round < 3000; ++round) {
         QByteArray chunk;
@@ -252,10 +257,93 @@ void TstSimModel::survivesAnyBytes()
             QCOMPARE(quint8(a->at(0)), qm::kFrameHeader);
             QCOMPARE(a->size(), quint8(a->at(1)) + 2);
             QCOMPARE(qm::FrameCheck(reinterpret_cast<const quint8 *>(a->constData()), int(a->size()) - 1), quint8(0));
-            QCOMPARE(a->at(3), frame.at(3));
+            // Acknowledgements repeat the command; the trimming report and the
+            // readings answer with their own codes.
+            const quint8 asked = quint8(frame.at(3));
+            QCOMPARE(quint8(a->at(3)), asked == 0xD0 ? quint8(0xDF) : asked == 0xD7 ? quint8(0xD8) : asked);
         }
     }
     QVERIFY(answered > 100);
+}
+
+void TstSimModel::testCommands_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QByteArray>("reply");
+    // Rows 1..7, power level, row 9, row 8 of a new radio.
+    QTest::newRow("trimming report") << request(0xD0, bytes({0xA6}))
+                                     << expectedReply(0xDF, bytes({128, 96, 140, 160, 80, 110, 150, 3, 130, 200}));
+    for (int code : {0x74, 0x9C, 0x9D, 0xC9})
+        QTest::newRow(qPrintable(QStringLiteral("acknowledged %1").arg(code, 2, 16))) << request(quint8(code), bytes({0xA6})) << expectedReply(quint8(code), {});
+    for (int code : {0xF1, 0xF3, 0xF5})
+        QTest::newRow(qPrintable(QStringLiteral("reference %1").arg(code, 2, 16))) << request(quint8(code), bytes({0, 0, 0xA8})) << expectedReply(quint8(code), {});
+    QTest::newRow("reference without its data") << request(0xF1, bytes({0})) << QByteArray("<silent>");
+    QTest::newRow("reading without its prev byte") << request(0xD9) << QByteArray("<silent>");
+}
+
+void TstSimModel::testCommands()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(QByteArray, reply);
+    Dk618Model m;
+    QCOMPARE(answer(m, frame).toHex(' '), reply.toHex(' '));
+}
+
+void TstSimModel::trimmingAndPowerLevelStored()
+{
+    Dk618Model m;
+    QCOMPARE(answer(m, request(0xC0, bytes({0xC3, 0x55, 0x09}))), expectedReply(0xC0, {}));
+    QCOMPARE(answer(m, request(0xC0, bytes({0xC8, 0x77, 0x05}))), expectedReply(0xC0, {}));
+    QCOMPARE(m.powerLevel(), quint8(5)); // sent with row 8 only
+    QCOMPARE(answer(m, request(0xC0, bytes({0xCA, 0x01, 0x00}))), QByteArray("<silent>"));
+    QCOMPARE(answer(m, request(0xC0, bytes({0xC1, 0x01}))), QByteArray("<silent>"));
+    QCOMPARE(answer(m, request(0xD0, bytes({0}))), expectedReply(0xDF, bytes({128, 96, 0x55, 160, 80, 110, 150, 5, 130, 0x77})));
+    QCOMPARE(answer(m, request(0xF9, bytes({2, 0xA7}))), expectedReply(0xF9, {}));
+    QCOMPARE(m.powerLevel(), quint8(2));
+}
+
+void TstSimModel::readingsDrift_data()
+{
+    QTest::addColumn<bool>("steady");
+    QTest::addColumn<bool>("alarm");
+    QTest::newRow("drifting") << false << false;
+    QTest::newRow("steady with alarm") << true << true;
+}
+
+void TstSimModel::readingsDrift()
+{
+    QFETCH(bool, steady);
+    QFETCH(bool, alarm);
+    Dk618Model m;
+    m.setSteadyReadings(steady);
+    m.setSwrAlarm(alarm);
+    // Request, reply code, the value's bytes read as one number, its range.
+    struct Reading { quint8 request, reply; int from, count, low, steadyValue, high; };
+    const Reading readings[] = {
+        {0xD1, 0xD2, 6, 2, 0x01A8, 0x01B0, 0x01B8}, // 26.5 .. 27.5 degrees in sixteenths
+        {0xD3, 0xD4, 7, 1, 93, 95, 97},             // field strength
+        {0xD7, 0xD8, 6, 2, 0x2302, 0x2305, 0x2308}, // 35.2 .. 35.8
+        {0xD9, 0xDA, 6, 2, 0x0B08, 0x0C00, 0x0C02}, // 11.8 .. 12.2
+    };
+    for (const Reading &r : readings) {
+        QSet<int> seen;
+        for (int i = 0; i < 60; ++i) {
+            const QByteArray a = answer(m, request(r.request, bytes({0})));
+            QCOMPARE(quint8(a.at(3)), r.reply);
+            int value = 0;
+            for (int k = 0; k < r.count; ++k)
+                value = value << 8 | quint8(a.at(r.from + k));
+            QVERIFY2(value >= r.low && value <= r.high, qPrintable(QString::number(value, 16)));
+            if (r.request == 0xD7 || r.request == 0xD9)
+                QVERIFY(quint8(a.at(7)) <= 9); // tenths
+            if (r.request == 0xD7)
+                QCOMPARE(quint8(a.at(8)), quint8(alarm ? 0xFF : 0x00));
+            seen.insert(value);
+        }
+        QCOMPARE(seen.size() > 1, !steady);
+        if (steady)
+            QCOMPARE(*seen.begin(), r.steadyValue);
+    }
 }
 
 void TstSimModel::readerCutsFrames()
@@ -364,6 +452,9 @@ void TstSimModel::options()
     auto model = qmsim::MakeModel(o, error);
     QVERIFY(model);
     QCOMPARE(model->line(), o.Line);
+    QVERIFY(!o.SwrAlarm && !o.SteadyReadings);
+    QVERIFY(qmsim::ParseSimOptions({exe, "--family", "dk618", "--link", "/tmp/x", "--swr-alarm", "--steady"}, o, error));
+    QVERIFY(o.SwrAlarm && o.SteadyReadings);
 
     const QStringList base{exe, "--family", "dk618", "--link", "/tmp/x"};
     for (const QStringList &bad : {base + QStringList{"--rate", "38400"}, base + QStringList{"--parity", "mark"},

@@ -3,10 +3,12 @@
 #include "app/autosetform.h"
 #include "app/mlbaddrtableform.h"
 #include "app/monitormemo.h"
+#include "app/password.h"
 #include "app/setform.h"
 #include "app/widgetprompts.h"
 #include "common/errors.h"
 #include "pagekit/fieldrules.h"
+#include "pagekit/spinbutton.h"
 #include "pagekit/widgetfields.h"
 #include "pagekit/widgetmaker.h"
 #include "radio/dk618page.h"
@@ -17,6 +19,8 @@
 #include "units/mlr4800page.h"
 #include "units/subscriberexchange.h"
 #include "units/subscriberfile.h"
+#include "testpage/testexchange.h"
+#include "testpage/testpage.h"
 #include "units/unitpages.h"
 
 #include <QAction>
@@ -130,6 +134,7 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     // The radio found: read it exactly as the read button does.
     AutoSet_Form->onFound = [this] { Guard([this] { radio_->Dk618_Read_DataClick(); }); };
     MlbAddrTable_Form = std::make_unique<TMlbAddrTable_Form>(this);
+    Password = new TPassword(*prompts_, this);
 
     Timer1 = new QTimer(this);
     Timer2 = new QTimer(this);
@@ -146,6 +151,8 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     on(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     on(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
     on(Timer3, &QTimer::timeout, this, [this] { Timer3Timer(); });
+    on(Timer4, &QTimer::timeout, this, [this] { Timer4Timer(); });
+    wireTestPage();
 
     FormCreate();
 
@@ -326,8 +333,7 @@ void TMainForm::buildPanels()
     qm4700_ = makeHeadedPage(QStringLiteral("QM4700_TabSheet"), QStringLiteral("QM--4700系列之QM-4700"), PageControl);
     mlb4800_ = new Mlb4800Page(*rules_, PageControl);
     mlr4800_ = new Mlr4800Page(*rules_, PageControl);
-    test_ = new QWidget(PageControl);
-    test_->setObjectName(QStringLiteral("Test"));
+    test_ = new TestPage(PageControl);
     PageControl->addTab(dk618_, QStringLiteral("数传电台"));
     PageControl->addTab(qm4700_, QStringLiteral("QM-4700"));
     PageControl->addTab(mlb4800_, QStringLiteral("MLB4800"));
@@ -435,7 +441,8 @@ void TMainForm::panel(int index, const QString &text)
 void TMainForm::ClearFields()
 {
     StatusPanel[0]->clear();
-    for (QLineEdit *edit : findChildren<QLineEdit *>()) {
+    // The pages' edits; the dialogs' entries are not fields.
+    for (QLineEdit *edit : centralWidget()->findChildren<QLineEdit *>()) {
         // The text part of a combo box is not a field of its own.
         if (qobject_cast<QComboBox *>(edit->parentWidget()))
             continue;
@@ -578,6 +585,7 @@ void TMainForm::Set_ComOKClick()
 {
     SerialPort &port = link_.port();
     port.close();
+    testExchange_->PortClosed();
     const LineSettings chosen = Set_Form->chosen();
     port.setPortName(Set_Form->portText());
     LineSettings &line = link_.line();
@@ -626,6 +634,73 @@ void TMainForm::Timer2Timer()
 void TMainForm::Timer3Timer()
 {
     radio_->Timer3Timer();
+}
+
+void TMainForm::Timer4Timer()
+{
+    testExchange_->Timer4Timer();
+}
+
+void TMainForm::wireTestPage()
+{
+    testExchange_ = std::make_unique<TestExchange>(link_, *fields_, *this, *prompts_);
+    TestExchange *t = testExchange_.get();
+    t->switchTimer4 = [this](bool on) {
+        if (on)
+            Timer4->start();
+        else
+            Timer4->stop();
+    };
+    // Timer3 hands a consumed answer to the test page while a reading is
+    // pending; every good frame is looked at for a trimming report.
+    radio_->onMeasurementReply = [t] { t->MeasurementReply(); };
+    connect(&link_, &Link::frameReceived, this, [t] { Guard([t] { t->Analyse_VR(); }); });
+    connect(&link_, &Link::portLost, this, [t] { Guard([t] { t->PortClosed(); }); });
+
+    on(ConfigTest, &QAction::triggered, this, [this] { ConfigTestClick(); });
+    connect(test_, &TestPage::shown, this, [this] { TestShow(); });
+    for (int i = 0; i < TestPage::kRows; ++i) {
+        const int row = i + 1;
+        on(test_->VR[i], &SpinButton::upClicked, this, [t, row] { t->VRUpClick(row); });
+        on(test_->VR[i], &SpinButton::downClicked, this, [t, row] { t->VRDownClick(row); });
+    }
+    const std::pair<QPushButton *, void (TestExchange::*)()> buttons[] = {
+        {test_->Read_VR, &TestExchange::Read_VRClick},
+        {test_->Voice_Tx, &TestExchange::Voice_TxClick},
+        {test_->Tx_Signal, &TestExchange::Tx_SignalClick},
+        {test_->Tx_MSK, &TestExchange::Tx_MSKClick},
+        {test_->Stop_Tx, &TestExchange::Stop_TxClick},
+        {test_->ReadTemp, &TestExchange::ReadTempClick},
+        {test_->GetRssi, &TestExchange::GetRssiClick},
+        {test_->ReadPower, &TestExchange::ReadPowerClick},
+        {test_->ReadVolt, &TestExchange::ReadVoltClick},
+        {test_->AutoRead, &TestExchange::AutoReadClick},
+        {test_->RssiModi, &TestExchange::RssiModiClick},
+        {test_->SetPower, &TestExchange::SetPowerClick},
+        {test_->AlarmSet, &TestExchange::AlarmSetClick},
+        {test_->SetPwr, &TestExchange::SetPwrClick},
+    };
+    for (const auto &[button, handler] : buttons)
+        on(button, &QPushButton::clicked, this, [t, handler] { (t->*handler)(); });
+    on(test_->PowerM, &SpinButton::upClicked, this, [t] { t->PowerMUpClick(); });
+    on(test_->PowerM, &SpinButton::downClicked, this, [t] { t->PowerMDownClick(); });
+}
+
+void TMainForm::ConfigTestClick()
+{
+    if (!Password->TestAccess())
+        Password->exec();
+    if (!Password->TestAccess())
+        return;
+    if (PageControl->isVisible() && PageControl->currentWidget() == test_)
+        return;
+    activatePage(test_);
+    testExchange_->Read_VRClick();
+}
+
+void TMainForm::TestShow()
+{
+    test_->applyAccess(Password->TestLimited());
 }
 
 } // namespace qm

@@ -36,7 +36,10 @@ class TMlbAddrTable_Form;
 class SubscriberExchange;
 class SubscriberFile;
 class TAutoSet_Form;
+class TPassword;
 class TSet_Form;
+class TestExchange;
+class TestPage;
 class WidgetFields;
 
 struct MainFormOptions {
@@ -65,6 +68,8 @@ public:
     TMlbAddrTable_Form *mlbAddrTableForm() const { return MlbAddrTable_Form.get(); }
     Mlr4800Page *mlr4800Page() const { return mlr4800_; }
     SubscriberExchange &subscriberExchange() { return *subscriber_; }
+    TestPage *testPage() const { return test_; }
+    TestExchange &testExchange() { return *testExchange_; }
 
     // Report
     void memo(const QString &line) override;
@@ -91,6 +96,13 @@ public:
     void Timer1Timer();
     void Timer2Timer();
     void Timer3Timer();
+    void Timer4Timer();
+
+    // The test page: asks for the test password once per run, shows the
+    // page and reads its trimming values; TestShow applies the access on
+    // every showing.
+    void ConfigTestClick();
+    void TestShow();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -101,6 +113,7 @@ private:
     void buildToolBar();
     void buildPanels();
     void buildStatusBar();
+    void wireTestPage();
     void FormCreate();
     void setClientSize(int width, int height);
     void activatePage(QWidget *page);
@@ -120,6 +133,7 @@ private:
     std::unique_ptr<SubscriberExchange> subscriber_;
     std::unique_ptr<SubscriberFile> subscriberFile_;
     QHash<QString, QString> simulatedUnits_;
+    std::unique_ptr<TestExchange> testExchange_;
     bool shownOnce_ = false;
     bool openFailedAtStart_ = false;
 
@@ -141,12 +155,13 @@ private:
     QWidget *qm4700_;
     Mlb4800Page *mlb4800_;
     Mlr4800Page *mlr4800_;
-    QWidget *test_;
+    TestPage *test_;
     TSet_Form *Set_Form;
     // A window of its own, owned here but not a QObject child (see its
     // header).
     std::unique_ptr<TMlbAddrTable_Form> MlbAddrTable_Form;
     TAutoSet_Form *AutoSet_Form;
+    TPassword *Password;
     QTimer *Timer1, *Timer2, *Timer3, *Timer4;
 };
 

@@ -1,0 +1,537 @@
+// The factory test page in the real window, offscreen: the password dialog,
+// the frames of every test command on a pseudo terminal, the decoding of
+// trimming reports and readings, and the page against the simulated radio.
+// Timer3 is stopped and ticked by the tests.
+
+#include "app/mainform.h"
+#include "app/simulator.h"
+#include "common/fieldaccess.h"
+#include "link/exchange.h"
+#include "link/frame.h"
+#include "pagekit/lamp.h"
+#include "pagekit/spinbutton.h"
+#include "testpage/testexchange.h"
+#include "testpage/testpage.h"
+#include "findchild.h"
+#include "ptypair.h"
+#include "testprompts.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace qm;
+
+namespace {
+const QString kFull = QStringLiteral("tambrelok");
+const QStringList kLockedSpins = {"VR1", "VR2", "VR3", "VR6", "VR7", "VR9"};
+const QStringList kLockedButtons = {"RssiModi", "SetPower", "AlarmSet"};
+
+QByteArray bytes(std::initializer_list<int> list)
+{
+    QByteArray out;
+    for (int b : list)
+        out.append(char(b));
+    return out;
+}
+
+// The window with COM1 on a pseudo terminal, or on qmsim when simArgs are
+// given; prompts and the error report recorded.
+struct Rig {
+    explicit Rig(const std::optional<QStringList> &simArgs = std::nullopt)
+    {
+        MainFormOptions options;
+        options.prompts = &prompts;
+        QString device = pty.slavePath();
+        if (simArgs) {
+            log = dir.filePath(QStringLiteral("radio.log"));
+            sim.setProgram(QStringLiteral(QMSIM_PATH));
+            ok = sim.start(QStringLiteral("dk618"), QStringList{"--log", log, "--delay-ms", "1"} + *simArgs);
+            device = sim.linkPath();
+        }
+        options.portMap.insert(QStringLiteral("COM1"), device);
+        form = std::make_unique<TMainForm>(options);
+        form->findChild<QTimer *>(QStringLiteral("Timer3"))->stop();
+        form->show();
+        page = form->testPage();
+        ok = ok && form->link().port().isOpen();
+    }
+    ProtocolState &state() { return form->link().state(); }
+    FieldAccess &f() { return form->fields(); }
+    QTimer *timer4() { return form->findChild<QTimer *>(QStringLiteral("Timer4")); }
+    QString memo() { return child<QPlainTextEdit>(*form, QStringLiteral("Watch_Window"))->toPlainText(); }
+    void click(const QString &name) { child<QAbstractButton>(*form, name)->click(); }
+
+    // ConfigTest, answering the password dialog with entry (a null entry
+    // cancels). Returns whether the dialog came up, and what its entry held.
+    bool open(const QString &entry, QString *shownEntry = nullptr)
+    {
+        auto shown = std::make_shared<bool>(false);
+        QTimer::singleShot(0, form.get(), [this, entry, shown, shownEntry] {
+            auto *dialog = form->findChild<QDialog *>(QStringLiteral("Password"));
+            if (!dialog || !dialog->isVisible())
+                return;
+            *shown = true;
+            if (shownEntry)
+                *shownEntry = child<QLineEdit>(*dialog, QStringLiteral("PassText"))->text();
+            child<QLineEdit>(*dialog, QStringLiteral("PassText"))->setText(entry.isNull() ? QStringLiteral("x") : entry);
+            child<QPushButton>(*dialog, entry.isNull() ? QStringLiteral("Pass_Cancel") : QStringLiteral("Pass_OK"))->click();
+        });
+        form->ConfigTestClick();
+        return *shown;
+    }
+    // The next frame the tool wrote to the pseudo terminal, or what came.
+    QByteArray nextFrame(int timeoutMs = 2000)
+    {
+        auto spin = [] { QCoreApplication::processEvents(); };
+        const QByteArray head = pty.readWhile(2, timeoutMs, spin);
+        return head.size() < 2 ? head : head + pty.readWhile(quint8(head[1]), timeoutMs, spin);
+    }
+    void inject(const QByteArray &frame)
+    {
+        form->link().receiveBytes(reinterpret_cast<const quint8 *>(frame.constData()), frame.size());
+    }
+    void tick3(bool waitReply)
+    {
+        if (waitReply)
+            (void)QTest::qWaitFor([this] { return state().ReplyReady; }, 2000);
+        form->Timer3Timer();
+    }
+    // The command codes qmsim received, in order.
+    QByteArray radioCommands()
+    {
+        QFile file(log);
+        QByteArray codes;
+        if (file.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : file.readAll().split('\n'))
+                if (line.startsWith("rx ") && QByteArray::fromHex(line.mid(3)).size() > 3)
+                    codes += QByteArray::fromHex(line.mid(3)).at(3);
+        return codes;
+    }
+
+    PtyPair pty;
+    QTemporaryDir dir;
+    QString log;
+    Simulator sim;
+    TestPrompts prompts;
+    ErrorCatcher errors;
+    std::unique_ptr<TMainForm> form;
+    TestPage *page = nullptr;
+    bool ok = true;
+};
+} // namespace
+
+class TestTestPage : public QObject {
+    Q_OBJECT
+private slots:
+    void passwords_data();
+    void passwords();
+    void commandFrames_data();
+    void commandFrames();
+    void heldArrowSendsOneFramePerRepeat();
+    void powerLevelWraps_data();
+    void powerLevelWraps();
+    void trimmingReportDecoding_data();
+    void trimmingReportDecoding();
+    void readingsDecoding_data();
+    void readingsDecoding();
+    void refusedWhileAnotherExchangeRuns();
+    void commandsOnClosedPortChangeNothing();
+    void trimmingReadBackFromRadio();
+    void automaticCycleAgainstRadio();
+    void automaticReadingStops_data();
+    void automaticReadingStops();
+    void model150RenamesRowsOneAndTwo();
+};
+
+void TestTestPage::passwords_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<bool>("access");
+    QTest::addColumn<bool>("limited");
+    QTest::newRow("limited") << "580417" << true << true;
+    QTest::newRow("full") << kFull << true << false;
+    QTest::newRow("wrong, case counts") << "TAMBRELOK" << false << false;
+    QTest::newRow("cancel") << QString() << false << false;
+}
+
+void TestTestPage::passwords()
+{
+    QFETCH(QString, entry);
+    QFETCH(bool, access);
+    QFETCH(bool, limited);
+    Rig rig;
+    QVERIFY(rig.ok);
+    auto *pages = child<QTabWidget>(*rig.form, QStringLiteral("PageControl"));
+    child<QLineEdit>(*rig.form, QStringLiteral("PassText"))->setText(QStringLiteral("left over"));
+    QString shownEntry;
+    QVERIFY(rig.open(entry, &shownEntry));
+    QCOMPARE(shownEntry, QString());
+    const bool wrong = !access && !entry.isNull();
+    QCOMPARE(rig.prompts.messages, wrong ? QStringList{"测试密码错误！"} : QStringList{});
+    if (!access) {
+        QVERIFY(!pages->isVisible());
+        QCOMPARE(rig.nextFrame(200), QByteArray());
+        QVERIFY(rig.open(kFull)); // asked again next time
+        QCOMPARE(pages->currentWidget(), rig.page);
+        return;
+    }
+    QCOMPARE(pages->currentWidget(), rig.page);
+    QCOMPARE(rig.nextFrame().mid(3, 1), bytes({0xD0}));
+    for (QWidget *w : rig.page->findChildren<QWidget *>()) {
+        bool locked = false; // the control, or the spin button of an arrow
+        for (QWidget *p = w; p != rig.page; p = p->parentWidget())
+            locked = locked || kLockedSpins.contains(p->objectName()) || kLockedButtons.contains(p->objectName());
+        QVERIFY2(w->isEnabled() == !(locked && limited), qPrintable(w->objectName()));
+    }
+    // Asked once per run; the page already shown sends nothing.
+    QVERIFY(!rig.open(kFull));
+    QCOMPARE(rig.nextFrame(200), QByteArray());
+    // From another page it is shown again, read again, and access applied again.
+    rig.form->DataTransClick();
+    rig.page->VR[0]->setEnabled(true);
+    QVERIFY(!rig.open(kFull));
+    QCOMPARE(rig.nextFrame().mid(3, 1), bytes({0xD0}));
+    QCOMPARE(rig.page->VR[0]->isEnabled(), !limited);
+}
+
+void TestTestPage::commandFrames_data()
+{
+    // TxBuffer holds A0 A1 A2 ... before each command, so a byte the command
+    // does not write shows up as its own position. Address 300, power level 3.
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::newRow("read trimming") << "Read_VR" << "" << "" << "" << QByteArray("96 06 80 d0 00 2c a6 4a");
+    QTest::newRow("voice") << "Voice_Tx" << "" << "" << "" << QByteArray("96 06 80 74 00 2c a6 ee");
+    QTest::newRow("signalling 1") << "Tx_Signal" << "" << "" << "" << QByteArray("96 06 80 9c 00 2c a6 06");
+    QTest::newRow("signalling 2") << "Tx_MSK" << "" << "" << "" << QByteArray("96 06 80 9d 00 2c a6 07");
+    QTest::newRow("stop") << "Stop_Tx" << "" << "" << "" << QByteArray("96 06 80 c9 00 2c a6 53");
+    QTest::newRow("temperature") << "ReadTemp" << "" << "" << "" << QByteArray("96 06 80 d1 00 2c a6 4b");
+    QTest::newRow("field strength") << "GetRssi" << "" << "" << "" << QByteArray("96 06 80 d3 00 2c a6 49");
+    QTest::newRow("power") << "ReadPower" << "" << "" << "" << QByteArray("96 06 80 d7 00 2c a6 4d");
+    QTest::newRow("voltage") << "ReadVolt" << "" << "" << "" << QByteArray("96 06 80 d9 00 2c a6 43");
+    QTest::newRow("field-strength reference") << "RssiModi" << "ok" << "" << "" << QByteArray("96 08 80 f1 00 2c 00 00 a8 6b");
+    QTest::newRow("power reference") << "SetPower" << "ok" << "" << "" << QByteArray("96 08 80 f3 00 2c 00 00 a8 69");
+    QTest::newRow("alarm setting") << "AlarmSet" << "ok" << "" << "" << QByteArray("96 08 80 f5 00 2c 00 00 a8 6f");
+    QTest::newRow("alarm setting cancelled") << "AlarmSet" << "cancel" << "" << "" << QByteArray();
+    QTest::newRow("power level") << "SetPwr" << "" << "" << "" << QByteArray("96 07 80 f9 00 2c 03 a7 60");
+    QTest::newRow("row 1 up from 255") << "VR1Up" << "VR1_Text" << "255" << "0" << QByteArray("96 08 80 c0 00 2c c1 00 00 33");
+    QTest::newRow("row 1 down from 0") << "VR1Down" << "VR1_Text" << "0" << "255" << QByteArray("96 08 80 c0 00 2c c1 ff 00 cc");
+    QTest::newRow("row 8 carries the power level") << "VR8Up" << "VR8_Text" << "17" << "18" << QByteArray("96 08 80 c0 00 2c c8 12 03 2b");
+    QTest::newRow("typed 300 stepped up") << "VR5Up" << "VR5_Text" << "300" << "301" << QByteArray("96 08 80 c0 00 2c c5 2d 00 1a");
+    QTest::newRow("typed -1 stepped down") << "VR9Down" << "VR9_Text" << "-1" << "-2" << QByteArray("96 08 80 c0 00 2c c9 fe 00 c5");
+}
+
+void TestTestPage::commandFrames()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, field);
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    QFETCH(QByteArray, frame);
+    Rig rig;
+    QVERIFY(rig.ok && rig.open(kFull));
+    QCOMPARE(rig.nextFrame().size(), 8); // the read on opening
+    rig.f().setText(QStringLiteral("Dk618_Address"), QStringLiteral("300"));
+    rig.f().setText(QStringLiteral("Power_lab"), QStringLiteral("3"));
+    auto tx = rig.state().TxBuffer();
+    for (int i = 0; i < 16; ++i)
+        tx[size_t(i)] = quint8(0xA0 + i);
+    if (field == QLatin1String("ok") || field == QLatin1String("cancel"))
+        rig.prompts.confirmations.enqueue(field == QLatin1String("ok"));
+    else if (!field.isEmpty())
+        rig.f().setText(field, before);
+    rig.click(control);
+    QCOMPARE(rig.nextFrame(frame.isEmpty() ? 200 : 2000).toHex(' '), frame);
+    if (!after.isEmpty())
+        QCOMPARE(rig.f().text(field), after);
+    QVERIFY(rig.errors.errors.isEmpty());
+}
+
+void TestTestPage::heldArrowSendsOneFramePerRepeat()
+{
+    Rig rig;
+    QVERIFY(rig.ok && rig.open(kFull));
+    rig.nextFrame();
+    QToolButton *arrow = rig.page->VR[3]->up();
+    QSignalSpy clicks(arrow, &QToolButton::clicked);
+    QTest::mousePress(arrow, Qt::LeftButton);
+    QTest::qWait(SpinButton::kRepeatDelayMs + 5 * SpinButton::kRepeatIntervalMs + 50);
+    QTest::mouseRelease(arrow, Qt::LeftButton);
+    QVERIFY2(clicks.count() >= 3, qPrintable(QString::number(clicks.count()))); // repeats, then the release
+    for (int i = 1; i <= clicks.count(); ++i) {
+        const QByteArray frame = rig.nextFrame();
+        QCOMPARE(frame.mid(3, 5), bytes({0xC0, 0x00, 0x01, 0xC4, (255 + i) % 256}));
+    }
+    QCOMPARE(rig.nextFrame(200), QByteArray());
+    QCOMPARE(rig.page->VR_Text[3]->text(), QString::number((255 + clicks.count()) % 256));
+}
+
+void TestTestPage::powerLevelWraps_data()
+{
+    QTest::addColumn<QString>("level");
+    QTest::addColumn<bool>("up");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("up from 6") << "6" << true << "1";
+    QTest::newRow("down from 1") << "1" << false << "6";
+    QTest::newRow("up from 0") << "0" << true << "1";
+    QTest::newRow("down from 0") << "0" << false << "6";
+    QTest::newRow("up from 3") << "3" << true << "4";
+}
+
+void TestTestPage::powerLevelWraps()
+{
+    QFETCH(QString, level);
+    QFETCH(bool, up);
+    QFETCH(QString, result);
+    Rig rig;
+    rig.page->Power_lab->setText(level);
+    (up ? rig.page->PowerM->up() : rig.page->PowerM->down())->click();
+    QCOMPARE(rig.page->Power_lab->text(), result);
+    QCOMPARE(rig.nextFrame(100), QByteArray()); // stepping sends nothing
+}
+
+void TestTestPage::trimmingReportDecoding_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<int>("at");
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<QString>("power");
+    const QByteArray values = bytes({0, 1, 10, 20, 30, 40, 50, 60, 70, 4, 90, 80});
+    const QString unchanged = QStringLiteral("255 255 255 255 255 255 255 255 255");
+    QTest::newRow("report") << BuildFrame(0xDF, values) << 0 << "10 20 30 40 50 60 70 80 90" << "4";
+    QTest::newRow("across the ring end") << BuildFrame(0xDF, values) << 995 << "10 20 30 40 50 60 70 80 90" << "4";
+    QTest::newRow("power level 7 ignored") << BuildFrame(0xDF, QByteArray(values).replace(9, 1, bytes({7}))) << 0 << "10 20 30 40 50 60 70 80 90" << "1";
+    QTest::newRow("power level 0") << BuildFrame(0xDF, QByteArray(values).replace(9, 1, bytes({0}))) << 0 << "10 20 30 40 50 60 70 80 90" << "0";
+    QTest::newRow("LEN below 15") << BuildFrame(0xDF, values.left(11)) << 0 << unchanged << "1";
+    QTest::newRow("other command") << BuildFrame(0xCF, values) << 0 << unchanged << "1";
+}
+
+void TestTestPage::trimmingReportDecoding()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(int, at);
+    QFETCH(QString, rows);
+    QFETCH(QString, power);
+    Rig rig;
+    // Stale bytes where a short report's missing values would stand.
+    for (int i = 0; i < 40; ++i)
+        rig.state().RxBuffer()[size_t(i)] = 0x33;
+    rig.state().RxReadPos = rig.state().RxWritePos = at;
+    rig.inject(frame);
+    QStringList shown;
+    for (QLineEdit *edit : rig.page->VR_Text)
+        shown << edit->text();
+    QCOMPARE(shown.join(' '), rows);
+    QCOMPARE(rig.page->Power_lab->text(), power);
+}
+
+void TestTestPage::readingsDecoding_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("lamp");
+    QTest::newRow("temperature") << "ReadTemp" << BuildFrame(0xD2, bytes({0, 1, 0x01, 0xB0})) << "Temperature" << "27" << false;
+    QTest::newRow("temperature never negative") << "ReadTemp" << BuildFrame(0xD2, bytes({0, 1, 0xFF, 0xF0})) << "Temperature" << "4095" << false;
+    QTest::newRow("field strength") << "GetRssi" << BuildFrame(0xD4, bytes({0, 1, 0, 95})) << "RssiValue" << "95" << false;
+    QTest::newRow("power with alarm") << "ReadPower" << BuildFrame(0xD8, bytes({0, 1, 35, 5, 0xFF})) << "Power" << "35.5" << true;
+    QTest::newRow("power, second number unscaled") << "ReadPower" << BuildFrame(0xD8, bytes({0, 1, 35, 12, 0})) << "Power" << "35.12" << false;
+    QTest::newRow("voltage") << "ReadVolt" << BuildFrame(0xDA, bytes({0, 1, 12, 0})) << "Volt" << "12.0" << false;
+    QTest::newRow("power answer too short") << "ReadPower" << BuildFrame(0xD8, bytes({0, 1, 36, 5})) << "Power" << "35" << false;
+    QTest::newRow("answer to something else") << "GetRssi" << BuildFrame(0xF2, bytes({0, 1, 0, 95})) << "RssiValue" << "110" << false;
+    QTest::newRow("trimming report") << "ReadTemp" << BuildFrame(0xDF, bytes({0, 1, 10, 20, 30, 40, 50, 60, 70, 4, 90, 80})) << "Temperature" << "27" << false;
+}
+
+void TestTestPage::readingsDecoding()
+{
+    QFETCH(QString, button);
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, label);
+    QFETCH(QString, shown);
+    QFETCH(bool, lamp);
+    Rig rig;
+    QVERIFY(rig.ok);
+    // An acknowledgement nobody consumed must not pass for the answer.
+    rig.inject(BuildFrame(0xC0, bytes({0, 1})));
+    rig.click(button);
+    QCOMPARE(rig.nextFrame().size(), 8);
+    rig.tick3(false);
+    QVERIFY(rig.state().MeasurePending);
+    rig.inject(answer);
+    rig.tick3(false);
+    QVERIFY(!rig.state().MeasurePending);
+    QCOMPARE(rig.f().text(label), shown);
+    QCOMPARE(rig.page->Swr_led->lit(), lamp);
+    // A trimming report fills the rows whatever was asked.
+    QCOMPARE(rig.page->VR_Text[0]->text(), quint8(answer[3]) == 0xDF ? QStringLiteral("10") : QStringLiteral("255"));
+}
+
+void TestTestPage::refusedWhileAnotherExchangeRuns()
+{
+    Rig rig;
+    QVERIFY(rig.ok);
+    rig.state().CentralReadActive = true;
+    for (const char *name : {"ReadTemp", "Voice_Tx", "VR1Up", "Read_VR"})
+        rig.click(QLatin1String(name));
+    rig.form->testExchange().Timer4Timer();
+    QCOMPARE(rig.nextFrame(200), QByteArray());
+    QCOMPARE(rig.memo().count(text::OtherExchangeRunning), 4);
+    QCOMPARE(rig.page->VR_Text[0]->text(), QStringLiteral("255"));
+    QVERIFY(!rig.state().MeasurePending);
+    QCOMPARE(rig.form->testExchange().AutoReadStep, 0);
+}
+
+void TestTestPage::commandsOnClosedPortChangeNothing()
+{
+    Rig rig;
+    QVERIFY(rig.ok && rig.open(kFull));
+    rig.form->link().port().close();
+    const QStringList controls = {"ReadVolt", "GetRssi", "VR1Up", "VR8Down", "Voice_Tx", "SetPwr", "Read_VR"};
+    for (const QString &name : controls)
+        rig.click(name);
+    QCOMPARE(rig.errors.errors.size(), controls.size()); // one report each
+    QVERIFY(!rig.state().MeasurePending);
+    QCOMPARE(rig.page->Volt->text(), QStringLiteral("13.8"));
+    QCOMPARE(rig.page->VR_Text[0]->text(), QStringLiteral("255"));
+    QCOMPARE(rig.page->VR_Text[7]->text(), QStringLiteral("255"));
+    // Automatic reading can be neither started nor stopped.
+    rig.click(QStringLiteral("AutoRead"));
+    QCOMPARE(rig.page->AutoRead->text(), text::AutoReadOff);
+    QVERIFY(!rig.timer4()->isActive());
+    QCOMPARE(rig.errors.errors.size(), controls.size());
+}
+
+void TestTestPage::trimmingReadBackFromRadio()
+{
+    Rig rig(QStringList{});
+    QVERIFY2(rig.ok, qPrintable(rig.sim.errorString()));
+    QVERIFY(rig.open(kFull));
+    QTRY_COMPARE(rig.page->Power_lab->text(), QStringLiteral("3"));
+    QStringList rows;
+    for (QLineEdit *edit : rig.page->VR_Text)
+        rows << edit->text();
+    QCOMPARE(rows.join(' '), QStringLiteral("128 96 140 160 80 110 150 200 130"));
+
+    // Row 8 stores the power level with its value; rows 8 and 9 come back in place.
+    rig.page->PowerM->up()->click();
+    rig.page->VR[7]->up()->click();
+    rig.page->VR[8]->down()->click();
+    QTRY_VERIFY(rig.radioCommands().endsWith(bytes({0xC0, 0xC0})));
+    for (QLineEdit *edit : rig.page->VR_Text)
+        edit->setText(QStringLiteral("0"));
+    rig.page->Power_lab->setText(QStringLiteral("1"));
+    rig.click(QStringLiteral("Read_VR"));
+    QTRY_COMPARE(rig.page->VR_Text[7]->text(), QStringLiteral("201"));
+    QCOMPARE(rig.page->VR_Text[8]->text(), QStringLiteral("129"));
+    QCOMPARE(rig.page->VR_Text[0]->text(), QStringLiteral("128"));
+    QCOMPARE(rig.page->Power_lab->text(), QStringLiteral("4"));
+    QVERIFY(rig.errors.errors.isEmpty());
+}
+
+void TestTestPage::automaticCycleAgainstRadio()
+{
+    Rig rig(QStringList{"--steady", "--swr-alarm"});
+    QVERIFY2(rig.ok, qPrintable(rig.sim.errorString()));
+    QVERIFY(rig.open(kFull));
+    TestExchange &t = rig.form->testExchange();
+    bool timer4 = false;
+    t.switchTimer4 = [&timer4](bool on) { timer4 = on; };
+    auto cycle = [&](int ticks) {
+        for (int i = 0; i < ticks; ++i) {
+            t.Timer4Timer();
+            rig.tick3(true);
+        }
+    };
+    rig.click(QStringLiteral("AutoRead"));
+    QVERIFY(timer4);
+    QCOMPARE(rig.page->AutoRead->text(), text::AutoReadOn);
+    cycle(2);
+    rig.click(QStringLiteral("AutoRead"));
+    QVERIFY(!timer4);
+    QCOMPARE(rig.page->AutoRead->text(), text::AutoReadOff);
+    rig.click(QStringLiteral("AutoRead")); // goes on where it stopped
+    cycle(3);
+    QCOMPARE(rig.radioCommands().toHex(' '), QByteArray("d0 d9 d3 d1 d7 d9"));
+    QCOMPARE(rig.page->Volt->text(), QStringLiteral("12.0"));
+    QCOMPARE(rig.page->RssiValue->text(), QStringLiteral("95"));
+    QCOMPARE(rig.page->Temperature->text(), QStringLiteral("27"));
+    QCOMPARE(rig.page->Power->text(), QStringLiteral("35.5"));
+    QVERIFY(rig.page->Swr_led->lit());
+    QVERIFY(!rig.state().MeasurePending);
+}
+
+void TestTestPage::automaticReadingStops_data()
+{
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<int>("memoLines");
+    QTest::addColumn<int>("errors");
+    QTest::newRow("port lost") << "lost" << 1 << 0;
+    QTest::newRow("settings applied") << "settings" << 1 << 0;
+    QTest::newRow("address not a number") << "address" << 0 << 1;
+}
+
+void TestTestPage::automaticReadingStops()
+{
+    QFETCH(QString, cause);
+    QFETCH(int, memoLines);
+    QFETCH(int, errors);
+    Rig rig(QStringList{});
+    QVERIFY2(rig.ok, qPrintable(rig.sim.errorString()));
+    QVERIFY(rig.open(kFull));
+    rig.click(QStringLiteral("AutoRead"));
+    QVERIFY(rig.timer4()->isActive());
+    QTRY_VERIFY(rig.radioCommands().contains(char(0xD9)));
+    if (cause == QLatin1String("lost"))
+        rig.sim.stop();
+    else if (cause == QLatin1String("settings"))
+        rig.form->Set_ComOKClick();
+    else
+        rig.f().setText(QStringLiteral("Dk618_Address"), QStringLiteral("abc"));
+    QTRY_VERIFY(!rig.timer4()->isActive());
+    QTest::qWait(700); // no report on later ticks
+    QCOMPARE(rig.page->AutoRead->text(), text::AutoReadOff);
+    QCOMPARE(rig.memo().count(text::AutoReadStopped), memoLines);
+    QCOMPARE(rig.errors.errors.size(), errors);
+    if (cause != QLatin1String("address"))
+        QVERIFY(!rig.state().MeasurePending);
+}
+
+void TestTestPage::model150RenamesRowsOneAndTwo()
+{
+    Rig rig(QStringList{"--model", "DK150-A"});
+    QVERIFY2(rig.ok, qPrintable(rig.sim.errorString()));
+    rig.form->DataTransClick();
+    auto run = [&rig](const QString &button) {
+        rig.click(button);
+        for (int i = 0; i < 50 && (rig.state().RadioWriteActive || rig.state().RadioReadActive); ++i)
+            rig.tick3(true);
+    };
+    run(QStringLiteral("Dk618_Write_Data"));
+    QCOMPARE(child<QLabel>(*rig.form, QStringLiteral("StatusPanel2"))->text(), QStringLiteral("写录成功！"));
+    QCOMPARE(rig.page->RowCaption[0]->text(), QStringLiteral("外接调制频偏："));
+    QCOMPARE(rig.page->RowCaption[1]->text(), QStringLiteral("发射话音频偏："));
+    run(QStringLiteral("Dk618_Read_Data"));
+    QCOMPARE(child<QLabel>(*rig.form, QStringLiteral("StatusPanel2"))->text(), QStringLiteral("读取成功！"));
+    QCOMPARE(rig.page->RowCaption[0]->text(), QStringLiteral("最大频偏调节："));
+    QCOMPARE(rig.page->RowCaption[1]->text(), QStringLiteral("平衡调制调节："));
+    QCOMPARE(child<QLabel>(*rig.form, QStringLiteral("Label70")), rig.page->RowCaption[0]);
+    QCOMPARE(child<QLabel>(*rig.form, QStringLiteral("Label77")), rig.page->RowCaption[8]);
+}
+
+QTEST_MAIN(TestTestPage)
+#include "tst_testpage.moc"
