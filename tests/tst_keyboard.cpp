@@ -1,10 +1,11 @@
 // The window from the keyboard: keys that are not typing pass the field
 // filters, input methods stay out of the digit fields, the settings dialog
-// works with Tab, arrows, Return and Escape.
+// works with Tab, arrows, Return and Escape, and the hidden key sequence.
 // Every key is a key event sent to the control that has the focus; the
 // focus itself comes from mouse clicks and Tab, never from setFocus().
 
 #include "app/mainform.h"
+#include "app/monitormemo.h"
 #include "findchild.h"
 #include "ptypair.h"
 #include "testprompts.h"
@@ -16,6 +17,8 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
+#include <QTextBlock>
 #include <QtTest>
 
 #include <memory>
@@ -98,6 +101,11 @@ void typeOver(const QString &text)
     QTest::keyClicks(focused(), text);
 }
 
+QString lastMemoLine(TMainForm &w)
+{
+    return child<MonitorMemo>(w, QStringLiteral("Watch_Window"))->document()->lastBlock().text();
+}
+
 QString panelText(TMainForm &w, int index)
 {
     return child<QLabel>(w, QStringLiteral("StatusPanel%1").arg(index))->text();
@@ -116,6 +124,9 @@ private slots:
     void inputMethodCommit();
     void settingsDialogFromKeyboard_data();
     void settingsDialogFromKeyboard();
+    void hiddenSequence_data();
+    void hiddenSequence();
+    void echoSwitchedOnByTyping();
 };
 
 void TestKeyboard::editingKeysPass_data()
@@ -303,6 +314,82 @@ void TestKeyboard::settingsDialogFromKeyboard()
     QCOMPARE(panelText(w, 1), QStringLiteral("通讯端口状态：") + status);
     QVERIFY(w.link().port().isOpen());
     QCOMPARE(rig.prompts.messages, QStringList());
+    QVERIFY(rig.errors.errors.isEmpty());
+}
+
+void TestKeyboard::hiddenSequence_data()
+{
+    QTest::addColumn<QString>("field"); // where the keys are typed
+    QTest::addColumn<QString>("keys"); // "\r" is the Enter key
+    QTest::addColumn<bool>("echoOn");
+    QTest::addColumn<bool>("fieldTakesLetters");
+
+    QTest::newRow("after start-up, in a digit field") << "Dk618_Address" << "qorvel" << true << false;
+    QTest::newRow("after start-up, in a text field") << "Ptttime" << "qorvel" << true << true;
+    QTest::newRow("after Enter") << "TxFreq0" << "ab\rqorvel" << true << false;
+    QTest::newRow("after a whole block") << "Ptttime" << "abcdefqorvel" << true << true;
+    QTest::newRow("one character before") << "Dk618_Address" << "xqorvel" << false << false;
+    QTest::newRow("one character before, in a text field") << "Ptttime" << "xqorvel" << false << true;
+    QTest::newRow("two characters before") << "TxFreq0" << "qoqorvel" << false << false;
+    QTest::newRow("upper case") << "Dk618_Address" << "QORVEL" << false << false;
+    QTest::newRow("one upper-case letter") << "Ptttime" << "qorveL" << false << true;
+    QTest::newRow("Enter inside") << "TxFreq0" << "qor\rvel" << false << false;
+    QTest::newRow("digit between") << "Ptttime" << "qorv1el" << false << true;
+}
+
+void TestKeyboard::hiddenSequence()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, keys);
+    QFETCH(bool, echoOn);
+    QFETCH(bool, fieldTakesLetters);
+
+    Rig rig;
+    QVERIFY(rig.start());
+    rig.setText(field, QString());
+    QVERIFY(rig.clickInto(field));
+    QVERIFY(!rig.form->link().state().MonitorOn);
+    for (QChar c : keys) {
+        if (c == QLatin1Char('\r'))
+            pressKey(Qt::Key_Return);
+        else
+            QTest::keyClick(focused(), c.toLatin1());
+    }
+    QCOMPARE(rig.form->link().state().MonitorOn, echoOn);
+    // The keys still reach the field, which keeps what its rule lets in.
+    QString typed = keys;
+    typed.remove(QLatin1Char('\r'));
+    if (!fieldTakesLetters)
+        typed.remove(QRegularExpression(QStringLiteral("[^0-9]")));
+    QCOMPARE(rig.text(field), typed);
+}
+
+void TestKeyboard::echoSwitchedOnByTyping()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    TMainForm &w = *rig.form;
+    auto *memo = child<MonitorMemo>(w, QStringLiteral("Watch_Window"));
+    QAction *n1 = child<QAction>(w, QStringLiteral("N1"));
+    const QString sent = QStringLiteral("P->T: 96 06 80 08 00 01       7E 67 ");
+
+    n1->trigger();
+    QVERIFY(!memo->toPlainText().contains(QStringLiteral("P->T")));
+
+    // Typed into the window itself, through the window system's path.
+    QVERIFY(rig.clickInto(QStringLiteral("Dk618_Address")));
+    for (char c : QByteArray("qorvel"))
+        QTest::keyClick(w.windowHandle(), c);
+    QVERIFY(w.link().state().MonitorOn);
+    n1->trigger();
+    QCOMPARE(lastMemoLine(w), sent);
+
+    // Typing it again, in blocks that no longer line up, changes nothing.
+    QTest::keyClicks(focused(), QStringLiteral("qorvelqorvel"));
+    QVERIFY(w.link().state().MonitorOn);
+    memo->clearAll();
+    n1->trigger();
+    QCOMPARE(memo->toPlainText(), sent);
     QVERIFY(rig.errors.errors.isEmpty());
 }
 

@@ -2,6 +2,7 @@
 // The main window: menu, tool bar, family pages, status bar, monitor panel,
 // the serial link and the timers that drive the exchanges.
 
+#include "app/keysequence.h"
 #include "common/report.h"
 #include "link/link.h"
 
@@ -12,6 +13,7 @@
 class QAction;
 class QActionGroup;
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -22,6 +24,7 @@ class QToolButton;
 
 namespace qm {
 
+class CuePlayer;
 class Dk618Page;
 class FieldAccess;
 class FieldRules;
@@ -31,6 +34,7 @@ class Prompts;
 class RadioExchange;
 class RadioFile;
 class TSet_Form;
+class TVersionInfo;
 class WidgetFields;
 
 struct MainFormOptions {
@@ -68,6 +72,10 @@ public:
     void SetSysConfigClick();
     void Disp_TimerClick();
     void MusicClick();
+    void VersionClick();
+    // The three-tone sound cue, only while Music is checked.
+    void PlayCue(int f1, int f2, int duration);
+    void TimerDispDblClick();
     // The settings dialog's OK and automatic buttons; ToolButton6 presses
     // the latter without showing the dialog.
     void Set_ComOKClick();
@@ -78,6 +86,9 @@ public:
     void Timer3Timer();
 
 protected:
+    // Key preview: every character typed anywhere in the window passes the
+    // hidden key sequence before it reaches the control with the focus.
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -89,6 +100,7 @@ private:
     void FormCreate();
     void setClientSize(int width, int height);
     void activatePage(QWidget *page);
+    void KeyPreview(const QKeyEvent *key);
     QAction *makeAction(const QString &name, const QString &caption, const QString &hint);
 
     Link link_;
@@ -110,6 +122,9 @@ private:
 
     QToolBar *ToolBar;
     QLabel *TimerDisp;
+    // The tool bar shows and hides the clock through the action it made
+    // for it; hiding the label itself does not last.
+    QAction *timerDispItem_ = nullptr;
     QFrame *MainPanel;
     QTabWidget *PageControl;
     QFrame *Watch_Frame;
@@ -121,6 +136,9 @@ private:
     Mlr4800Page *mlr4800_;
     QWidget *test_;
     TSet_Form *Set_Form;
+    TVersionInfo *VersionInfo;
+    CuePlayer *cue_;
+    KeySequence keys_;
     QTimer *Timer1, *Timer2, *Timer3, *Timer4;
 };
 
