@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QtTest>
 
@@ -62,6 +63,17 @@ struct Rig {
     std::unique_ptr<TMainForm> form;
 };
 
+// A key to the control with the focus; -1 is Delete as the X server sends
+// it, with the DEL character as its text.
+void sendKey(int key)
+{
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+    if (key == -1)
+        QApplication::sendEvent(QApplication::focusWidget(), &del);
+    else
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+}
+
 } // namespace
 
 class TestFieldRules : public QObject {
@@ -76,6 +88,9 @@ private slots:
     void pastedNonNumberIsReported();
     void leavingEmptyChannelOrAddressGivesZero_data();
     void leavingEmptyChannelOrAddressGivesZero();
+    void keysThatAreNotTyping_data();
+    void keysThatAreNotTyping();
+    void inputMethodCommitsDigitsOnly();
 };
 
 void TestFieldRules::keyFilter_data()
@@ -272,6 +287,62 @@ void TestFieldRules::leavingEmptyChannelOrAddressGivesZero()
     QTRY_COMPARE_WITH_TIMEOUT(edit->text(), expected, 1000);
     QVERIFY(other->hasFocus());
     QCOMPARE(rig.prompts.messages, QStringList());
+}
+
+void TestFieldRules::keysThatAreNotTyping_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("focusAfter");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("Home, Delete") << "4500" << QList<int>{Qt::Key_Home, -1} << "500" << "TxFreq1" << false;
+    QTest::newRow("arrows, Backspace") << "4500" << QList<int>{Qt::Key_Left, Qt::Key_Left, Qt::Key_Backspace} << "400"
+                                       << "TxFreq1" << false;
+    QTest::newRow("Tab from empty") << "" << QList<int>{Qt::Key_Tab} << "0" << "RxFreq1" << false;
+    QTest::newRow("Backtab") << "4500250" << QList<int>{Qt::Key_Backtab} << "4500250" << "RxFreq0" << false;
+    QTest::newRow("Tab off the raster") << "375" << QList<int>{Qt::Key_Tab} << "375" << "TxFreq1" << true;
+}
+
+void TestFieldRules::keysThatAreNotTyping()
+{
+    QFETCH(QString, start);
+    QFETCH(QList<int>, keys);
+    QFETCH(QString, text);
+    QFETCH(QString, focusAfter);
+    QFETCH(bool, refused);
+    Rig rig;
+    QVERIFY(rig.start());
+    QLineEdit *field = rig.edit(QStringLiteral("TxFreq1"));
+    field->setText(start);
+    QVERIFY(rig.focus(field));
+    sendKey(Qt::Key_End);
+    for (int key : keys)
+        sendKey(key);
+    QTRY_VERIFY_WITH_TIMEOUT(QApplication::focusWidget()->objectName() == focusAfter, 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(field->text(), text, 1000);
+    QTest::qWait(20);
+    QCOMPARE(rig.prompts.messages, refused ? QStringList{QStringLiteral("频率必须整除250!")} : QStringList());
+}
+
+void TestFieldRules::inputMethodCommitsDigitsOnly()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QLineEdit *address = rig.edit(QStringLiteral("Dk618_Address")); // holds "1"
+    QVERIFY(rig.focus(address));
+    sendKey(Qt::Key_End);
+    // Told that no input method is wanted here...
+    QInputMethodQueryEvent query(Qt::ImEnabled);
+    QApplication::sendEvent(address, &query);
+    QVERIFY(!query.value(Qt::ImEnabled).toBool());
+    // ...and one that commits regardless gets only its digits in.
+    for (const auto &[commit, expected] : {std::pair{"啊x", "1"}, {"2五3", "123"}}) {
+        QInputMethodEvent event;
+        event.setCommitString(QString::fromUtf8(commit));
+        QApplication::sendEvent(address, &event);
+        QCOMPARE(address->text(), QString::fromUtf8(expected));
+    }
 }
 
 QTEST_MAIN(TestFieldRules)

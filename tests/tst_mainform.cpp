@@ -1,7 +1,9 @@
 // The main window on the offscreen platform: start-up, monitor panel, tool
-// bar, family choice, the settings dialog, the error report, the traffic
-// echo and one exchange through a pseudo terminal.
+// bar, family choice, the settings dialog (also from the keyboard), the
+// error report, the traffic echo and the key sequence that switches it on,
+// one exchange through a pseudo terminal, the clock and the sound cue.
 
+#include "app/cueplayer.h"
 #include "app/mainform.h"
 #include "app/monitormemo.h"
 #include "link/frame.h"
@@ -20,6 +22,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTime>
 #include <QTextBlock>
 #include <QToolBar>
 #include <QToolButton>
@@ -123,6 +126,17 @@ void clickButton(QDialog &dialog, const QString &name)
     QTest::mouseClick(child<QPushButton>(dialog, name), Qt::LeftButton);
 }
 
+bool showsCurrentTime(const QString &text)
+{
+    const QTime shown = QTime::fromString(text, QStringLiteral("hh:mm:ss"));
+    return shown.isValid() && std::abs(shown.secsTo(QTime::currentTime())) <= 2;
+}
+
+QString focusName()
+{
+    return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+}
+
 } // namespace
 
 class TestMainForm : public QObject {
@@ -151,6 +165,14 @@ private slots:
     void monitorEmptiesBeyondRowLimit_data();
     void monitorEmptiesBeyondRowLimit();
     void exchangeThroughPty();
+    void settingsFromKeyboard_data();
+    void settingsFromKeyboard();
+    void hiddenKeySequence_data();
+    void hiddenKeySequence();
+    void clockShowsAndHides();
+    void toneSynthesis_data();
+    void toneSynthesis();
+    void cueOnlyWithMusic();
 };
 
 void TestMainForm::startUp_data()
@@ -751,6 +773,193 @@ void TestMainForm::exchangeThroughPty()
     QCOMPARE(lastMemoLine(w),
              TrafficText(reinterpret_cast<const quint8 *>(reply.constData()), int(reply.size()), true));
     QVERIFY(rig.errors.errors.isEmpty());
+}
+
+void TestMainForm::settingsFromKeyboard_data()
+{
+    QTest::addColumn<int>("tabs");
+    QTest::addColumn<Qt::Key>("arrow");
+    QTest::addColumn<Qt::Key>("closeKey");
+    QTest::addColumn<QString>("line");
+    const QString unchanged = QStringLiteral("COM1,19200,N,8,1");
+    QTest::newRow("port list, Return") << 0 << Qt::Key_Down << Qt::Key_Return << "COM2,19200,N,8,1";
+    QTest::newRow("rate list, Return") << 1 << Qt::Key_Up << Qt::Key_Return << "COM1,9600,N,8,1";
+    QTest::newRow("parity list, Enter") << 2 << Qt::Key_Down << Qt::Key_Enter << "COM1,19200,E,8,1";
+    QTest::newRow("port list, Escape") << 0 << Qt::Key_Down << Qt::Key_Escape << unchanged;
+    QTest::newRow("rate list, Escape") << 1 << Qt::Key_Up << Qt::Key_Escape << unchanged;
+    QTest::newRow("parity list, Escape") << 2 << Qt::Key_Down << Qt::Key_Escape << unchanged;
+}
+
+void TestMainForm::settingsFromKeyboard()
+{
+    QFETCH(int, tabs);
+    QFETCH(Qt::Key, arrow);
+    QFETCH(Qt::Key, closeKey);
+    QFETCH(QString, line);
+    PtyPair second;
+    Rig rig(true, {{QStringLiteral("COM2"), second.slavePath()}});
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    QStringList focus;
+    bool closed = false;
+    QVERIFY(runSettings(w, [&](QDialog &d) {
+        if (!QTest::qWaitFor([&d] { return QApplication::activeWindow() == &d; }, 5000))
+            return;
+        focus << focusName();
+        for (int i = 0; i < tabs; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            focus << focusName();
+        }
+        QTest::keyClick(QApplication::focusWidget(), arrow);
+        QTest::keyClick(QApplication::focusWidget(), closeKey);
+        closed = !d.isVisible();
+    }));
+    const QStringList lists = {QStringLiteral("Comport"), QStringLiteral("Comrate"), QStringLiteral("Checkmode")};
+    QCOMPARE(focus, lists.mid(0, tabs + 1));
+    QVERIFY(closed);
+    QCOMPARE(panelText(w, 1), kPortStatus + line);
+    QVERIFY(w.link().port().isOpen());
+    QVERIFY(rig.prompts.messages.isEmpty());
+}
+
+void TestMainForm::hiddenKeySequence_data()
+{
+    QTest::addColumn<QString>("field"); // where the keys are typed
+    QTest::addColumn<QString>("keys"); // "\r" is the Enter key
+    QTest::addColumn<bool>("echo");
+    QTest::newRow("after start-up") << "Dk618_Address" << "qorvel" << true;
+    QTest::newRow("after Enter") << "Dk618_Address" << "ab\rqorvel" << true;
+    QTest::newRow("after a whole block") << "Dk618_Address" << "abcdefqorvel" << true;
+    QTest::newRow("typed twice") << "Dk618_Address" << "qorvelqorvel" << true;
+    // A check box passes letters on to its parents: each counts once.
+    QTest::newRow("on a check box") << "Fq800" << "qorvel" << true;
+    QTest::newRow("one character before") << "Dk618_Address" << "xqorvel" << false;
+    QTest::newRow("upper case") << "Dk618_Address" << "QORVEL" << false;
+    QTest::newRow("Enter inside") << "Fq800" << "qor\rvel" << false;
+}
+
+void TestMainForm::hiddenKeySequence()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, keys);
+    QFETCH(bool, echo);
+    Rig rig;
+    TMainForm &w = rig.w();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    action(w, QStringLiteral("DataTrans"))->trigger();
+    auto *target = child<QWidget>(w, field);
+    QTest::mouseClick(target, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(target->hasFocus(), 1000);
+    QTest::keyClicks(QApplication::focusWidget(), keys);
+    // Seen by the window first, then refused by the digit field.
+    QCOMPARE(child<QLineEdit>(w, QStringLiteral("Dk618_Address"))->text(), QStringLiteral("1"));
+    QCOMPARE(w.link().state().MonitorOn, echo);
+
+    action(w, QStringLiteral("N1"))->trigger();
+    if (echo)
+        QCOMPARE(lastMemoLine(w), QStringLiteral("P->T: 96 06 80 08 00 01       7E 67 "));
+    else
+        QVERIFY(!child<MonitorMemo>(w, QStringLiteral("Watch_Window"))->toPlainText().contains(QStringLiteral("P->T")));
+}
+
+void TestMainForm::toneSynthesis_data()
+{
+    QTest::addColumn<int>("f1");
+    QTest::addColumn<int>("f2");
+    QTest::addColumn<int>("d");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::newRow("clock double click") << 1000 << 3000 << 60 << 48000 << 1;
+    QTest::newRow("odd values, stereo") << 437 << 1303 << 301 << 44100 << 2;
+    QTest::newRow("third tone above half the rate: silent") << 3000 << 500 << 90 << 16000 << 1;
+}
+
+void TestMainForm::toneSynthesis()
+{
+    QFETCH(int, f1);
+    QFETCH(int, f2);
+    QFETCH(int, d);
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    const QByteArray pcm = SynthesizeTones(CueTones(f1, f2, d), rate, channels);
+    const auto *at = reinterpret_cast<const qint16 *>(pcm.constData());
+    const auto *end = at + pcm.size() / 2;
+    // Three times: f1 for d/3 ms, f2 for d/2 ms, 3*f1 for 2*d ms.
+    for (int i = 0; i < 9; ++i) {
+        const int f = i % 3 == 0 ? f1 : i % 3 == 1 ? f2 : 3 * f1;
+        const qint64 frames = qint64(i % 3 == 0 ? d / 3 : i % 3 == 1 ? d / 2 : 2 * d) * rate / 1000;
+        QVERIFY(end - at >= frames * channels);
+        int crossings = 0;
+        for (qint64 n = 0; n < frames * channels; ++n) {
+            QCOMPARE(at[n], at[n - n % channels]); // the same in every channel
+            crossings += n >= channels && (at[n] < 0) != (at[n - channels] < 0);
+        }
+        crossings /= channels;
+        // A square wave changes sign twice per period; above half the
+        // rate there is silence, not an alias tone.
+        const double expected = 2 * f < rate ? 2.0 * f * frames / rate : 0;
+        QVERIFY2(std::abs(crossings - expected) <= 2, qPrintable(QStringLiteral("tone %1: %2 sign changes, %3 expected")
+                                                                     .arg(i).arg(crossings).arg(expected)));
+        QCOMPARE(*std::max_element(at, at + frames * channels) > 0, 2 * f < rate && frames > 0);
+        at += frames * channels;
+    }
+    QVERIFY(at == end);
+}
+
+void TestMainForm::cueOnlyWithMusic()
+{
+    Rig rig;
+    QVERIFY(rig.show());
+    auto *clock = child<QLabel>(rig.w(), QStringLiteral("TimerDisp"));
+    auto *button = child<QToolButton>(rig.w(), QStringLiteral("Music_Button"));
+    QSignalSpy cues(child<CuePlayer>(rig.w(), QStringLiteral("CuePlayer")), &CuePlayer::requested);
+    const QImage silent = button->icon().pixmap(24).toImage();
+
+    QTest::mouseDClick(clock, Qt::LeftButton);
+    QCOMPARE(cues.count(), 0);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(child<QAction>(rig.w(), QStringLiteral("Music"))->isChecked());
+    QVERIFY(button->icon().pixmap(24).toImage() != silent);
+    QTest::mouseDClick(clock, Qt::LeftButton);
+    QCOMPARE(cues.count(), 1);
+    const QList<Tone> once = {{1000, 20}, {3000, 30}, {3000, 120}};
+    QCOMPARE(cues.at(0).at(0).value<QList<Tone>>(), once + once + once);
+    // Heard or not (there is no audio output here), nothing is said.
+    QTest::qWait(50);
+    QVERIFY(rig.errors.errors.isEmpty() && rig.prompts.messages.isEmpty());
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(button->icon().pixmap(24).toImage(), silent);
+    QTest::mouseDClick(clock, Qt::LeftButton);
+    QCOMPARE(cues.count(), 1);
+}
+
+void TestMainForm::clockShowsAndHides()
+{
+    Rig rig;
+    QVERIFY(rig.show());
+    auto *clock = child<QLabel>(rig.w(), QStringLiteral("TimerDisp"));
+    auto *bar = child<QToolBar>(rig.w(), QStringLiteral("ToolBar"));
+    QAction *item = child<QAction>(rig.w(), QStringLiteral("Disp_Timer"));
+    QAction *tools = child<QAction>(rig.w(), QStringLiteral("Tools"));
+    QTRY_VERIFY_WITH_TIMEOUT(showsCurrentTime(clock->text()), 2000);
+    QVERIFY(clock->isVisible());
+
+    item->trigger();
+    // Hidden also after the tool bar has been laid out afresh.
+    tools->trigger();
+    tools->trigger();
+    QTest::qWait(20);
+    QVERIFY(bar->isVisible() && !clock->isVisible());
+    // Not updated while hidden: the seconds move on, the text does not.
+    const QString frozen = clock->text();
+    QTest::qWait(1200);
+    QCOMPARE(clock->text(), frozen);
+
+    item->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(clock->text() != frozen && showsCurrentTime(clock->text()), 2000);
+    QVERIFY(clock->isVisible());
 }
 
 QTEST_MAIN(TestMainForm)

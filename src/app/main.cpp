@@ -1,12 +1,12 @@
 // qmset: parameter setting tool for DK618 data radios and QM-4700 series units.
 
+#include "app/application.h"
 #include "app/commandline.h"
 #include "common/errors.h"
 #include "app/mainform.h"
 #include "app/simulatedunits.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <cstdio>
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
@@ -65,15 +65,8 @@ void quitOnStopSignals() {}
 int main(int argc, char *argv[])
 {
     Application app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("qmset"));
-    QApplication::setApplicationDisplayName(QStringLiteral("QM4700终端参数设置软件"));
-    QApplication::setApplicationVersion(QStringLiteral("1.54"));
-
+    qm::SetUpApplication();
     quitOnStopSignals();
-    // An error that ends a handler is shown in a message box over the window.
-    qm::SetErrorSink([](const QString &message) {
-        QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationDisplayName(), message);
-    });
 
     const qm::CommandLine args = qm::ParseCommandLine(QApplication::arguments());
     if (args.helpShown)

@@ -2,9 +2,11 @@
 
 #include "app/autosetform.h"
 #include "app/mlbaddrtableform.h"
+#include "app/cueplayer.h"
 #include "app/monitormemo.h"
 #include "app/password.h"
 #include "app/setform.h"
+#include "app/versioninfo.h"
 #include "app/widgetprompts.h"
 #include "common/errors.h"
 #include "pagekit/fieldrules.h"
@@ -28,6 +30,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -134,7 +137,9 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     // The radio found: read it exactly as the read button does.
     AutoSet_Form->onFound = [this] { Guard([this] { radio_->Dk618_Read_DataClick(); }); };
     MlbAddrTable_Form = std::make_unique<TMlbAddrTable_Form>(this);
+    VersionInfo = new TVersionInfo(this);
     Password = new TPassword(*prompts_, this);
+    cue_ = new CuePlayer(this);
 
     Timer1 = new QTimer(this);
     Timer2 = new QTimer(this);
@@ -155,6 +160,7 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     wireTestPage();
 
     FormCreate();
+    qApp->installEventFilter(this);
 
     Timer1->start();
     Timer2->start();
@@ -164,6 +170,7 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
 TMainForm::~TMainForm()
 {
     AutoSet_Form->abort();
+    qApp->removeEventFilter(this);
 }
 
 FieldAccess &TMainForm::fields()
@@ -264,6 +271,7 @@ void TMainForm::buildMenus()
     on(Exit_Pro, &QAction::triggered, this, [this] { Exit_ProClick(); });
     on(Disp_Timer, &QAction::triggered, this, [this] { Disp_TimerClick(); });
     on(Music, &QAction::triggered, this, [this] { MusicClick(); });
+    on(Version, &QAction::triggered, this, [this] { VersionClick(); });
     on(Tools, &QAction::triggered, this, [this] { ToolsClick(); });
     on(Watch_Open, &QAction::triggered, this, [this] { Watch_OpenClick(); });
 }
@@ -310,7 +318,9 @@ void TMainForm::buildToolBar()
     TimerDisp->setFont(clock);
     TimerDisp->setStyleSheet(QStringLiteral("color: red;"));
     TimerDisp->setContentsMargins(6, 0, 6, 0);
-    ToolBar->addWidget(TimerDisp);
+    TimerDisp->installEventFilter(this);
+    timerDispItem_ = ToolBar->addWidget(TimerDisp);
+    timerDispItem_->setObjectName(QStringLiteral("TimerDispItem"));
 }
 
 void TMainForm::buildPanels()
@@ -376,6 +386,7 @@ void TMainForm::buildStatusBar()
 
 void TMainForm::FormCreate()
 {
+    keys_ = KeySequence{};
     Watch_Frame->hide();
     // Tabs stay hidden: pages are chosen from the menu and the tool bar.
     PageControl->tabBar()->hide();
@@ -566,12 +577,60 @@ void TMainForm::Exit_ProClick()
 
 void TMainForm::Disp_TimerClick()
 {
-    TimerDisp->setVisible(Disp_Timer->isChecked());
+    // The item has already inverted its own check mark.
+    timerDispItem_->setVisible(Disp_Timer->isChecked());
 }
 
 void TMainForm::MusicClick()
 {
     Music->setIcon(style()->standardIcon(Music->isChecked() ? QStyle::SP_MediaVolume : QStyle::SP_MediaVolumeMuted));
+}
+
+void TMainForm::VersionClick()
+{
+    VersionInfo->exec();
+}
+
+void TMainForm::PlayCue(int f1, int f2, int duration)
+{
+    if (!Music->isChecked())
+        return;
+    cue_->play(CueTones(f1, f2, duration));
+}
+
+void TMainForm::TimerDispDblClick()
+{
+    PlayCue(1000, 3000, 60);
+}
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        // A key goes first to the control with the focus (to the window when
+        // none has it), then, if that control passes it on, to its parents:
+        // it is counted once, at the first.
+        auto *widget = static_cast<QWidget *>(watched);
+        QWidget *focus = QApplication::focusWidget();
+        QWidget *first = focus && focus->window() == this ? focus : this;
+        if (widget == first)
+            KeyPreview(static_cast<QKeyEvent *>(event));
+    } else if (event->type() == QEvent::MouseButtonDblClick && watched == TimerDisp) {
+        Guard([this] { TimerDispDblClick(); });
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::KeyPreview(const QKeyEvent *key)
+{
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        keys_.KeyPress(QChar(13));
+        return;
+    }
+    for (QChar c : key->text()) {
+        if (keys_.KeyPress(c))
+            link_.state().MonitorOn = true;
+    }
 }
 
 void TMainForm::SetSysConfigClick()
@@ -621,7 +680,7 @@ void TMainForm::ToolButton6Click()
 
 void TMainForm::Timer1Timer()
 {
-    if (TimerDisp->isVisible())
+    if (timerDispItem_->isVisible())
         TimerDisp->setText(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
     central_->Timer1Timer();
 }

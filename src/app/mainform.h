@@ -2,6 +2,7 @@
 // The main window: menu, tool bar, family pages, status bar, monitor panel,
 // the serial link and the timers that drive the exchanges.
 
+#include "app/keysequence.h"
 #include "common/report.h"
 #include "link/link.h"
 
@@ -12,6 +13,7 @@
 class QAction;
 class QActionGroup;
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -23,6 +25,7 @@ class QToolButton;
 namespace qm {
 
 class CentralExchange;
+class CuePlayer;
 class Dk618Page;
 class FieldAccess;
 class FieldRules;
@@ -40,6 +43,7 @@ class TPassword;
 class TSet_Form;
 class TestExchange;
 class TestPage;
+class TVersionInfo;
 class WidgetFields;
 
 struct MainFormOptions {
@@ -87,6 +91,10 @@ public:
     void SetSysConfigClick();
     void Disp_TimerClick();
     void MusicClick();
+    void VersionClick();
+    // The three-tone sound cue, only while Music is checked.
+    void PlayCue(int f1, int f2, int duration);
+    void TimerDispDblClick();
     // The settings dialog's OK and automatic buttons; ToolButton6 presses
     // the latter without showing the dialog.
     void Set_ComOKClick();
@@ -105,6 +113,9 @@ public:
     void TestShow();
 
 protected:
+    // Key preview: every character typed anywhere in the window passes the
+    // hidden key sequence before it reaches the control with the focus.
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -120,6 +131,7 @@ private:
     void hookCentralPage();
     // Simulate mode: COM1 follows the simulated unit of the chosen family.
     void followSimulatedUnit(const QString &family);
+    void KeyPreview(const QKeyEvent *key);
     QAction *makeAction(const QString &name, const QString &caption, const QString &hint);
 
     Link link_;
@@ -146,6 +158,9 @@ private:
 
     QToolBar *ToolBar;
     QLabel *TimerDisp;
+    // The tool bar shows and hides the clock through the action it made
+    // for it; hiding the label itself does not last.
+    QAction *timerDispItem_ = nullptr;
     QFrame *MainPanel;
     QTabWidget *PageControl;
     QFrame *Watch_Frame;
@@ -162,6 +177,9 @@ private:
     std::unique_ptr<TMlbAddrTable_Form> MlbAddrTable_Form;
     TAutoSet_Form *AutoSet_Form;
     TPassword *Password;
+    TVersionInfo *VersionInfo;
+    CuePlayer *cue_;
+    KeySequence keys_;
     QTimer *Timer1, *Timer2, *Timer3, *Timer4;
 };
 

@@ -45,6 +45,14 @@ TSet_Form::TSet_Form(QWidget *parent)
     selectCurrent(LineSettings{});
 }
 
+void TSet_Form::showEvent(QShowEvent *event)
+{
+    // Every time it opens, the dialog starts on its port list, so Tab,
+    // the arrows, Return and Escape work at once.
+    Comport->setFocus(Qt::OtherFocusReason);
+    QDialog::showEvent(event);
+}
+
 void TSet_Form::selectCurrent(const LineSettings &line)
 {
     shown_ = line;

@@ -27,6 +27,9 @@ signals:
     void okPressed();
     void autoPressed();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     QComboBox *Comport;
     QComboBox *Comrate;

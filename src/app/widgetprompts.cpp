@@ -1,5 +1,7 @@
 #include "app/widgetprompts.h"
 
+#include "app/application.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -14,7 +16,7 @@ WidgetPrompts::WidgetPrompts(QWidget *parent)
 
 void WidgetPrompts::message(const QString &text)
 {
-    QMessageBox::information(parent_, QApplication::applicationDisplayName(), text);
+    QMessageBox::information(parent_, kApplicationTitle, text);
 }
 
 bool WidgetPrompts::confirm(const QString &caption, const QString &text)

@@ -52,8 +52,13 @@ bool SerialPort::open()
         error_ = QStringLiteral("%1 (%2): %3").arg(portName_, port_.portName(), port_.errorString());
         return false;
     }
-    // Settings a device refuses after opening (a pseudo terminal ignores
-    // some) are not fatal: the line still carries bytes.
+    // Opening raises DTR and RTS; on a radio's interface cable either line
+    // can key the transmitter or reset the interface, so both go down at
+    // once. Settings a device refuses after opening (a pseudo terminal has
+    // no modem lines and ignores some settings) are not fatal: the line
+    // still carries bytes, and nothing is reported.
+    port_.setDataTerminalReady(false);
+    port_.setRequestToSend(false);
     port_.setBaudRate(rate_);
     port_.setParity(parity_);
     clearOddBit();

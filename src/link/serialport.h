@@ -24,7 +24,7 @@ public:
     QString portName() const { return portName_; }
 
     // Opens the named port with the current rate and parity, 8 data bits,
-    // 1 stop bit, no flow control; DTR and RTS are left alone. Does nothing
+    // 1 stop bit, no flow control, DTR and RTS dropped. Does nothing
     // when already open. Returns false with errorString() when it fails.
     bool open();
     void close();

@@ -6,9 +6,12 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace qm {
 
@@ -17,13 +20,35 @@ const char *const kDigitsOnly = "qmDigitsOnly";
 const char *const kFrequency = "qmFrequency";
 const char *const kNoTyping = "qmNoTyping";
 
-// A key event that would type a character (not a shortcut, not navigation).
-bool typesCharacter(const QKeyEvent *key, QChar *c)
+// The printable characters a key event would type. Navigation, editing and
+// dialog keys (Tab, Delete, Return, Escape, arrows, Home, End, Backspace)
+// carry no text or a control character, and shortcuts carry a modifier:
+// none of them is typing, so the filters let them through.
+QString typedText(const QKeyEvent *key)
 {
-    if (key->text().isEmpty() || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
-        return false;
-    *c = key->text().front();
-    return true;
+    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return {};
+    QString typed;
+    for (QChar c : key->text()) {
+        if (c.isPrint())
+            typed += c;
+    }
+    return typed;
+}
+
+bool allPass(const QString &text)
+{
+    return std::all_of(text.cbegin(), text.cend(), FieldRules::passesDigitFilter);
+}
+
+QString digitsOf(const QString &text)
+{
+    QString kept;
+    for (QChar c : text) {
+        if (FieldRules::passesDigitFilter(c))
+            kept += c;
+    }
+    return kept;
 }
 } // namespace
 
@@ -40,9 +65,11 @@ bool FieldRules::passesDigitFilter(QChar c)
 
 void FieldRules::addDigitField(QWidget *field)
 {
+    field->setInputMethodHints(Qt::ImhDigitsOnly);
     field->setProperty(kDigitsOnly, true);
     field->installEventFilter(this);
     if (auto *combo = qobject_cast<QComboBox *>(field); combo && combo->lineEdit()) {
+        combo->lineEdit()->setInputMethodHints(Qt::ImhDigitsOnly);
         combo->lineEdit()->setProperty(kDigitsOnly, true);
         combo->lineEdit()->installEventFilter(this);
     }
@@ -63,13 +90,28 @@ void FieldRules::addNoTypingList(QComboBox *list)
 bool FieldRules::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress) {
-        QChar c;
-        if (!typesCharacter(static_cast<QKeyEvent *>(event), &c))
+        const QString typed = typedText(static_cast<QKeyEvent *>(event));
+        if (typed.isEmpty())
             return false;
         if (watched->property(kNoTyping).toBool())
             return true;
         if (watched->property(kDigitsOnly).toBool())
-            return !passesDigitFilter(c);
+            return !allPass(typed);
+    } else if (event->type() == QEvent::InputMethodQuery && watched->property(kDigitsOnly).toBool()) {
+        // Digits need no input method. Told so, a Chinese input method
+        // hands the keys over as they are, and the key filter sees them.
+        // (A line edit answers "enabled" whatever its attribute says.)
+        auto *query = static_cast<QInputMethodQueryEvent *>(event);
+        watched->event(query);
+        if (query->queries() & Qt::ImEnabled)
+            query->setValue(Qt::ImEnabled, false);
+        return true;
+    } else if (event->type() == QEvent::InputMethod && watched->property(kDigitsOnly).toBool()) {
+        // An input method commits whole strings; what it commits is held to
+        // the same rule as typed keys, character by character.
+        auto *input = static_cast<QInputMethodEvent *>(event);
+        if (!allPass(input->commitString()))
+            input->setCommitString(digitsOf(input->commitString()), input->replacementStart(), input->replacementLength());
     } else if (event->type() == QEvent::FocusOut && watched->property(kFrequency).toBool()) {
         // Only a move to another control of the window counts as leaving;
         // a message box or a popup taking the focus does not.
