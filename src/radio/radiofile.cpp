@@ -2,22 +2,11 @@
 
 #include "common/errors.h"
 #include "common/fieldaccess.h"
+#include "common/filecommands.h"
 #include "common/gbktexts.h"
 #include "common/inifile.h"
-#include "common/prompts.h"
-#include "common/report.h"
 
 namespace qm {
-
-namespace {
-const QString kStoring = QStringLiteral("存储文档...");
-const QString kStoringWait = QStringLiteral("正在存储文档...");
-const QString kStored = QStringLiteral("存储成功！");
-const QString kLoading = QStringLiteral("读取文档...");
-const QString kLoadingWait = QStringLiteral("正在读取文档...");
-const QString kLoaded = QStringLiteral("读取结束！");
-const QString kCancelled = QStringLiteral("用户取消");
-} // namespace
 
 int RateItemOfStoredRate(qint32 rate)
 {
@@ -39,32 +28,12 @@ RadioFile::RadioFile(FieldAccess &fields, Report &report, Prompts &prompts)
 
 void RadioFile::Dk618_Save_FileClick()
 {
-    report_.memo(kStoring);
-    report_.panel(2, kStoringWait);
-    const QString path = prompts_.saveFileName();
-    if (path.isEmpty()) {
-        report_.memo(kCancelled);
-        report_.panel(2, kCancelled);
-        return;
-    }
-    Store(path);
-    report_.memo(kStored);
-    report_.panel(2, kStored);
+    StoreParameterFile(report_, prompts_, [this](const QString &path) { Store(path); });
 }
 
 void RadioFile::Dk618_Read_FileClick()
 {
-    report_.memo(kLoading);
-    report_.panel(2, kLoadingWait);
-    const QString path = prompts_.openFileName();
-    if (path.isEmpty()) {
-        report_.memo(kCancelled);
-        report_.panel(2, kCancelled);
-        return;
-    }
-    Load(path);
-    report_.memo(kLoaded);
-    report_.panel(2, kLoaded);
+    LoadParameterFile(report_, prompts_, [this](const QString &path) { Load(path); });
 }
 
 void RadioFile::Store(const QString &path)

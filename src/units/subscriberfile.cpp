@@ -2,23 +2,13 @@
 
 #include "common/errors.h"
 #include "common/fieldaccess.h"
+#include "common/filecommands.h"
 #include "common/gbktexts.h"
 #include "common/inifile.h"
-#include "common/prompts.h"
-#include "common/report.h"
 
 namespace qm {
 
 namespace {
-// The same progress and outcome texts as the data-radio file.
-const QString kStoring = QStringLiteral("存储文档...");
-const QString kStoringWait = QStringLiteral("正在存储文档...");
-const QString kStored = QStringLiteral("存储成功！");
-const QString kLoading = QStringLiteral("读取文档...");
-const QString kLoadingWait = QStringLiteral("正在读取文档...");
-const QString kLoaded = QStringLiteral("读取结束！");
-const QString kCancelled = QStringLiteral("用户取消");
-
 struct Key {
     const QByteArray &Name;
     const char *Field;
@@ -46,32 +36,12 @@ SubscriberFile::SubscriberFile(FieldAccess &fields, Report &report, Prompts &pro
 
 void SubscriberFile::Mlr4800_SaveFileClick()
 {
-    report_.memo(kStoring);
-    report_.panel(2, kStoringWait);
-    const QString path = prompts_.saveFileName();
-    if (path.isEmpty()) {
-        report_.memo(kCancelled);
-        report_.panel(2, kCancelled);
-        return;
-    }
-    Store(path);
-    report_.memo(kStored);
-    report_.panel(2, kStored);
+    StoreParameterFile(report_, prompts_, [this](const QString &path) { Store(path); });
 }
 
 void SubscriberFile::Mlr4800_ReadFileClick()
 {
-    report_.memo(kLoading);
-    report_.panel(2, kLoadingWait);
-    const QString path = prompts_.openFileName();
-    if (path.isEmpty()) {
-        report_.memo(kCancelled);
-        report_.panel(2, kCancelled);
-        return;
-    }
-    Load(path);
-    report_.memo(kLoaded);
-    report_.panel(2, kLoaded);
+    LoadParameterFile(report_, prompts_, [this](const QString &path) { Load(path); });
 }
 
 void SubscriberFile::Store(const QString &path)
