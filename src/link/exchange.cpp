@@ -57,6 +57,16 @@ ExchangeOwner RunningExchange(const ProtocolState &s)
     return ExchangeOwner::None;
 }
 
+bool RefusedForOtherExchange(const ProtocolState &s, ExchangeOwner mine, Report &report)
+{
+    const ExchangeOwner owner = RunningExchange(s);
+    if (owner == ExchangeOwner::None || owner == mine)
+        return false;
+    report.memo(text::OtherExchangeRunning);
+    report.panel(2, text::OtherExchangeRunning);
+    return true;
+}
+
 QString text::ShortReply(quint8 request, int len)
 {
     return QStringLiteral("应答0x%1过短（LEN %2）").arg(QString::number(request, 16).toUpper().rightJustified(2, QLatin1Char('0'))).arg(len);

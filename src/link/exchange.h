@@ -5,6 +5,8 @@
 
 #include "link/protocolstate.h"
 
+#include "common/report.h"
+
 #include <QString>
 
 namespace qm {
@@ -54,6 +56,11 @@ private:
 // replies as its own.
 enum class ExchangeOwner { None, Radio, Central, Subscriber, Measurement };
 ExchangeOwner RunningExchange(const ProtocolState &s);
+
+// A click of mine while another owner's exchange runs is refused: the memo
+// line and status panel 2 say so, and true is returned. My own exchange
+// (or none) lets the click go on.
+bool RefusedForOtherExchange(const ProtocolState &s, ExchangeOwner mine, Report &report);
 
 namespace text {
 inline const QString Writing = QStringLiteral("写录数据...");

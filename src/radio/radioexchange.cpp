@@ -106,12 +106,7 @@ bool RadioExchange::writeStillValid(unsigned checks)
 
 bool RadioExchange::refuseWhileOtherExchangeRuns()
 {
-    const ExchangeOwner owner = RunningExchange(link_.state());
-    if (owner == ExchangeOwner::None || owner == ExchangeOwner::Radio)
-        return false;
-    report_.memo(text::OtherExchangeRunning);
-    report_.panel(2, text::OtherExchangeRunning);
-    return true;
+    return RefusedForOtherExchange(link_.state(), ExchangeOwner::Radio, report_);
 }
 
 void RadioExchange::Dk618_Write_DataClick()

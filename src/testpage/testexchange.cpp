@@ -43,12 +43,7 @@ bool TestExchange::lineBusy()
     // A data-radio, central or subscriber exchange waits for its own reply;
     // a test command would reset the ring under it and Timer3 could take
     // its reply as a measurement.
-    const ExchangeOwner owner = RunningExchange(link_.state());
-    if (owner == ExchangeOwner::None || owner == ExchangeOwner::Measurement)
-        return false;
-    report_.memo(text::OtherExchangeRunning);
-    report_.panel(2, text::OtherExchangeRunning);
-    return true;
+    return RefusedForOtherExchange(link_.state(), ExchangeOwner::Measurement, report_);
 }
 
 quint8 TestExchange::addressLow() const

@@ -62,12 +62,7 @@ void CentralExchange::sendRequest(quint8 command)
 
 bool CentralExchange::refusedForOtherExchange()
 {
-    const ExchangeOwner owner = RunningExchange(link_.state());
-    if (owner == ExchangeOwner::None || owner == ExchangeOwner::Central)
-        return false;
-    report_.memo(text::OtherExchangeRunning);
-    report_.panel(2, text::OtherExchangeRunning);
-    return true;
+    return RefusedForOtherExchange(link_.state(), ExchangeOwner::Central, report_);
 }
 
 QString CentralExchange::tableFromFields(qint32 table[kWords]) const

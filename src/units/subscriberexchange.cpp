@@ -35,12 +35,7 @@ bool SubscriberExchange::refusedWhileOtherRuns()
 {
     // The exchanges share one step counter, one tick counter and one reply
     // flag: a second one would take the first one's replies as its own.
-    const ExchangeOwner owner = RunningExchange(link_.state());
-    if (owner == ExchangeOwner::None || owner == ExchangeOwner::Subscriber)
-        return false;
-    report_.memo(text::OtherExchangeRunning);
-    report_.panel(2, text::OtherExchangeRunning);
-    return true;
+    return RefusedForOtherExchange(link_.state(), ExchangeOwner::Subscriber, report_);
 }
 
 QString SubscriberExchange::checkAddress(quint16 *address) const
