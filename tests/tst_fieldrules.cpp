@@ -91,6 +91,7 @@ private slots:
     void keysThatAreNotTyping_data();
     void keysThatAreNotTyping();
     void inputMethodCommitsDigitsOnly();
+    void altKeysTypeNoLetters();
 };
 
 void TestFieldRules::keyFilter_data()
@@ -323,6 +324,22 @@ void TestFieldRules::keysThatAreNotTyping()
     QTRY_COMPARE_WITH_TIMEOUT(field->text(), text, 1000);
     QTest::qWait(20);
     QCOMPARE(rig.prompts.messages, refused ? QStringList{QStringLiteral("频率必须整除250!")} : QStringList());
+}
+
+void TestFieldRules::altKeysTypeNoLetters()
+{
+    // An edit types the text of Alt+key (no mnemonic takes Alt+A or Alt+K),
+    // so the filter judges it like any typed character.
+    Rig rig;
+    QVERIFY(rig.start());
+    QLineEdit *field = rig.edit(QStringLiteral("RxFreq0"));
+    field->setText(QStringLiteral("45"));
+    QVERIFY(rig.focus(field));
+    sendKey(Qt::Key_End);
+    QTest::keyClick(field, Qt::Key_A, Qt::AltModifier);
+    QTest::keyClick(field, Qt::Key_K, Qt::AltModifier | Qt::ShiftModifier);
+    QTest::keyClick(field, Qt::Key_5, Qt::AltModifier);
+    QCOMPARE(field->text(), QStringLiteral("455"));
 }
 
 void TestFieldRules::inputMethodCommitsDigitsOnly()

@@ -22,11 +22,13 @@ const char *const kNoTyping = "qmNoTyping";
 
 // The printable characters a key event would type. Navigation, editing and
 // dialog keys (Tab, Delete, Return, Escape, arrows, Home, End, Backspace)
-// carry no text or a control character, and shortcuts carry a modifier:
-// none of them is typing, so the filters let them through.
+// carry no text or a control character, and Ctrl shortcuts are not typed:
+// the filters let those through. An edit does type the text of Alt+key
+// (menu mnemonics are taken before the key reaches it), so that counts.
 QString typedText(const QKeyEvent *key)
 {
-    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+    const auto mods = key->modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier))
         return {};
     QString typed;
     for (QChar c : key->text()) {
