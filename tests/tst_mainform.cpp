@@ -5,6 +5,7 @@
 
 #include "app/cueplayer.h"
 #include "app/mainform.h"
+#include "app/mlbaddrtableform.h"
 #include "app/monitormemo.h"
 #include "link/frame.h"
 #include "ptypair.h"
@@ -173,6 +174,8 @@ private slots:
     void toneSynthesis_data();
     void toneSynthesis();
     void cueOnlyWithMusic();
+    void dialogsOpenAtTheirSize_data();
+    void dialogsOpenAtTheirSize();
 };
 
 void TestMainForm::startUp_data()
@@ -960,6 +963,39 @@ void TestMainForm::clockShowsAndHides()
     item->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(clock->text() != frozen && showsCurrentTime(clock->text()), 2000);
     QVERIFY(clock->isVisible());
+}
+
+void TestMainForm::dialogsOpenAtTheirSize_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("settings") << "Set_Form" << QSize(320, 183) << "系统参数设置";
+    QTest::newRow("detection") << "AutoSet_Form" << QSize(329, 65) << "";
+    QTest::newRow("address table") << "MlbAddrTable_Form" << QSize(331, 224) << "MLB4800蜂窝中心地址列表";
+    QTest::newRow("version") << "VersionInfo" << QSize(394, 162) << "VersionInfo";
+    QTest::newRow("password") << "Password" << QSize(290, 149) << "密码框";
+}
+
+void TestMainForm::dialogsOpenAtTheirSize()
+{
+    // Every dialog is made at start-up; shown, each has its own client size
+    // and caption, whatever the type or the desktop.
+    QFETCH(QString, name);
+    QFETCH(QSize, size);
+    QFETCH(QString, caption);
+    Rig rig;
+    QVERIFY(rig.show());
+    QDialog *dialog = rig.w().findChild<QDialog *>(name);
+    if (!dialog) // the address table is a window of its own
+        dialog = rig.w().mlbAddrTableForm();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->objectName(), name);
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    QCOMPARE(dialog->size(), size);
+    QCOMPARE(dialog->windowTitle(), caption);
+    dialog->hide();
 }
 
 QTEST_MAIN(TestMainForm)
