@@ -7,16 +7,6 @@ namespace qmsim {
 namespace {
 constexpr qint32 kRates[] = {300, 600, 1200, 2400, 4800, 9600, 19200};
 
-quint16 word(const QByteArray &f, int at)
-{
-    return quint16((quint8(f[at]) << 8) | quint8(f[at + 1]));
-}
-
-void appendWord(QByteArray &out, quint16 w)
-{
-    out.append(char(w >> 8));
-    out.append(char(w & 0xFF));
-}
 } // namespace
 
 QString LineText(const SimLine &line)
@@ -103,21 +93,21 @@ std::optional<QByteArray> Dk618Model::answer(const QByteArray &f)
     case 0x63: {
         QByteArray data;
         for (quint16 w : tx_)
-            appendWord(data, w);
+            AppendWord(data, w);
         for (quint16 w : rx_)
-            appendWord(data, w);
+            AppendWord(data, w);
         return reply(command, data);
     }
     case 0x67: {
         QByteArray data;
-        appendWord(data, address_);
+        AppendWord(data, address_);
         return reply(command, data);
     }
     case 0x6B: {
         QByteArray data;
         data.append(char(current_));
-        appendWord(data, tx_[size_t(current_)]);
-        appendWord(data, rx_[size_t(current_)]);
+        AppendWord(data, tx_[size_t(current_)]);
+        AppendWord(data, rx_[size_t(current_)]);
         return reply(command, data);
     }
     case 0x72: {
@@ -127,21 +117,21 @@ std::optional<QByteArray> Dk618Model::answer(const QByteArray &f)
         data.append(char(transferMode_));
         data.append(char(addressMode_));
         data.append(char(airRate_));
-        appendWord(data, pttLimit_);
+        AppendWord(data, pttLimit_);
         return reply(command, data);
     }
     case 0x61:
         if (len < 0x2D)
             return std::nullopt;
         for (int i = 0; i < kChannels; ++i) {
-            tx_[size_t(i)] = word(f, 6 + 2 * i);
-            rx_[size_t(i)] = word(f, 26 + 2 * i);
+            tx_[size_t(i)] = WordAt(f, 6 + 2 * i);
+            rx_[size_t(i)] = WordAt(f, 26 + 2 * i);
         }
         return reply(command);
     case 0x65:
         if (len < 7)
             return std::nullopt;
-        address_ = word(f, 6);
+        address_ = WordAt(f, 6);
         return reply(command);
     case 0x69: {
         if (len < 0x0E)
@@ -149,8 +139,8 @@ std::optional<QByteArray> Dk618Model::answer(const QByteArray &f)
         const int channel = quint8(f[6]);
         if (channel < kChannels) {
             current_ = channel;
-            tx_[size_t(channel)] = word(f, 7);
-            rx_[size_t(channel)] = word(f, 9);
+            tx_[size_t(channel)] = WordAt(f, 7);
+            rx_[size_t(channel)] = WordAt(f, 9);
         }
         return reply(command);
     }
@@ -162,7 +152,7 @@ std::optional<QByteArray> Dk618Model::answer(const QByteArray &f)
         transferMode_ = quint8(f[8]);
         addressMode_ = quint8(f[9]);
         airRate_ = quint8(f[10]);
-        pttLimit_ = word(f, 11);
+        pttLimit_ = WordAt(f, 11);
         // A code the radio does not know leaves that half of the line as it was.
         if (auto rate = rateOfCode(rateCode_))
             line_.Rate = *rate;

@@ -5,17 +5,6 @@
 namespace qmsim {
 
 namespace {
-quint16 wordAt(const QByteArray &f, int at)
-{
-    return quint16((quint8(f[at]) << 8) | quint8(f[at + 1]));
-}
-
-void appendWord(QByteArray &out, quint16 w)
-{
-    out.append(char(w >> 8));
-    out.append(char(w & 0xFF));
-}
-
 // The shortest LEN the unit acts on for each command; shorter frames get
 // no answer.
 int minimumLen(quint8 command)
@@ -73,7 +62,7 @@ std::optional<QByteArray> Mlb4800Model::answer(const QByteArray &f)
     switch (command) {
     case 0x61:
         for (int i = 0; i < kWords; ++i)
-            words_[size_t(i)] = wordAt(f, 6 + 2 * i);
+            words_[size_t(i)] = WordAt(f, 6 + 2 * i);
         mode_ = quint8(f[86]);
         return reply(command);
     case 0x65:
@@ -85,7 +74,7 @@ std::optional<QByteArray> Mlb4800Model::answer(const QByteArray &f)
         if (channel < kChannels) {
             current_ = channel;
             for (int i = 0; i < 4; ++i)
-                words_[size_t(i * kChannels + channel)] = wordAt(f, 7 + 2 * i);
+                words_[size_t(i * kChannels + channel)] = WordAt(f, 7 + 2 * i);
         }
         return reply(command);
     }
@@ -96,7 +85,7 @@ std::optional<QByteArray> Mlb4800Model::answer(const QByteArray &f)
     case 0x63: {
         QByteArray data;
         for (quint16 w : words_)
-            appendWord(data, w);
+            AppendWord(data, w);
         data.append(char(mode_));
         return reply(command, data);
     }
@@ -105,7 +94,7 @@ std::optional<QByteArray> Mlb4800Model::answer(const QByteArray &f)
     case 0x6B: {
         QByteArray data(1, char(current_));
         for (int i = 0; i < 4; ++i)
-            appendWord(data, words_[size_t(i * kChannels + current_)]);
+            AppendWord(data, words_[size_t(i * kChannels + current_)]);
         return reply(command, data);
     }
     case 0x73: {

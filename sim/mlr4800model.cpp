@@ -11,16 +11,6 @@ struct RateCode {
 };
 constexpr RateCode kRateCodes[] = {{1200, 0x2C}, {2400, 0xC2}, {4800, 0x39}, {9600, 0x93}, {19200, 0xA5}};
 
-quint16 word(const QByteArray &f, int at)
-{
-    return quint16((quint8(f[at]) << 8) | quint8(f[at + 1]));
-}
-
-void appendWord(QByteArray &out, quint16 w)
-{
-    out.append(char(w >> 8));
-    out.append(char(w & 0xFF));
-}
 } // namespace
 
 Mlr4800Model::Mlr4800Model(const SimLine &line)
@@ -75,13 +65,13 @@ std::optional<QByteArray> Mlr4800Model::answer(const QByteArray &f)
     switch (command) {
     case 0x63: {
         QByteArray data;
-        appendWord(data, tx_);
-        appendWord(data, rx_);
+        AppendWord(data, tx_);
+        AppendWord(data, rx_);
         return reply(command, selector, data);
     }
     case 0x67: {
         QByteArray data;
-        appendWord(data, address_);
+        AppendWord(data, address_);
         return reply(command, selector, data);
     }
     case 0x73: {
@@ -94,13 +84,13 @@ std::optional<QByteArray> Mlr4800Model::answer(const QByteArray &f)
     case 0x61:
         if (len < 9)
             return std::nullopt;
-        tx_ = word(f, 6);
-        rx_ = word(f, 8);
+        tx_ = WordAt(f, 6);
+        rx_ = WordAt(f, 8);
         return reply(command, selector);
     case 0x65:
         if (len < 7)
             return std::nullopt;
-        address_ = word(f, 6);
+        address_ = WordAt(f, 6);
         return reply(command, selector);
     case 0x71:
         if (len < 7)

@@ -21,6 +21,17 @@ struct SimLine {
 // "19200,N" and the like, for messages.
 QString LineText(const SimLine &line);
 
+// A frame's two bytes at offset at, high first; and the same appended.
+inline quint16 WordAt(const QByteArray &frame, int at)
+{
+    return quint16((quint8(frame[at]) << 8) | quint8(frame[at + 1]));
+}
+inline void AppendWord(QByteArray &out, quint16 word)
+{
+    out.append(char(word >> 8));
+    out.append(char(word & 0xFF));
+}
+
 class UnitModel {
 public:
     virtual ~UnitModel() = default;
