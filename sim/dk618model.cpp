@@ -6,7 +6,6 @@ namespace qmsim {
 
 namespace {
 constexpr qint32 kRates[] = {300, 600, 1200, 2400, 4800, 9600, 19200};
-
 } // namespace
 
 QString LineText(const SimLine &line)
