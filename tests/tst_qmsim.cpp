@@ -50,8 +50,9 @@ bool openPort(QSerialPort &port, const QString &path, qint32 rate, QSerialPort::
     return port.open(QIODevice::ReadWrite);
 }
 
-// Linux ptys force 8 bits without parity whatever the tool sets, so the
-// simulated unit cannot tell parities apart there; only the rate is checked.
+// Linux ptys clear the parity-enable bit whatever the tool sets and keep
+// only the odd bit, so there the simulated unit tells odd apart but not
+// even from none.
 bool ptyKeepsParity()
 {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
@@ -164,8 +165,10 @@ void TstQmsim::silentAtOtherLineSettings()
 {
     QFETCH(int, rate);
     QFETCH(QSerialPort::Parity, parity);
-    if (parity != QSerialPort::NoParity && !ptyKeepsParity())
-        QSKIP("this system's ptys drop the parity bit");
+    // A Linux pty keeps only the odd-parity bit: odd is still told apart,
+    // even looks like none there.
+    if (parity == QSerialPort::EvenParity && !ptyKeepsParity())
+        QSKIP("this system's ptys keep only the odd-parity bit: even parity looks like none");
     QVERIFY(startSim());
     QSerialPort port;
     QVERIFY2(openPort(port, sim_->linkPath(), rate, parity), qPrintable(port.errorString()));
@@ -175,9 +178,10 @@ void TstQmsim::silentAtOtherLineSettings()
     QCOMPARE(logLines(log_).at(0), QStringLiteral("rx 96 05 80 99 00 01 8B"));
     QVERIFY(logLines(log_).at(1).endsWith(QStringLiteral("unit listens at 19200,N: ignored")));
 
-    // Right settings on the same open port: it answers.
-    port.setBaudRate(19200);
-    port.setParity(QSerialPort::NoParity);
+    // Right settings: it answers. (Reopened: Qt's "no parity" leaves an odd
+    // bit set on the open tty, which the tool's own port clears.)
+    port.close();
+    QVERIFY(openPort(port, sim_->linkPath(), 19200, QSerialPort::NoParity));
     QCOMPARE(exchange(port, kIdentify, 16), reply(0x99, "DK618-450"));
 }
 
