@@ -37,27 +37,26 @@ struct FamilyInfo {
     const char *name; // qmsim's family
     const char *write;
     const char *read;
-    const char *timer;
     QStringList fields; // what a read fills
 };
 
 const FamilyInfo &Info(Family family)
 {
     static const FamilyInfo infos[] = {
-        {"dk618", "Dk618_Write_Data", "Dk618_Read_Data", "Timer3", [] {
+        {"dk618", "Dk618_Write_Data", "Dk618_Read_Data", [] {
              QStringList f;
              for (int i = 0; i < 10; ++i)
                  f << QStringLiteral("TxFreq%1").arg(i) << QStringLiteral("RxFreq%1").arg(i);
              return f << "Dk618_Address" << "Dk618_CurrentChannel" << "Ptttime" << "Dk618_Baudrate" << "Dk618_Checkmode"
                       << "TransparentMode" << "Select_ANI_Valid" << "AirRate9600" << "AType" << "TransMode" << "Chan_spa1" << "Fq800";
          }()},
-        {"mlb4800", "Mlb4800_WriteData", "Mlb4800_ReadData", "Timer1", [] {
+        {"mlb4800", "Mlb4800_WriteData", "Mlb4800_ReadData", [] {
              QStringList f;
              for (int i = 10; i < 30; ++i)
                  f << QStringLiteral("TxFreq%1").arg(i) << QStringLiteral("RxFreq%1").arg(i);
              return f << "Mlb4800_Address" << "Mlb4800_CurrentChannel" << "Mlb4800_Airrate" << "Mlb_TransParent" << "ComTrans";
          }()},
-        {"mlr4800", "Mlr4800_WriteData", "Mlr4800_ReadData", "Timer2",
+        {"mlr4800", "Mlr4800_WriteData", "Mlr4800_ReadData",
          {"TxFreq30", "RxFreq30", "Mlr4800_Address", "Mlr4800ComRate", "Mlr4800_Airrate", "Meter_Category"}},
     };
     return infos[family];
@@ -328,36 +327,16 @@ void TestLinkFaults::headerByteAfterEveryAnswer()
 {
     QFETCH(int, family);
     const Family fam = Family(family);
-    openWindow(fam);
-    fillWritableFields();
-    click(Info(fam).read);
-    runExchange(fam);
-    QCOMPARE(panel(2), text::ReadOk);
-    const QMap<QString, QString> clean = values(fam);
-
-    QVERIFY(startUnit(fam, {"--noise-after", "96"}));
-    reopenThroughSettings();
+    openWindow(fam, {"--noise-after", "96"});
     fillWritableFields();
     click(Info(fam).write);
     runExchange(fam);
     QCOMPARE(panel(2), text::WriteOk);
-    // The new unit holds what was written; a clean unit of the same
-    // family, written the same, reads back the same.
+    const QMap<QString, QString> written = values(fam);
     click(Info(fam).read);
     runExchange(fam);
     QCOMPARE(panel(2), text::ReadOk);
-    const QMap<QString, QString> noisy = values(fam);
-
-    QVERIFY(startUnit(fam, {}));
-    reopenThroughSettings();
-    fillWritableFields();
-    click(Info(fam).write);
-    runExchange(fam);
-    click(Info(fam).read);
-    runExchange(fam);
-    QCOMPARE(panel(2), text::ReadOk);
-    QCOMPARE(noisy, values(fam));
-    QVERIFY(noisy != clean);
+    QCOMPARE(values(fam), written);
     QVERIFY(errors_->errors.isEmpty());
 }
 
