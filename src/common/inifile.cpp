@@ -440,9 +440,10 @@ void IniDocument::setValue(const QByteArray &section, const QByteArray &key,
     if (hasBreak(section) || hasBreak(key) || hasBreak(value) || key.contains('='))
         throw Error(QStringLiteral("无法保存参数：名称或数值含有换行符或“=”"));
 
-    // A name the file cannot carry (blanks around it, a key that reads as a
-    // comment or a section, a section name holding ']') would be written
-    // but never found again; such a store is undone and refused.
+    // A name the file cannot carry (blanks around a key, a key that reads
+    // as a comment or a section header, a section name ending in a GBK lead
+    // byte that swallows its ']') would be written but never found again;
+    // such a store is undone and refused.
     const QByteArray oldBytes = bytes_;
     const std::vector<Entry> oldEntries = entries_;
     const QByteArray fileSection = toFile(section);
@@ -452,8 +453,10 @@ void IniDocument::setValue(const QByteArray &section, const QByteArray &key,
     qsizetype end = value.size();
     TrimSpan(value, begin, end);
     const qsizetype at = find(fileSection, fileKey);
-    if (at < 0 || fromFile(bytes_.mid(entries_[size_t(at)].valueBegin, entries_[size_t(at)].valueEnd - entries_[size_t(at)].valueBegin))
-                      != value.mid(begin, end - begin)) {
+    const bool readsBack = at >= 0
+        && fromFile(bytes_.mid(entries_[size_t(at)].valueBegin, entries_[size_t(at)].valueEnd - entries_[size_t(at)].valueBegin))
+            == value.mid(begin, end - begin);
+    if (!readsBack) {
         bytes_ = oldBytes;
         entries_ = oldEntries;
         throw Error(QStringLiteral("无法保存参数：名称或数值无法照原样存入文件"));
