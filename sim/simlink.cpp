@@ -133,7 +133,7 @@ QByteArray HexText(const QByteArray &bytes)
 }
 
 SimLink::SimLink(UnitModel &model, const SimOptions &options)
-    : model_(model), options_(options), active_(model.line()), modelLine_(model.line())
+    : model_(model), options_(options), active_(model.line()), modelLine_(model.line()), noise_(options.NoiseSeed)
 {
 }
 
@@ -218,10 +218,13 @@ int SimLink::run(volatile std::sig_atomic_t &stop, const sigset_t &waitMask)
     while (!stop) {
         const qint64 now = nowMs();
         sendDue(now);
+        const qint64 floodDue = pumpFlood(now);
         timespec timeout{};
         timespec *wait = nullptr;
-        if (!pending_.empty()) {
-            const qint64 ms = std::max<qint64>(0, pending_.front().DueMs - now);
+        if (!pending_.empty() || floodDue >= 0) {
+            qint64 ms = pending_.empty() ? floodDue : std::max<qint64>(0, pending_.front().DueMs - now);
+            if (floodDue >= 0)
+                ms = std::min(ms, floodDue);
             timeout.tv_sec = ms / 1000;
             timeout.tv_nsec = (ms % 1000) * 1000000;
             wait = &timeout;
@@ -284,11 +287,17 @@ void SimLink::handleFrame(const QByteArray &frame)
     if (options_.BadCheckOn.contains(command) && !reply->isEmpty())
         (*reply)[reply->size() - 1] = char(quint8(reply->back()) ^ 0xFF);
 
+    if (options_.FloodBytes > 0 && !flood_.Started) {
+        startFlood(*reply, nowMs() + options_.DelayMs);
+        return;
+    }
     Pending p;
     p.DueMs = nowMs() + options_.DelayMs;
     p.Bytes = *reply;
     if (options_.NoiseAfter)
         p.Bytes.append(char(*options_.NoiseAfter));
+    if (options_.NoisePercent > 0)
+        p.Noisy = withNoise(p.Bytes);
     if (model_.line() != modelLine_) {
         modelLine_ = model_.line();
         p.LineAfter = modelLine_;
@@ -301,8 +310,9 @@ void SimLink::sendDue(qint64 now)
     while (!pending_.empty() && pending_.front().DueMs <= now) {
         Pending p = std::move(pending_.front());
         pending_.pop_front();
-        const char *data = p.Bytes.constData();
-        qsizetype left = p.Bytes.size();
+        const QByteArray &out = p.Noisy.isEmpty() ? p.Bytes : p.Noisy;
+        const char *data = out.constData();
+        qsizetype left = out.size();
         while (left > 0) {
             const ssize_t n = ::write(master_, data, size_t(left));
             if (n < 0 && errno == EINTR)
@@ -317,11 +327,77 @@ void SimLink::sendDue(qint64 now)
             left -= n;
         }
         logFrame("tx", p.Bytes);
+        if (!p.Noisy.isEmpty() && p.Noisy != p.Bytes && log_.isOpen()) {
+            log_.write("-- noise: sent " + HexText(p.Noisy) + '\n');
+            log_.flush();
+        }
         if (p.LineAfter) {
             active_ = *p.LineAfter;
             note(QStringLiteral("now listening at %1").arg(LineText(active_)));
         }
     }
+}
+
+QByteArray SimLink::withNoise(const QByteArray &answer)
+{
+    if (int(noise_.bounded(100)) >= options_.NoisePercent)
+        return answer;
+    QByteArray noisy = answer;
+    for (int n = 1 + int(noise_.bounded(3)); n > 0; --n)
+        noisy.insert(qsizetype(noise_.bounded(quint32(noisy.size() + 1))), char(noise_.bounded(256)));
+    return noisy;
+}
+
+void SimLink::startFlood(const QByteArray &answer, qint64 startMs)
+{
+    flood_.Started = true;
+    flood_.Unit = answer;
+    flood_.StartMs = startMs;
+    note(QStringLiteral("flood of %1 bytes").arg(options_.FloodBytes));
+}
+
+qint64 SimLink::pumpFlood(qint64 now)
+{
+    if (!flood_.Started || flood_.Sent >= options_.FloodBytes)
+        return -1;
+    // Ten bits a byte on the line: a start bit, eight data bits, a stop bit.
+    const qint64 rate = options_.FloodRate > 0 ? options_.FloodRate : active_.Rate;
+    const qint64 due = now < flood_.StartMs ? 0 : std::min(options_.FloodBytes, (now - flood_.StartMs) * rate / 10000);
+    while (flood_.Sent < due) {
+        if (flood_.Buffer.isEmpty()) {
+            // The answer again, and after about one in four a random byte;
+            // the last answer may be cut off by the byte count.
+            QByteArray piece = flood_.Unit;
+            if (noise_.bounded(4) == 0)
+                piece.append(char(noise_.bounded(256)));
+            const qint64 room = options_.FloodBytes - flood_.Queued;
+            if (flood_.Unit.size() <= room)
+                ++flood_.Frames;
+            flood_.Buffer = piece.left(qsizetype(std::min<qint64>(room, piece.size())));
+            flood_.Queued += flood_.Buffer.size();
+        }
+        const qsizetype n = qsizetype(std::min<qint64>(flood_.Buffer.size(), due - flood_.Sent));
+        const ssize_t written = ::write(master_, flood_.Buffer.constData(), size_t(n));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            break; // the tool has not caught up: the rest waits, nothing is dropped
+        flood_.Buffer.remove(0, written);
+        flood_.Sent += written;
+    }
+    if (flood_.Sent >= options_.FloodBytes) {
+        const QString done = QStringLiteral("flood done: %1 bytes, %2 whole answers").arg(flood_.Sent).arg(flood_.Frames);
+        note(done);
+        if (log_.isOpen()) {
+            log_.write("-- " + done.toUtf8() + '\n');
+            log_.flush();
+        }
+        return -1;
+    }
+    // The next byte's time, but no busier than every 2 ms; a full line is
+    // looked at again soon.
+    const qint64 next = flood_.StartMs + (flood_.Sent + 1) * 10000 / rate - now;
+    return std::clamp<qint64>(next, 2, 50);
 }
 
 void SimLink::logFrame(const char *direction, const QByteArray &frame)

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QList>
+#include <QRandomGenerator>
 #include <csignal>
 #include <deque>
 #include <memory>
@@ -76,10 +77,18 @@ private:
         qint64 DueMs = 0;
         QByteArray Bytes;
         std::optional<SimLine> LineAfter;
+        QByteArray Noisy; // with random noise: what goes out; Bytes is logged
     };
 
     void handleFrame(const QByteArray &frame);
     void sendDue(qint64 nowMs);
+    // Puts --noise bytes into an answer when its turn comes.
+    QByteArray withNoise(const QByteArray &answer);
+    // Starts the --flood stream of answer.
+    void startFlood(const QByteArray &answer, qint64 nowMs);
+    // Writes as much of the flood as its pace allows by now; returns the
+    // milliseconds until more is due, or -1 when there is no flood.
+    qint64 pumpFlood(qint64 nowMs);
     void logFrame(const char *direction, const QByteArray &frame);
     void note(const QString &text);
     // Why a frame goes unanswered: said with --verbose and kept in the log
@@ -99,6 +108,16 @@ private:
     SimLine active_;      // what the unit listens at now
     SimLine modelLine_;   // what the model had after the last frame
     std::deque<Pending> pending_;
+    QRandomGenerator noise_;
+    struct Flood {
+        bool Started = false;
+        QByteArray Unit;     // the answer repeated
+        qint64 StartMs = 0;
+        qint64 Sent = 0;     // bytes written so far
+        qint64 Queued = 0;   // bytes put into Buffer so far
+        qint64 Frames = 0;   // whole answers put into the stream
+        QByteArray Buffer;   // made, not yet written
+    } flood_;
 };
 
 } // namespace qmsim

@@ -62,6 +62,11 @@ bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &erro
     const QCommandLineOption swrAlarm(QStringLiteral("swr-alarm"), QStringLiteral("dk618: report the standing-wave alarm with the power reading."));
     const QCommandLineOption steady(QStringLiteral("steady"), QStringLiteral("dk618: readings without drift (27, 95, 35.5, 12.0)."));
     p.addOptions({family, link, rate, parity, model, silent, badCheck, bare, noise, delay, log, verbose, swrAlarm, steady});
+    const QCommandLineOption randomNoise(QStringLiteral("noise"), QStringLiteral("Put 1..3 random bytes before, inside or after this percentage of answers."), QStringLiteral("percent"));
+    const QCommandLineOption noiseSeed(QStringLiteral("noise-seed"), QStringLiteral("Seed of the random noise and flood bytes (default 1)."), QStringLiteral("n"), QStringLiteral("1"));
+    const QCommandLineOption flood(QStringLiteral("flood"), QStringLiteral("Answer the first frame with a stream of this many bytes of its answer, repeated."), QStringLiteral("bytes"));
+    const QCommandLineOption floodRate(QStringLiteral("flood-rate"), QStringLiteral("Pace of the flood in bit/s, ten bits a byte (default: the unit's line rate)."), QStringLiteral("bits"));
+    p.addOptions({randomNoise, noiseSeed, flood, floodRate});
 
     if (!p.parse(args)) {
         error = p.errorText();
@@ -121,6 +126,32 @@ bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &erro
     if (!ok || options.DelayMs < 0 || options.DelayMs > 60000) {
         error = QStringLiteral("--delay-ms: 0..60000");
         return false;
+    }
+    if (p.isSet(randomNoise)) {
+        options.NoisePercent = p.value(randomNoise).toInt(&ok);
+        if (!ok || options.NoisePercent < 0 || options.NoisePercent > 100) {
+            error = QStringLiteral("--noise: 0..100");
+            return false;
+        }
+    }
+    options.NoiseSeed = p.value(noiseSeed).toUInt(&ok);
+    if (!ok) {
+        error = QStringLiteral("--noise-seed: a whole number");
+        return false;
+    }
+    if (p.isSet(flood)) {
+        options.FloodBytes = p.value(flood).toLongLong(&ok);
+        if (!ok || options.FloodBytes < 1 || options.FloodBytes > (qint64(1) << 32)) {
+            error = QStringLiteral("--flood: 1..4294967296 bytes");
+            return false;
+        }
+    }
+    if (p.isSet(floodRate)) {
+        options.FloodRate = p.value(floodRate).toInt(&ok);
+        if (!ok || options.FloodRate < 10 || options.FloodRate > 1000000000) {
+            error = QStringLiteral("--flood-rate: 10..1000000000 bit/s");
+            return false;
+        }
     }
     options.LogFile = p.value(log);
     options.Verbose = p.isSet(verbose);

@@ -24,6 +24,16 @@ struct SimOptions {
     bool Verbose = false;
     bool SwrAlarm = false;          // the power reading reports the alarm
     bool SteadyReadings = false;    // readings without drift
+    // Line faults for the reliability tests. Noise: this share of answers
+    // (0..100) gets one to three random bytes at random places (before,
+    // inside or after the frame), drawn from NoiseSeed.
+    int NoisePercent = 0;
+    quint32 NoiseSeed = 1;
+    // Flood: the first frame answered starts a stream of FloodBytes bytes of
+    // its answer over and over, with a random byte after some of them,
+    // paced at FloodRate bit/s (ten bits a byte; 0 is the unit's own rate).
+    qint64 FloodBytes = 0;
+    qint32 FloodRate = 0;
 };
 
 // Parses args (program name first). On failure returns false with a message

@@ -478,6 +478,92 @@ private slots:
                           .arg(QDir::toNativeSeparators(path)));
     }
 
+    void encodingOfTheBytes_data()
+    {
+        using E = IniDocument::Encoding;
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("encoding");
+        QTest::newRow("empty") << QByteArray() << int(E::Gbk);
+        QTest::newRow("ASCII") << QByteArray("[File_DK618]\r\nkey=1\r\n") << int(E::Gbk);
+        QTest::newRow("GBK keys") << "[File_DK618]\r\n" + gbk::KeyDeviceAddress + "=1\r\n" << int(E::Gbk);
+        QTest::newRow("UTF-8") << QStringLiteral("[File_DK618]\n设备地址=1\n").toUtf8() << int(E::Utf8);
+        QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBF[S]\n") << int(E::Utf8Bom);
+        QTest::newRow("BOM before GBK bytes") << "\xEF\xBB\xBF" + gbk::KeyDeviceAddress << int(E::Utf8Bom);
+        QTest::newRow("overlong form") << QByteArray("k=\xC0\xAF") << int(E::Gbk);
+        QTest::newRow("surrogate") << QByteArray("k=\xED\xA0\x80") << int(E::Gbk);
+        QTest::newRow("beyond U+10FFFF") << QByteArray("k=\xF4\x90\x80\x80") << int(E::Gbk);
+        QTest::newRow("UTF-8 cut at the end") << QStringLiteral("k=信").toUtf8().chopped(1) << int(E::Gbk);
+        QTest::newRow("NUL byte") << Bytes("[S]\nk=\0\n") << int(E::NotText);
+        QTest::newRow("UTF-16 LE BOM") << QByteArray("\xFF\xFE[") << int(E::NotText);
+        QTest::newRow("UTF-16 BE BOM") << QByteArray("\xFE\xFF") << int(E::NotText);
+    }
+    void encodingOfTheBytes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, encoding);
+        QCOMPARE(int(IniDocument::fromBytes("x.ini", bytes).encoding()), encoding);
+    }
+
+    // A UTF-8 document answers GBK names with GBK values and takes GBK
+    // values as UTF-8 bytes, keeping its byte-order mark.
+    void utf8DocumentsSpeakGbk()
+    {
+        if (!GbkCodecAvailable())
+            QSKIP("no GBK codec in this Qt build");
+        const QByteArray file = QStringLiteral("\uFEFF[File_DK618]\r\n传输方式=透明\r\n[其它]\r\n键=值\r\n").toUtf8();
+        QVERIFY(file.startsWith("\xEF\xBB\xBF"));
+        IniDocument doc = IniDocument::fromBytes("x.ini", file);
+        QCOMPARE(doc.value("File_DK618", gbk::KeyTransferMode, "?"), gbk::ValueTransparent);
+        QCOMPARE(doc.value(EncodeGbk(QStringLiteral("其它")), EncodeGbk(QStringLiteral("键")), "?"), EncodeGbk(QStringLiteral("值")));
+        doc.setValue("File_DK618", gbk::KeyTransferMode, gbk::ValueProtocol);
+        doc.setValue("File_DK618", gbk::KeyAddressMode, gbk::ValueValid);
+        doc.setValue(gbk::SectionMlr4800, gbk::KeyUnitAddress, "12");
+        QCOMPARE(doc.bytes(), QStringLiteral("\uFEFF[File_DK618]\r\n传输方式=协议\r\n地址模式=有效\r\n[其它]\r\n键=值\r\n"
+                                             "[File_MLR4800]\r\n设备地址=12\r\n").toUtf8());
+        QCOMPARE(doc.value("File_DK618", gbk::KeyAddressMode, "?"), gbk::ValueValid);
+        // A byte-order mark alone: the new section starts the first line.
+        IniDocument bare = IniDocument::fromBytes("x.ini", "\xEF\xBB\xBF");
+        bare.setValue("S", "k", "1");
+        QCOMPARE(bare.bytes(), QByteArray("\xEF\xBB\xBF[S]\r\nk=1\r\n"));
+    }
+
+    // A name the file cannot carry would be written and never found again:
+    // refused, the document unchanged. Blanks around a value are the one
+    // thing that does not read back, by design.
+    void namesThatDoNotReadBackAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("section");
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("plain") << QByteArray("S") << QByteArray("k") << true;
+        QTest::newRow("empty key") << QByteArray("S") << QByteArray() << true;
+        QTest::newRow("section with ]") << QByteArray("a]b") << QByteArray("k") << true;
+        QTest::newRow("key with blanks around") << QByteArray("S") << QByteArray(" k ") << false;
+        QTest::newRow("key read as a comment") << QByteArray("S") << QByteArray(";k") << false;
+        QTest::newRow("key read as a header") << QByteArray("S") << QByteArray("[k]") << false;
+        QTest::newRow("key of a bracket") << QByteArray("S") << QByteArray("[k") << false;
+        QTest::newRow("section blanks kept") << QByteArray(" T") << QByteArray("k") << true;
+        QTest::newRow("section ending in a lead byte") << QByteArray("a\x81") << QByteArray("k") << false;
+    }
+    void namesThatDoNotReadBackAreRefused()
+    {
+        QFETCH(QByteArray, section);
+        QFETCH(QByteArray, key);
+        QFETCH(bool, stored);
+        const QByteArray start = "[S]\r\nx=1\r\n[T]\r\n";
+        IniDocument doc = IniDocument::fromBytes("x.ini", start);
+        const QString msg = ErrorOf([&] { doc.setValue(section, key, "  v w\t"); });
+        QCOMPARE(msg.isEmpty(), stored);
+        if (stored) {
+            QCOMPARE(doc.value(section, key, "?"), QByteArray("v w"));
+            return;
+        }
+        QCOMPARE(doc.bytes(), start);
+        QCOMPARE(doc.value("S", "x", "?"), QByteArray("1"));
+        doc.setValue("T", "y", "2"); // the index is still that of the bytes
+        QCOMPARE(doc.bytes(), start + "y=2\r\n");
+    }
+
     // The index kept up to date through edits must agree with a fresh
     // parse of the edited bytes.
     void editsKeepTheIndexTrue()

@@ -455,11 +455,22 @@ void TstSimModel::options()
     QVERIFY(!o.SwrAlarm && !o.SteadyReadings);
     QVERIFY(qmsim::ParseSimOptions({exe, "--family", "dk618", "--link", "/tmp/x", "--swr-alarm", "--steady"}, o, error));
     QVERIFY(o.SwrAlarm && o.SteadyReadings);
+    QCOMPARE(o.NoisePercent, 0);
+    QCOMPARE(o.FloodBytes, 0);
+    QVERIFY(qmsim::ParseSimOptions({exe, "--family", "dk618", "--link", "/tmp/x", "--noise", "25", "--noise-seed", "7", "--flood",
+                                    "1000000", "--flood-rate", "4000000"},
+                                   o, error));
+    QCOMPARE(o.NoisePercent, 25);
+    QCOMPARE(o.NoiseSeed, 7u);
+    QCOMPARE(o.FloodBytes, 1000000);
+    QCOMPARE(o.FloodRate, 4000000);
 
     const QStringList base{exe, "--family", "dk618", "--link", "/tmp/x"};
     for (const QStringList &bad : {base + QStringList{"--rate", "38400"}, base + QStringList{"--parity", "mark"},
                                    base + QStringList{"--silent-on", "0x100"}, base + QStringList{"--delay-ms", "-1"},
-                                   base + QStringList{"--noise-after", "1FF"},
+                                   base + QStringList{"--noise-after", "1FF"}, base + QStringList{"--noise", "101"},
+                                   base + QStringList{"--noise-seed", "-1"}, base + QStringList{"--flood", "0"},
+                                   base + QStringList{"--flood-rate", "5"},
                                    QStringList{exe, "--family", "dk618"}}) {
         qmsim::SimOptions x;
         error.clear();

@@ -126,6 +126,15 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     on(mlr4800_->Mlr4800_ReadFile, &QPushButton::clicked, this, [this] { subscriberFile_->Mlr4800_ReadFileClick(); });
 
     connect(&link_, &Link::monitorLine, this, [this](const QString &line) { memo(line); });
+    // A lost port ends the running exchange at once (after the loss itself
+    // is reported), whichever page it belongs to.
+    connect(&link_, &Link::portLost, this, [this] {
+        Guard([this] {
+            radio_->PortLost();
+            central_->PortLost();
+            subscriber_->PortLost();
+        });
+    });
     connect(&link_, &Link::portStatus, this, [this](const QString &text) { panel(1, text); });
 
     Set_Form = new TSet_Form(this);
@@ -739,8 +748,11 @@ void TMainForm::wireTestPage()
         {test_->AlarmSet, &TestExchange::AlarmSetClick},
         {test_->SetPwr, &TestExchange::SetPwrClick},
     };
-    for (const auto &[button, handler] : buttons)
-        on(button, &QPushButton::clicked, this, [t, handler] { (t->*handler)(); });
+    // Not a structured binding: clang before 16 cannot capture one.
+    for (const auto &entry : buttons) {
+        const auto handler = entry.second;
+        on(entry.first, &QPushButton::clicked, this, [t, handler] { (t->*handler)(); });
+    }
     on(test_->PowerM, &SpinButton::upClicked, this, [t] { t->PowerMUpClick(); });
     on(test_->PowerM, &SpinButton::downClicked, this, [t] { t->PowerMDownClick(); });
 }

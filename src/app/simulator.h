@@ -37,6 +37,8 @@ public:
     // The device path to open in place of a serial port, once started.
     QString linkPath() const { return linkPath_; }
     QString errorString() const { return error_; }
+    // The running child's process id, 0 when none runs.
+    qint64 processId() const { return process_ ? process_->processId() : 0; }
 
 signals:
     // The child ended on its own after it was ready.

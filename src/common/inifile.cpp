@@ -42,12 +42,12 @@ char AsciiLower(char c)
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
 }
 
-bool NamesEqual(QByteArrayView a, QByteArrayView b)
+bool NamesEqual(QByteArrayView a, QByteArrayView b, bool gbk)
 {
     if (a.size() != b.size())
         return false;
     for (qsizetype i = 0; i < a.size();) {
-        if (IsLead(a[i]) && i + 1 < a.size()) {
+        if (gbk && IsLead(a[i]) && i + 1 < a.size()) {
             if (a[i] != b[i] || a[i + 1] != b[i + 1])
                 return false;
             i += 2;
@@ -81,6 +81,58 @@ qsizetype BreakEnd(const QByteArray &b, qsizetype pos)
     if (b[pos] == '\r' && pos + 1 < b.size() && b[pos + 1] == '\n')
         return pos + 2;
     return pos + 1;
+}
+
+bool IsAscii(const QByteArray &b)
+{
+    for (char c : b)
+        if (static_cast<uchar>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF,
+// no sequence cut off. multibyte tells whether any character is not ASCII.
+bool ValidUtf8(const QByteArray &b, bool &multibyte)
+{
+    multibyte = false;
+    const auto *p = reinterpret_cast<const uchar *>(b.constData());
+    const qsizetype n = b.size();
+    for (qsizetype i = 0; i < n;) {
+        const uchar c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int len = 0;
+        char32_t cp = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (n - i < len)
+            return false;
+        for (int k = 1; k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80)
+                return false;
+            cp = cp << 6 | (p[i + k] & 0x3F);
+        }
+        if (len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
+            return false;
+        if (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))
+            return false;
+        multibyte = true;
+        i += len;
+    }
+    return true;
 }
 
 QString Native(const QString &path)
@@ -148,8 +200,53 @@ bool WriteAllAt(int fd, const char *data, qint64 size, qint64 offset)
 IniDocument::IniDocument(const QString &path, const QByteArray &bytes)
     : path_(path)
     , bytes_(bytes)
+    , encoding_(DetectEncoding(bytes))
 {
     parse();
+}
+
+IniDocument::Encoding IniDocument::DetectEncoding(const QByteArray &bytes)
+{
+    // UTF-16 and UTF-32 byte-order marks (the big-endian UTF-32 one starts
+    // with NUL bytes); any NUL byte means a binary file or wide characters.
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") || bytes.contains('\0'))
+        return Encoding::NotText;
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return Encoding::Utf8Bom;
+    bool multibyte = false;
+    return ValidUtf8(bytes, multibyte) && multibyte ? Encoding::Utf8 : Encoding::Gbk;
+}
+
+IniDocument IniDocument::loadParameters(const QString &path, bool forStore)
+{
+    IniDocument doc = load(path);
+    const auto refuse = [&](const QString &reason) { return forStore ? WriteError(path, reason) : ReadError(path, reason); };
+    switch (doc.encoding_) {
+    case Encoding::NotText:
+        throw refuse(QStringLiteral("不是 GBK 或 UTF-8 编码的文本文件"));
+    case Encoding::Utf8:
+    case Encoding::Utf8Bom:
+        if (!GbkCodecAvailable())
+            throw refuse(QStringLiteral("UTF-8 编码的文件需要 GBK 转换，本程序所用的 Qt 不支持"));
+        break;
+    case Encoding::Gbk:
+        break;
+    }
+    return doc;
+}
+
+QByteArray IniDocument::toFile(const QByteArray &gbkBytes) const
+{
+    if (gbk() || IsAscii(gbkBytes))
+        return gbkBytes;
+    return DecodeGbk(gbkBytes).toUtf8();
+}
+
+QByteArray IniDocument::fromFile(const QByteArray &fileBytes) const
+{
+    if (gbk() || IsAscii(fileBytes))
+        return fileBytes;
+    return EncodeGbk(QString::fromUtf8(fileBytes));
 }
 
 IniDocument IniDocument::fromBytes(const QString &path, const QByteArray &bytes)
@@ -207,7 +304,7 @@ IniDocument IniDocument::load(const QString &path)
     return IniDocument(path, bytes);
 }
 
-IniDocument::LineKind IniDocument::parseLine(const QByteArray &b, qsizetype begin, qsizetype end, Entry &entry)
+IniDocument::LineKind IniDocument::parseLine(const QByteArray &b, qsizetype begin, qsizetype end, Entry &entry, bool gbk)
 {
     entry = Entry{};
     entry.lineBegin = begin;
@@ -224,7 +321,7 @@ IniDocument::LineKind IniDocument::parseLine(const QByteArray &b, qsizetype begi
         // character; text after it is ignored.
         qsizetype close = -1;
         for (qsizetype i = tBegin + 1; i < tEnd;) {
-            if (IsLead(b[i]) && i + 1 < tEnd) {
+            if (gbk && IsLead(b[i]) && i + 1 < tEnd) {
                 i += 2;
                 continue;
             }
@@ -263,7 +360,7 @@ void IniDocument::parse()
     const qsizetype n = b.size();
     const char *data = b.constData();
     qsizetype section = -1; // index of the section the lines belong to
-    for (qsizetype pos = 0; pos < n;) {
+    for (qsizetype pos = textStart(); pos < n;) {
         qsizetype end = pos;
         while (end < n && !IsBreak(data[end]))
             ++end;
@@ -271,7 +368,7 @@ void IniDocument::parse()
         if (lineBreak_.isEmpty() && end < n)
             lineBreak_ = b.mid(end, next - end);
         Entry entry;
-        switch (parseLine(b, pos, end, entry)) {
+        switch (parseLine(pos, end, entry)) {
         case LineKind::Section:
             section = qsizetype(entries_.size());
             entries_.push_back(entry);
@@ -313,17 +410,27 @@ void IniDocument::shift(size_t first, qsizetype at, qsizetype delta)
     }
 }
 
+qsizetype IniDocument::find(const QByteArray &section, const QByteArray &key) const
+{
+    bool inSection = false;
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        const Entry &e = entries_[i];
+        if (e.section)
+            inSection = NamesEqual(View(bytes_, e.nameBegin, e.nameEnd), section, gbk());
+        else if (inSection && NamesEqual(View(bytes_, e.nameBegin, e.nameEnd), key, gbk()))
+            return qsizetype(i);
+    }
+    return -1;
+}
+
 QByteArray IniDocument::value(const QByteArray &section, const QByteArray &key,
                               const QByteArray &def) const
 {
-    bool inSection = false;
-    for (const Entry &e : entries_) {
-        if (e.section)
-            inSection = NamesEqual(View(bytes_, e.nameBegin, e.nameEnd), section);
-        else if (inSection && NamesEqual(View(bytes_, e.nameBegin, e.nameEnd), key))
-            return bytes_.mid(e.valueBegin, e.valueEnd - e.valueBegin);
-    }
-    return def;
+    const qsizetype at = find(toFile(section), toFile(key));
+    if (at < 0)
+        return def;
+    const Entry &e = entries_[size_t(at)];
+    return fromFile(bytes_.mid(e.valueBegin, e.valueEnd - e.valueBegin));
 }
 
 void IniDocument::setValue(const QByteArray &section, const QByteArray &key,
@@ -333,17 +440,42 @@ void IniDocument::setValue(const QByteArray &section, const QByteArray &key,
     if (hasBreak(section) || hasBreak(key) || hasBreak(value) || key.contains('='))
         throw Error(QStringLiteral("无法保存参数：名称或数值含有换行符或“=”"));
 
+    // A name the file cannot carry (blanks around a key, a key that reads
+    // as a comment or a section header, a section name ending in a GBK lead
+    // byte that swallows its ']') would be written but never found again;
+    // such a store is undone and refused.
+    const QByteArray oldBytes = bytes_;
+    const std::vector<Entry> oldEntries = entries_;
+    const QByteArray fileSection = toFile(section);
+    const QByteArray fileKey = toFile(key);
+    store(fileSection, fileKey, toFile(value));
+    qsizetype begin = 0;
+    qsizetype end = value.size();
+    TrimSpan(value, begin, end);
+    const qsizetype at = find(fileSection, fileKey);
+    const bool readsBack = at >= 0
+        && fromFile(bytes_.mid(entries_[size_t(at)].valueBegin, entries_[size_t(at)].valueEnd - entries_[size_t(at)].valueBegin))
+            == value.mid(begin, end - begin);
+    if (!readsBack) {
+        bytes_ = oldBytes;
+        entries_ = oldEntries;
+        throw Error(QStringLiteral("无法保存参数：名称或数值无法照原样存入文件"));
+    }
+}
+
+void IniDocument::store(const QByteArray &section, const QByteArray &key, const QByteArray &value)
+{
     bool inSection = false;
     qsizetype firstSection = -1;
     for (size_t i = 0; i < entries_.size(); ++i) {
         Entry &e = entries_[i];
         if (e.section) {
-            inSection = NamesEqual(View(bytes_, e.nameBegin, e.nameEnd), section);
+            inSection = NamesEqual(View(bytes_, e.nameBegin, e.nameEnd), section, gbk());
             if (inSection && firstSection < 0)
                 firstSection = qsizetype(i);
             continue;
         }
-        if (!inSection || !NamesEqual(View(bytes_, e.nameBegin, e.nameEnd), key))
+        if (!inSection || !NamesEqual(View(bytes_, e.nameBegin, e.nameEnd), key, gbk()))
             continue;
         // An empty value leaves no trimmed span; write right after '=' and
         // drop the blanks that stood for it.
@@ -352,7 +484,7 @@ void IniDocument::setValue(const QByteArray &section, const QByteArray &key,
         const qsizetype delta = value.size() - (end - begin);
         bytes_.replace(begin, end - begin, value);
         shift(i + 1, end, delta);
-        parseLine(bytes_, e.lineBegin, e.lineEnd + delta, e);
+        parseLine(e.lineBegin, e.lineEnd + delta, e);
         return;
     }
 
@@ -369,7 +501,7 @@ void IniDocument::setValue(const QByteArray &section, const QByteArray &key,
         shift(next, at, inserted.size());
         Entry added;
         const qsizetype lineBegin = at + lineBreak_.size();
-        switch (parseLine(bytes_, lineBegin, lineBegin + entryLine.size(), added)) {
+        switch (parseLine(lineBegin, lineBegin + entryLine.size(), added)) {
         case LineKind::Key:
             entries_.insert(entries_.begin() + qsizetype(next), added);
             break;
@@ -382,18 +514,19 @@ void IniDocument::setValue(const QByteArray &section, const QByteArray &key,
         return;
     }
 
-    if (!bytes_.isEmpty() && !IsBreak(bytes_.back()))
+    // After a byte-order mark alone the header starts the first line.
+    if (bytes_.size() > textStart() && !IsBreak(bytes_.back()))
         bytes_.append(lineBreak_);
     const qsizetype headerBegin = bytes_.size();
     const QByteArray header = '[' + section + ']';
     bytes_.append(header + lineBreak_ + entryLine + lineBreak_);
     Entry added;
-    if (parseLine(bytes_, headerBegin, headerBegin + header.size(), added) != LineKind::Section)
+    if (parseLine(headerBegin, headerBegin + header.size(), added) != LineKind::Section)
         return;
     const size_t sectionIndex = entries_.size();
     entries_.push_back(added);
     const qsizetype lineBegin = headerBegin + header.size() + lineBreak_.size();
-    switch (parseLine(bytes_, lineBegin, lineBegin + entryLine.size(), added)) {
+    switch (parseLine(lineBegin, lineBegin + entryLine.size(), added)) {
     case LineKind::Key:
         entries_.push_back(added);
         [[fallthrough]];

@@ -27,6 +27,22 @@ public:
     static IniDocument load(const QString &path);
     // A document of bytes, as if read from path (no size limit).
     static IniDocument fromBytes(const QString &path, const QByteArray &bytes);
+    // load() for a parameter file that is read (forStore false) or about to
+    // be stored into (forStore true). A file that is not text in either of
+    // the encodings below, or UTF-8 text where no GBK codec can translate
+    // the names, is refused with "无法读取文件：…" or "无法写入文件：…": its
+    // values could not be found, and a store would spoil it.
+    static IniDocument loadParameters(const QString &path, bool forStore);
+
+    // What the bytes are. Parameter files are GBK; a text editor re-saves
+    // them as UTF-8, often with a byte-order mark. NUL bytes or a UTF-16 or
+    // UTF-32 byte-order mark make a file that is not text for this tool.
+    enum class Encoding { Gbk, Utf8, Utf8Bom, NotText };
+    // A byte-order mark means UTF-8; without one, bytes that are valid UTF-8
+    // and hold at least one multi-byte character are UTF-8 (GBK text, and
+    // every key and value text of the parameter files, is not valid UTF-8).
+    static Encoding DetectEncoding(const QByteArray &bytes);
+    Encoding encoding() const { return encoding_; }
 
     QString path() const { return path_; }
 
@@ -34,15 +50,18 @@ public:
     // when the section or key is missing. Names compare case-insensitively
     // for ASCII letters only; GBK characters compare exactly. The first
     // matching key line in file order wins. Lines may end in CR LF, LF or a
-    // lone CR.
+    // lone CR. Names, values and def are GBK whatever the file's encoding:
+    // a UTF-8 file is matched and read through the GBK codec.
     QByteArray value(const QByteArray &section, const QByteArray &key,
                      const QByteArray &def) const;
 
     // Replaces the first matching value in place, adds a missing key after
     // the last key line of its section, or adds a missing section at the end.
     // Added lines end like the file's first line (CR LF for a file without
-    // one). Every other byte stays as it was. A name or value holding a line
-    // break (or a key holding '=') cannot be stored and throws Error.
+    // one). Every other byte stays as it was; a UTF-8 file gets UTF-8 bytes.
+    // A name or value holding a line break (or a key holding '='), or any
+    // other that would not read back as given (blanks around it removed),
+    // cannot be stored: Error is thrown and the document is unchanged.
     void setValue(const QByteArray &section, const QByteArray &key,
                   const QByteArray &value);
 
@@ -76,8 +95,20 @@ private:
     IniDocument(const QString &path, const QByteArray &bytes);
     // What the line bytes[begin, end) is; entry is filled for a section
     // header or a key line.
-    static LineKind parseLine(const QByteArray &bytes, qsizetype begin, qsizetype end, Entry &entry);
+    // gbk: a byte 0x81..0xFE and the one after it are one character.
+    static LineKind parseLine(const QByteArray &bytes, qsizetype begin, qsizetype end, Entry &entry, bool gbk);
+    LineKind parseLine(qsizetype begin, qsizetype end, Entry &entry) const { return parseLine(bytes_, begin, end, entry, gbk()); }
     void parse();
+    bool gbk() const { return encoding_ == Encoding::Gbk || encoding_ == Encoding::NotText; }
+    bool utf8() const { return !gbk(); }
+    // Where the lines begin: after a byte-order mark.
+    qsizetype textStart() const { return encoding_ == Encoding::Utf8Bom ? 3 : 0; }
+    // GBK names and values to the file's encoding and back.
+    QByteArray toFile(const QByteArray &gbkBytes) const;
+    QByteArray fromFile(const QByteArray &fileBytes) const;
+    // Index of the first key line matching (in the file's encoding), or -1.
+    qsizetype find(const QByteArray &section, const QByteArray &key) const;
+    void store(const QByteArray &section, const QByteArray &key, const QByteArray &value);
     // Moves every offset at or after at by delta, from entry first on; the
     // anchors of earlier sections move too when they stand at or after at.
     void shift(size_t first, qsizetype at, qsizetype delta);
@@ -87,6 +118,7 @@ private:
     QByteArray bytes_;
     std::vector<Entry> entries_;
     QByteArray lineBreak_; // of the first line; what added lines end with
+    Encoding encoding_ = Encoding::Gbk;
 };
 
 // Free text from a file (a combo-box entry, a value shown to the user) to and

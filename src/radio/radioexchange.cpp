@@ -219,6 +219,13 @@ void RadioExchange::Timer3Timer()
         writeStep(s.ExchangeStep);
 }
 
+void RadioExchange::PortLost()
+{
+    const ProtocolState &s = link_.state();
+    if (s.RadioWriteActive || s.RadioReadActive)
+        finish(s.RadioWriteActive ? text::WriteFailed : text::ReadFailed);
+}
+
 void RadioExchange::takeModelText()
 {
     // The text runs from byte 6 of the reply to the last byte before the

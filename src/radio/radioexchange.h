@@ -26,6 +26,10 @@ public:
     void Dk618_Write_DataClick();
     void Dk618_Read_DataClick();
     void Timer3Timer();
+    // The port went away: the running exchange can get no more replies, so
+    // it ends now as failed instead of at its time-out, and a reply that
+    // was already in is not answered with a send on the closed port.
+    void PortLost();
     // Protocol change: railway, test and raw protocol.
     void N1Click();
     void T1Click();

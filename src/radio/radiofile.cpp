@@ -39,7 +39,7 @@ void RadioFile::Dk618_Read_FileClick()
 void RadioFile::Store(const QString &path)
 {
     using namespace gbk;
-    IniDocument doc = IniDocument::load(path);
+    IniDocument doc = IniDocument::loadParameters(path, true);
     auto put = [&](const QByteArray &key, const QByteArray &value) { doc.setValue(SectionDk618, key, value); };
     auto putText = [&](const QByteArray &key, const QString &field) { put(key, EncodeGbk(f_.text(field))); };
     for (int i = 0; i < 10; ++i) {
@@ -60,7 +60,7 @@ void RadioFile::Store(const QString &path)
 void RadioFile::Load(const QString &path)
 {
     using namespace gbk;
-    const IniDocument doc = IniDocument::load(path);
+    const IniDocument doc = IniDocument::loadParameters(path, false);
     auto get = [&](const QByteArray &key, const QByteArray &def) { return doc.value(SectionDk618, key, def); };
     auto number = [&](const QByteArray &key, const QByteArray &def) { return StrToInt(DecodeGbk(get(key, def))); };
     auto loadNumber = [&](const QByteArray &key, const QString &field, const QByteArray &def) {

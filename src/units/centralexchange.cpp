@@ -57,7 +57,13 @@ void CentralExchange::sendRequest(quint8 command)
     const quint8 low = address();
     tx[4] = 0x00;
     tx[5] = low;
-    link_.SendFrame(command, 5, kSelector);
+    sendStep(command, 5);
+}
+
+void CentralExchange::sendStep(quint8 command, int len)
+{
+    link_.state().RxState = 0;
+    link_.SendFrame(command, len, kSelector);
 }
 
 bool CentralExchange::refusedForOtherExchange()
@@ -171,6 +177,13 @@ void CentralExchange::Timer1Timer()
         writeStep(s.ExchangeStep);
 }
 
+void CentralExchange::PortLost()
+{
+    const ProtocolState &s = link_.state();
+    if (s.CentralWriteActive || s.CentralReadActive)
+        finish(s.CentralWriteActive ? text::WriteFailed : text::ReadFailed);
+}
+
 void CentralExchange::finish(const QString &outcome, const QString &enableButton)
 {
     ProtocolState &s = link_.state();
@@ -259,7 +272,7 @@ void CentralExchange::writeStep(qint32 step)
         tx[4] = 0x00;
         tx[5] = low;
         tx[6] = low;
-        link_.SendFrame(0x65, 6, kSelector);
+        sendStep(0x65, 6);
         break;
     }
     case 1: {
@@ -271,7 +284,7 @@ void CentralExchange::writeStep(qint32 step)
             tx[size_t(7 + 2 * i)] = quint8(word >> 8);
             tx[size_t(8 + 2 * i)] = quint8(word & 0xFF);
         }
-        link_.SendFrame(0x69, 0x0E, kSelector);
+        sendStep(0x69, 0x0E);
         break;
     }
     case 2:
@@ -279,7 +292,7 @@ void CentralExchange::writeStep(qint32 step)
         tx[5] = address();
         tx[6] = units::AirRateCode(f_.text(kAirrate));
         tx[7] = f_.checked(kTransparent) ? kTransparentOn : kTransparentOff;
-        link_.SendFrame(0x71, 7, kSelector);
+        sendStep(0x71, 7);
         break;
     case 3:
         finish(text::WriteOk, kRadioRead);

@@ -30,6 +30,10 @@ public:
     // The exchange part of Timer1's tick (the window refreshes its clock
     // first).
     void Timer1Timer();
+    // The port went away: the running exchange can get no more replies, so
+    // it ends now as failed instead of at its time-out, and a reply that
+    // was already in is not answered with a send on the closed port.
+    void PortLost();
 
     void Mlb4800_SaveFileClick();
     void Mlb4800_ReadFileClick();
@@ -56,6 +60,9 @@ private:
     QString tableFromFields(qint32 table[kWords]) const;
     quint8 address() const;
     void sendRequest(quint8 command);
+    // Sends a step's frame from a fresh recogniser: a noise byte after the
+    // last reply must not take the next reply's header for a length.
+    void sendStep(quint8 command, int len);
     void readStep(qint32 step);
     void writeStep(qint32 step);
     void showTable();

@@ -69,6 +69,9 @@ void SubscriberExchange::send(quint8 command, int len, quint8 selector, quint16 
     auto tx = link_.state().TxBuffer();
     tx[4] = 0x00;
     tx[5] = quint8(address & 0xFF);
+    // A fresh recogniser: a noise byte after the last reply must not take
+    // this reply's header for a length.
+    link_.state().RxState = 0;
     link_.SendFrame(command, len, selector);
 }
 
@@ -146,6 +149,16 @@ void SubscriberExchange::Timer2Timer()
         readStep(s.ExchangeStep);
     else
         writeStep(s.ExchangeStep);
+}
+
+void SubscriberExchange::PortLost()
+{
+    const ProtocolState &s = link_.state();
+    if (!s.SubscriberWriteActive && !s.SubscriberReadActive)
+        return;
+    finish(s.SubscriberWriteActive ? text::WriteFailed : text::ReadFailed);
+    enableRadioButton(kRadioWrite);
+    enableRadioButton(kRadioRead);
 }
 
 void SubscriberExchange::finish(const QString &outcome)

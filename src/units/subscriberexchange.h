@@ -27,6 +27,10 @@ public:
     void Mlr4800_WriteDataClick();
     void Mlr4800_ReadDataClick();
     void Timer2Timer();
+    // The port went away: the running exchange can get no more replies, so
+    // it ends now as failed instead of at its time-out, and a reply that
+    // was already in is not answered with a send on the closed port.
+    void PortLost();
 
 private:
     // True (and said so) when another page's exchange holds the line.

@@ -46,7 +46,7 @@ void SubscriberFile::Mlr4800_ReadFileClick()
 
 void SubscriberFile::Store(const QString &path)
 {
-    IniDocument doc = IniDocument::load(path);
+    IniDocument doc = IniDocument::loadParameters(path, true);
     for (const Key &key : kKeys)
         doc.setValue(gbk::SectionMlr4800, key.Name, EncodeGbk(f_.text(QLatin1String(key.Field))));
     doc.save();
@@ -54,7 +54,7 @@ void SubscriberFile::Store(const QString &path)
 
 void SubscriberFile::Load(const QString &path)
 {
-    const IniDocument doc = IniDocument::load(path);
+    const IniDocument doc = IniDocument::loadParameters(path, false);
     for (const Key &key : kKeys) {
         const QString text = DecodeGbk(doc.value(gbk::SectionMlr4800, key.Name, key.Default));
         // A rate text selects the list entry it names, so that the code
