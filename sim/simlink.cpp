@@ -37,11 +37,11 @@ speed_t speedOfRate(qint32 rate)
     return B0;
 }
 
-qint64 nowMs()
+qint64 nowUs()
 {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    return qint64(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
 QByteArray errnoText(const char *what)
@@ -132,6 +132,12 @@ QByteArray HexText(const QByteArray &bytes)
     return bytes.toHex(' ').toUpper();
 }
 
+qint64 ByteTimeUs(const SimLine &line)
+{
+    const int bits = line.Par == Parity::None ? 10 : 11;
+    return line.Rate > 0 ? (qint64(bits) * 1000000 + line.Rate - 1) / line.Rate : 0;
+}
+
 SimLink::SimLink(UnitModel &model, const SimOptions &options)
     : model_(model), options_(options), active_(model.line()), modelLine_(model.line())
 {
@@ -216,14 +222,15 @@ int SimLink::run(volatile std::sig_atomic_t &stop, const sigset_t &waitMask)
 {
     char buf[256];
     while (!stop) {
-        const qint64 now = nowMs();
+        const qint64 now = nowUs();
         sendDue(now);
         timespec timeout{};
         timespec *wait = nullptr;
         if (!pending_.empty()) {
-            const qint64 ms = std::max<qint64>(0, pending_.front().DueMs - now);
-            timeout.tv_sec = ms / 1000;
-            timeout.tv_nsec = (ms % 1000) * 1000000;
+            const Pending &next = pending_.front();
+            const qint64 us = std::max<qint64>(0, next.dueUs(next.Sent) - now);
+            timeout.tv_sec = us / 1000000;
+            timeout.tv_nsec = (us % 1000000) * 1000;
             wait = &timeout;
         }
         pollfd pfd{master_, POLLIN, 0};
@@ -285,10 +292,22 @@ void SimLink::handleFrame(const QByteArray &frame)
         (*reply)[reply->size() - 1] = char(quint8(reply->back()) ^ 0xFF);
 
     Pending p;
-    p.DueMs = nowMs() + options_.DelayMs;
     p.Bytes = *reply;
     if (options_.NoiseAfter)
         p.Bytes.append(char(*options_.NoiseAfter));
+    const qint64 now = nowUs();
+    const qint64 delayUs = qint64(options_.DelayMs) * 1000;
+    if (options_.Pace) {
+        // The tool wrote the request at once, so it started on the line when
+        // it was read; the unit hears it whole a line time later. Its answer
+        // follows the delay, and any answer still going out.
+        p.ByteUs = ByteTimeUs(active_);
+        toUnitFreeUs_ = std::max(now, toUnitFreeUs_) + frame.size() * p.ByteUs;
+        p.StartUs = std::max(toUnitFreeUs_ + delayUs, toToolFreeUs_);
+        toToolFreeUs_ = p.StartUs + p.Bytes.size() * p.ByteUs;
+    } else {
+        p.StartUs = now + delayUs;
+    }
     if (model_.line() != modelLine_) {
         modelLine_ = model_.line();
         p.LineAfter = modelLine_;
@@ -298,11 +317,16 @@ void SimLink::handleFrame(const QByteArray &frame)
 
 void SimLink::sendDue(qint64 now)
 {
-    while (!pending_.empty() && pending_.front().DueMs <= now) {
-        Pending p = std::move(pending_.front());
-        pending_.pop_front();
-        const char *data = p.Bytes.constData();
-        qsizetype left = p.Bytes.size();
+    while (!pending_.empty()) {
+        Pending &front = pending_.front();
+        qsizetype due = front.Sent;
+        while (due < front.Bytes.size() && front.dueUs(due) <= now)
+            ++due;
+        const char *data = front.Bytes.constData() + front.Sent;
+        qsizetype left = due - front.Sent;
+        front.Sent = due;
+        if (left == 0 && due < front.Bytes.size())
+            return;
         while (left > 0) {
             const ssize_t n = ::write(master_, data, size_t(left));
             if (n < 0 && errno == EINTR)
@@ -310,12 +334,17 @@ void SimLink::sendDue(qint64 now)
             if (n <= 0) {
                 // Nobody reads the tty and its buffer is full: the rest is lost,
                 // as on a real line with no one listening.
-                note(QStringLiteral("line full, %1 bytes dropped").arg(left));
+                note(QStringLiteral("line full, %1 bytes dropped").arg(left + front.Bytes.size() - front.Sent));
+                front.Sent = front.Bytes.size();
                 break;
             }
             data += n;
             left -= n;
         }
+        if (front.Sent < front.Bytes.size())
+            return;
+        Pending p = std::move(front);
+        pending_.pop_front();
         logFrame("tx", p.Bytes);
         if (p.LineAfter) {
             active_ = *p.LineAfter;

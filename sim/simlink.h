@@ -54,6 +54,10 @@ QString TermiosText(const termios &t);
 // "96 05 80 99 00 01 8B".
 QByteArray HexText(const QByteArray &bytes);
 
+// Microseconds one byte takes on the line: start bit, 8 data bits, the
+// parity bit when there is one, stop bit.
+qint64 ByteTimeUs(const SimLine &line);
+
 class SimLink {
 public:
     SimLink(UnitModel &model, const SimOptions &options);
@@ -72,14 +76,19 @@ public:
     int run(volatile std::sig_atomic_t &stop, const sigset_t &waitMask);
 
 private:
+    // An answer on its way. Byte i has fully arrived at the tool's end at
+    // dueUs(i); without pacing all of them at StartUs.
     struct Pending {
-        qint64 DueMs = 0;
+        qint64 StartUs = 0;
+        qint64 ByteUs = 0;
+        qsizetype Sent = 0;
         QByteArray Bytes;
         std::optional<SimLine> LineAfter;
+        qint64 dueUs(qsizetype i) const { return StartUs + (i + 1) * ByteUs; }
     };
 
     void handleFrame(const QByteArray &frame);
-    void sendDue(qint64 nowMs);
+    void sendDue(qint64 nowUs);
     void logFrame(const char *direction, const QByteArray &frame);
     void note(const QString &text);
     // Why a frame goes unanswered: said with --verbose and kept in the log
@@ -99,6 +108,9 @@ private:
     SimLine active_;      // what the unit listens at now
     SimLine modelLine_;   // what the model had after the last frame
     std::deque<Pending> pending_;
+    // With --pace: when each direction of the line is free again.
+    qint64 toUnitFreeUs_ = 0;
+    qint64 toToolFreeUs_ = 0;
 };
 
 } // namespace qmsim

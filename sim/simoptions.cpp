@@ -61,7 +61,11 @@ bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &erro
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Say on stderr why frames go unanswered."));
     const QCommandLineOption swrAlarm(QStringLiteral("swr-alarm"), QStringLiteral("dk618: report the standing-wave alarm with the power reading."));
     const QCommandLineOption steady(QStringLiteral("steady"), QStringLiteral("dk618: readings without drift (27, 95, 35.5, 12.0)."));
+    const QCommandLineOption pace(QStringLiteral("pace"), QStringLiteral(
+        "Answer as slowly as a real line: after the request's line time and the delay, each byte of the answer goes out "
+        "when it would have arrived at the unit's rate (10 bits a byte, 11 with parity)."));
     p.addOptions({family, link, rate, parity, model, silent, badCheck, bare, noise, delay, log, verbose, swrAlarm, steady});
+    p.addOption(pace);
 
     if (!p.parse(args)) {
         error = p.errorText();
@@ -126,6 +130,7 @@ bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &erro
     options.Verbose = p.isSet(verbose);
     options.SwrAlarm = p.isSet(swrAlarm);
     options.SteadyReadings = p.isSet(steady);
+    options.Pace = p.isSet(pace);
     return true;
 }
 

@@ -24,6 +24,9 @@ struct SimOptions {
     bool Verbose = false;
     bool SwrAlarm = false;          // the power reading reports the alarm
     bool SteadyReadings = false;    // readings without drift
+    // Answers take the line time a real line gives: the request's bytes and
+    // then the reply's, one by one, at the unit's rate and framing.
+    bool Pace = false;
 };
 
 // Parses args (program name first). On failure returns false with a message
