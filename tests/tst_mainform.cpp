@@ -28,6 +28,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -164,6 +165,8 @@ private slots:
     void trafficEcho();
     void monitorEmptiesBeyondRowLimit_data();
     void monitorEmptiesBeyondRowLimit();
+    void monitorCountsRowsInItsFont_data();
+    void monitorCountsRowsInItsFont();
     void exchangeThroughPty();
     void settingsFromKeyboard_data();
     void settingsFromKeyboard();
@@ -743,6 +746,39 @@ void TestMainForm::monitorEmptiesBeyondRowLimit()
     QCOMPARE(memo.rowCount(), 1);
     memo.appendLine(line);
     QCOMPARE(memo.document()->blockCount(), 2);
+}
+
+void TestMainForm::monitorCountsRowsInItsFont_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("pointSize"); // 0: the memo's own font
+    const QByteArray reply = BuildFrame(0x63, QByteArray(42, '\x43'));
+    const QString traffic = TrafficText(reinterpret_cast<const quint8 *>(reply.constData()), int(reply.size()), true);
+    QTest::newRow("one row") << QStringLiteral("P->T: 96 05") << 0;
+    QTest::newRow("channel-table echo") << traffic << 0;
+    QTest::newRow("outcome line") << QStringLiteral("读取成功！") << 0;
+    QTest::newRow("mixed, long") << QStringLiteral("设置串口... ").repeated(12) << 0;
+    QTest::newRow("after a font change") << traffic << 14;
+}
+
+void TestMainForm::monitorCountsRowsInItsFont()
+{
+    QFETCH(QString, line);
+    QFETCH(int, pointSize);
+    MonitorMemo memo;
+    memo.resize(201, 285);
+    memo.appendLine(line);
+    if (pointSize) {
+        QFont font = memo.font();
+        font.setPointSize(pointSize);
+        memo.setFont(font);
+        memo.clearAll();
+        memo.appendLine(line);
+    }
+    // The rows the whole line takes at the wrap width, as the font lays it
+    // out now.
+    const qreal width = QFontMetricsF(memo.font()).horizontalAdvance(line);
+    QCOMPARE(memo.rowCount(), std::max(1, int(std::ceil(width / MonitorMemo::kWrapWidth))));
 }
 
 void TestMainForm::exchangeThroughPty()
