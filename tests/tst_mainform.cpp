@@ -15,10 +15,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -36,6 +38,13 @@
 using namespace qm;
 
 namespace {
+// Whether Qt Multimedia is mapped into this process.
+bool MultimediaLoaded()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6Multimedia");
+}
+
 
 const QString kPortStatus = QStringLiteral("通讯端口状态：");
 const QString kBusy = QStringLiteral("通讯口被占用！");
@@ -954,6 +963,8 @@ void TestMainForm::cueOnlyWithMusic()
 
     QTest::mouseDClick(clock, Qt::LeftButton);
     QCOMPARE(cues.count(), 0);
+    // The audio libraries are loaded with the first cue, not at start-up.
+    QVERIFY(!MultimediaLoaded());
     QTest::mouseClick(button, Qt::LeftButton);
     QVERIFY(child<QAction>(rig.w(), QStringLiteral("Music"))->isChecked());
     QVERIFY(button->icon().pixmap(24).toImage() != silent);
@@ -961,6 +972,7 @@ void TestMainForm::cueOnlyWithMusic()
     QCOMPARE(cues.count(), 1);
     const QList<Tone> once = {{1000, 20}, {3000, 30}, {3000, 120}};
     QCOMPARE(cues.at(0).at(0).value<QList<Tone>>(), once + once + once);
+    QVERIFY(MultimediaLoaded());
     // Heard or not (there is no audio output here), nothing is said.
     QTest::qWait(50);
     QVERIFY(rig.errors.errors.isEmpty() && rig.prompts.messages.isEmpty());
