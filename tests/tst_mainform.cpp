@@ -185,6 +185,8 @@ private slots:
     void toneSynthesis_data();
     void toneSynthesis();
     void cueOnlyWithMusic();
+    void reportsShownForBenchmarks_data();
+    void reportsShownForBenchmarks();
 };
 
 void TestMainForm::startUp_data()
@@ -981,6 +983,40 @@ void TestMainForm::cueOnlyWithMusic()
     QCOMPARE(button->icon().pixmap(24).toImage(), silent);
     QTest::mouseDClick(clock, Qt::LeftButton);
     QCOMPARE(cues.count(), 1);
+}
+
+void TestMainForm::reportsShownForBenchmarks_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("ends");
+    QTest::newRow("quit") << QStringLiteral("quit") << true;
+    QTest::newRow("stay") << QStringLiteral("stay") << false;
+}
+
+void TestMainForm::reportsShownForBenchmarks()
+{
+    QFETCH(QString, value);
+    QFETCH(bool, ends);
+    PtyPair pty;
+    QVERIFY(pty.isOpen());
+    QProcess qmset;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("QMSET_REPORT_SHOWN"), value);
+    qmset.setProcessEnvironment(env);
+    qmset.start(QStringLiteral(QMSET_PATH), {QStringLiteral("--port"), QStringLiteral("COM1=") + pty.slavePath()});
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += qmset.readAllStandardOutput()).contains("shown\n"), 20000);
+    if (ends) {
+        QTRY_COMPARE_WITH_TIMEOUT(qmset.state(), QProcess::NotRunning, 20000);
+        QCOMPARE(qmset.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(qmset.exitCode(), 0);
+    } else {
+        QVERIFY(!qmset.waitForFinished(300));
+        qmset.terminate();
+        QVERIFY(qmset.waitForFinished(20000));
+    }
+    QCOMPARE(out + qmset.readAllStandardOutput(), QByteArray("shown\n"));
 }
 
 void TestMainForm::clockShowsAndHides()
