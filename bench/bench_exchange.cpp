@@ -73,29 +73,13 @@ const Exchange kExchanges[] = {
     {"MLR4800 write", Family::Subscriber, "Timer2", "Mlr4800_WriteData", false, false},
 };
 
-// What one run put on the line, from the unit's log: a request and its
-// reply per step.
-struct Traffic {
-    QList<std::pair<qsizetype, qsizetype>> steps;
-    bool unanswered = false;
-};
-
-Traffic TrafficSince(const QString &log, qint64 offset)
+// What the unit's log holds from offset on.
+QByteArray LogSince(const QString &log, qint64 offset)
 {
-    Traffic traffic;
     QFile file(log);
     if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
-        return traffic;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        const qsizetype size = QByteArray::fromHex(line.mid(3)).size();
-        if (line.startsWith("rx "))
-            traffic.steps.append({size, 0});
-        else if (line.startsWith("tx ") && !traffic.steps.isEmpty())
-            traffic.steps.last().second = size;
-        else if (line.startsWith("-- "))
-            traffic.unanswered = true;
-    }
-    return traffic;
+        return {};
+    return file.readAll();
 }
 
 qint64 FileSize(const QString &path)
@@ -223,27 +207,21 @@ int main(int argc, char *argv[])
                 why = errors.join(QLatin1Char(' '));
             if (!ms || !why.isEmpty())
                 break;
-            const Traffic traffic = TrafficSince(logs[ex.family], logAt);
+            const bench::Traffic traffic = bench::ParseTraffic(LogSince(logs[ex.family], logAt));
             if (traffic.unanswered || traffic.steps.isEmpty()) {
                 why = QStringLiteral("a request went unanswered");
                 break;
             }
-            // Whole ticks per step, at least one; the first frame of a
-            // current-channel-only exchange waits for a tick of its own.
-            double line = 0;
-            int ticks = ex.currentOnly ? 1 : 0;
-            for (const auto &[request, reply] : traffic.steps) {
-                const double stepMs = double(request + reply) * byteMs;
-                line += stepMs;
-                ticks += std::max(1, int(std::ceil((stepMs + kTurnaroundMs) / kTickMs)));
-            }
-            if (run > 0 && (traffic.steps.size() != steps || std::abs(line - lineMs) > 0.01)) {
+            // The first frame of a current-channel-only exchange waits for a
+            // tick of its own.
+            const bench::Floor floor = bench::FloorOf(traffic, byteMs, kTurnaroundMs, ex.currentOnly ? 1 : 0);
+            if (run > 0 && (traffic.steps.size() != steps || std::abs(floor.lineMs - lineMs) > 0.01)) {
                 why = QStringLiteral("the traffic differs from run to run");
                 break;
             }
             steps = traffic.steps.size();
-            lineMs = line;
-            floorMs = ticks * kTickMs;
+            lineMs = floor.lineMs;
+            floorMs = floor.ticks * kTickMs;
             times << *ms;
         }
         const double median = bench::Median(times);
