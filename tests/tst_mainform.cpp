@@ -1029,6 +1029,15 @@ void TestMainForm::clockShowsAndHides()
     QAction *tools = child<QAction>(rig.w(), QStringLiteral("Tools"));
     QTRY_VERIFY_WITH_TIMEOUT(showsCurrentTime(clock->text()), 2000);
     QVERIFY(clock->isVisible());
+    // Red digits, as the tool bar shows them.
+    const QImage shown = clock->grab().toImage();
+    bool red = false;
+    for (int y = 0; y < shown.height() && !red; ++y)
+        for (int x = 0; x < shown.width() && !red; ++x) {
+            const QColor c = shown.pixelColor(x, y);
+            red = c.red() > 200 && c.green() < 60 && c.blue() < 60;
+        }
+    QVERIFY(red);
 
     item->trigger();
     // Hidden also after the tool bar has been laid out afresh.

@@ -321,6 +321,8 @@ void TMainForm::buildToolBar()
     QPalette red = TimerDisp->palette();
     red.setColor(QPalette::WindowText, Qt::red);
     TimerDisp->setPalette(red);
+    // On the tool bar a label would take the button text colour.
+    TimerDisp->setForegroundRole(QPalette::WindowText);
     TimerDisp->setContentsMargins(6, 0, 6, 0);
     TimerDisp->installEventFilter(this);
     timerDispItem_ = ToolBar->addWidget(TimerDisp);
