@@ -30,7 +30,7 @@ int main(int argc, char *argv[])
     for (int i = 0; i < kRounds; ++i)
         link.receiveBytes(reinterpret_cast<const quint8 *>(burst.constData()), burst.size());
     const double seconds = clock.nsecsElapsed() / 1e9;
-    const double megabytes = double(burst.size()) * kRounds / (1 << 20);
+    const double megabytes = double(burst.size()) * kRounds / 1e6;
     const double rate = megabytes / seconds;
     bench::Note("bench_receive: %.1f MB in %.3f s = %.1f MB/s, %.0f good frames/s", megabytes, seconds, rate,
                 frames / seconds);
