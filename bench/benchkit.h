@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <fcntl.h>
 #include <pty.h>
@@ -31,11 +32,13 @@ inline bool Result(const QString &figure, const QString &measured, const QString
     return pass;
 }
 
-// Details that are not part of the table go to stderr.
-template <typename... Args>
-void Note(const char *format, Args... args)
+// Details that are not part of the table go to stderr, one line each.
+[[gnu::format(printf, 1, 2)]] inline void Note(const char *format, ...)
 {
-    std::fprintf(stderr, format, args...);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
     std::fputc('\n', stderr);
 }
 
