@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -37,11 +38,11 @@ speed_t speedOfRate(qint32 rate)
     return B0;
 }
 
-qint64 nowMs()
+qint64 nowUs()
 {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    return qint64(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
 QByteArray errnoText(const char *what)
@@ -132,6 +133,12 @@ QByteArray HexText(const QByteArray &bytes)
     return bytes.toHex(' ').toUpper();
 }
 
+qint64 ByteTimeUs(const SimLine &line)
+{
+    const int bits = line.Par == Parity::None ? 10 : 11;
+    return line.Rate > 0 ? (qint64(bits) * 1000000 + line.Rate - 1) / line.Rate : 0;
+}
+
 SimLink::SimLink(UnitModel &model, const SimOptions &options)
     : model_(model), options_(options), active_(model.line()), modelLine_(model.line()), noise_(options.NoiseSeed)
 {
@@ -216,17 +223,20 @@ int SimLink::run(volatile std::sig_atomic_t &stop, const sigset_t &waitMask)
 {
     char buf[256];
     while (!stop) {
-        const qint64 now = nowMs();
+        const qint64 now = nowUs();
         sendDue(now);
-        const qint64 floodDue = pumpFlood(now);
+        const qint64 floodDue = pumpFlood(now / 1000);
         timespec timeout{};
         timespec *wait = nullptr;
         if (!pending_.empty() || floodDue >= 0) {
-            qint64 ms = pending_.empty() ? floodDue : std::max<qint64>(0, pending_.front().DueMs - now);
-            if (floodDue >= 0)
-                ms = std::min(ms, floodDue);
-            timeout.tv_sec = ms / 1000;
-            timeout.tv_nsec = (ms % 1000) * 1000000;
+            // Microseconds to the next byte of an answer or of the flood.
+            qint64 us = floodDue >= 0 ? floodDue * 1000 : std::numeric_limits<qint64>::max();
+            if (!pending_.empty()) {
+                const Pending &next = pending_.front();
+                us = std::min(us, std::max<qint64>(0, next.dueUs(next.Sent) - now));
+            }
+            timeout.tv_sec = us / 1000000;
+            timeout.tv_nsec = (us % 1000000) * 1000;
             wait = &timeout;
         }
         pollfd pfd{master_, POLLIN, 0};
@@ -288,16 +298,28 @@ void SimLink::handleFrame(const QByteArray &frame)
         (*reply)[reply->size() - 1] = char(quint8(reply->back()) ^ 0xFF);
 
     if (options_.FloodBytes > 0 && !flood_.Started) {
-        startFlood(*reply, nowMs() + options_.DelayMs);
+        startFlood(*reply, nowUs() / 1000 + options_.DelayMs);
         return;
     }
     Pending p;
-    p.DueMs = nowMs() + options_.DelayMs;
     p.Bytes = *reply;
     if (options_.NoiseAfter)
         p.Bytes.append(char(*options_.NoiseAfter));
     if (options_.NoisePercent > 0)
         p.Noisy = withNoise(p.Bytes);
+    const qint64 now = nowUs();
+    const qint64 delayUs = qint64(options_.DelayMs) * 1000;
+    if (options_.Pace) {
+        // The tool wrote the request at once, so it started on the line when
+        // it was read; the unit hears it whole a line time later. Its answer
+        // follows the delay, and any answer still going out.
+        p.ByteUs = ByteTimeUs(active_);
+        toUnitFreeUs_ = std::max(now, toUnitFreeUs_) + frame.size() * p.ByteUs;
+        p.StartUs = std::max(toUnitFreeUs_ + delayUs, toToolFreeUs_);
+        toToolFreeUs_ = p.StartUs + p.out().size() * p.ByteUs;
+    } else {
+        p.StartUs = now + delayUs;
+    }
     if (model_.line() != modelLine_) {
         modelLine_ = model_.line();
         p.LineAfter = modelLine_;
@@ -307,12 +329,17 @@ void SimLink::handleFrame(const QByteArray &frame)
 
 void SimLink::sendDue(qint64 now)
 {
-    while (!pending_.empty() && pending_.front().DueMs <= now) {
-        Pending p = std::move(pending_.front());
-        pending_.pop_front();
-        const QByteArray &out = p.Noisy.isEmpty() ? p.Bytes : p.Noisy;
-        const char *data = out.constData();
-        qsizetype left = out.size();
+    while (!pending_.empty()) {
+        Pending &front = pending_.front();
+        const QByteArray &out = front.out();
+        qsizetype due = front.Sent;
+        while (due < out.size() && front.dueUs(due) <= now)
+            ++due;
+        const char *data = out.constData() + front.Sent;
+        qsizetype left = due - front.Sent;
+        front.Sent = due;
+        if (left == 0 && due < out.size())
+            return;
         while (left > 0) {
             const ssize_t n = ::write(master_, data, size_t(left));
             if (n < 0 && errno == EINTR)
@@ -320,12 +347,17 @@ void SimLink::sendDue(qint64 now)
             if (n <= 0) {
                 // Nobody reads the tty and its buffer is full: the rest is lost,
                 // as on a real line with no one listening.
-                note(QStringLiteral("line full, %1 bytes dropped").arg(left));
+                note(QStringLiteral("line full, %1 bytes dropped").arg(left + out.size() - front.Sent));
+                front.Sent = out.size();
                 break;
             }
             data += n;
             left -= n;
         }
+        if (front.Sent < out.size())
+            return;
+        Pending p = std::move(front);
+        pending_.pop_front();
         logFrame("tx", p.Bytes);
         if (!p.Noisy.isEmpty() && p.Noisy != p.Bytes && log_.isOpen()) {
             log_.write("-- noise: sent " + HexText(p.Noisy) + '\n');

@@ -55,6 +55,10 @@ QString TermiosText(const termios &t);
 // "96 05 80 99 00 01 8B".
 QByteArray HexText(const QByteArray &bytes);
 
+// Microseconds one byte takes on the line: start bit, 8 data bits, the
+// parity bit when there is one, stop bit.
+qint64 ByteTimeUs(const SimLine &line);
+
 class SimLink {
 public:
     SimLink(UnitModel &model, const SimOptions &options);
@@ -73,15 +77,21 @@ public:
     int run(volatile std::sig_atomic_t &stop, const sigset_t &waitMask);
 
 private:
+    // An answer on its way. Byte i has fully arrived at the tool's end at
+    // dueUs(i); without pacing all of them at StartUs.
     struct Pending {
-        qint64 DueMs = 0;
+        qint64 StartUs = 0;
+        qint64 ByteUs = 0;
+        qsizetype Sent = 0;
         QByteArray Bytes;
         std::optional<SimLine> LineAfter;
         QByteArray Noisy; // with random noise: what goes out; Bytes is logged
+        qint64 dueUs(qsizetype i) const { return StartUs + (i + 1) * ByteUs; }
+        const QByteArray &out() const { return Noisy.isEmpty() ? Bytes : Noisy; }
     };
 
     void handleFrame(const QByteArray &frame);
-    void sendDue(qint64 nowMs);
+    void sendDue(qint64 nowUs);
     // Puts --noise bytes into an answer when its turn comes.
     QByteArray withNoise(const QByteArray &answer);
     // Starts the --flood stream of answer.
@@ -118,6 +128,9 @@ private:
         qint64 Frames = 0;   // whole answers put into the stream
         QByteArray Buffer;   // made, not yet written
     } flood_;
+    // With --pace: when each direction of the line is free again.
+    qint64 toUnitFreeUs_ = 0;
+    qint64 toToolFreeUs_ = 0;
 };
 
 } // namespace qmsim

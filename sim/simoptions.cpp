@@ -61,12 +61,16 @@ bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &erro
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Say on stderr why frames go unanswered."));
     const QCommandLineOption swrAlarm(QStringLiteral("swr-alarm"), QStringLiteral("dk618: report the standing-wave alarm with the power reading."));
     const QCommandLineOption steady(QStringLiteral("steady"), QStringLiteral("dk618: readings without drift (27, 95, 35.5, 12.0)."));
+    const QCommandLineOption pace(QStringLiteral("pace"), QStringLiteral(
+        "Answer as slowly as a real line: after the request's line time and the delay, each byte of the answer goes out "
+        "when it would have arrived at the unit's rate (10 bits a byte, 11 with parity)."));
     p.addOptions({family, link, rate, parity, model, silent, badCheck, bare, noise, delay, log, verbose, swrAlarm, steady});
     const QCommandLineOption randomNoise(QStringLiteral("noise"), QStringLiteral("Put 1..3 random bytes before, inside or after this percentage of answers."), QStringLiteral("percent"));
     const QCommandLineOption noiseSeed(QStringLiteral("noise-seed"), QStringLiteral("Seed of the random noise and flood bytes (default 1)."), QStringLiteral("n"), QStringLiteral("1"));
     const QCommandLineOption flood(QStringLiteral("flood"), QStringLiteral("Answer the first frame with a stream of this many bytes of its answer, repeated."), QStringLiteral("bytes"));
     const QCommandLineOption floodRate(QStringLiteral("flood-rate"), QStringLiteral("Pace of the flood in bit/s, ten bits a byte (default: the unit's line rate)."), QStringLiteral("bits"));
     p.addOptions({randomNoise, noiseSeed, flood, floodRate});
+    p.addOption(pace);
 
     if (!p.parse(args)) {
         error = p.errorText();
@@ -157,6 +161,7 @@ bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &erro
     options.Verbose = p.isSet(verbose);
     options.SwrAlarm = p.isSet(swrAlarm);
     options.SteadyReadings = p.isSet(steady);
+    options.Pace = p.isSet(pace);
     return true;
 }
 

@@ -34,6 +34,9 @@ struct SimOptions {
     // paced at FloodRate bit/s (ten bits a byte; 0 is the unit's own rate).
     qint64 FloodBytes = 0;
     qint32 FloodRate = 0;
+    // Answers take the line time a real line gives: the request's bytes and
+    // then the reply's, one by one, at the unit's rate and framing.
+    bool Pace = false;
 };
 
 // Parses args (program name first). On failure returns false with a message

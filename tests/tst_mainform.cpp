@@ -16,10 +16,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -29,6 +31,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -36,6 +39,13 @@
 using namespace qm;
 
 namespace {
+// Whether Qt Multimedia is mapped into this process.
+bool MultimediaLoaded()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6Multimedia");
+}
+
 
 const QString kPortStatus = QStringLiteral("通讯端口状态：");
 const QString kBusy = QStringLiteral("通讯口被占用！");
@@ -165,6 +175,8 @@ private slots:
     void trafficEcho();
     void monitorEmptiesBeyondRowLimit_data();
     void monitorEmptiesBeyondRowLimit();
+    void monitorCountsRowsInItsFont_data();
+    void monitorCountsRowsInItsFont();
     void exchangeThroughPty();
     void settingsFromKeyboard_data();
     void settingsFromKeyboard();
@@ -176,6 +188,8 @@ private slots:
     void cueOnlyWithMusic();
     void dialogsOpenAtTheirSize_data();
     void dialogsOpenAtTheirSize();
+    void reportsShownForBenchmarks_data();
+    void reportsShownForBenchmarks();
 };
 
 void TestMainForm::startUp_data()
@@ -748,6 +762,39 @@ void TestMainForm::monitorEmptiesBeyondRowLimit()
     QCOMPARE(memo.document()->blockCount(), 2);
 }
 
+void TestMainForm::monitorCountsRowsInItsFont_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("pointSize"); // 0: the memo's own font
+    const QByteArray reply = BuildFrame(0x63, QByteArray(42, '\x43'));
+    const QString traffic = TrafficText(reinterpret_cast<const quint8 *>(reply.constData()), int(reply.size()), true);
+    QTest::newRow("one row") << QStringLiteral("P->T: 96 05") << 0;
+    QTest::newRow("channel-table echo") << traffic << 0;
+    QTest::newRow("outcome line") << QStringLiteral("读取成功！") << 0;
+    QTest::newRow("mixed, long") << QStringLiteral("设置串口... ").repeated(12) << 0;
+    QTest::newRow("after a font change") << traffic << 14;
+}
+
+void TestMainForm::monitorCountsRowsInItsFont()
+{
+    QFETCH(QString, line);
+    QFETCH(int, pointSize);
+    MonitorMemo memo;
+    memo.resize(201, 285);
+    memo.appendLine(line);
+    if (pointSize) {
+        QFont font = memo.font();
+        font.setPointSize(pointSize);
+        memo.setFont(font);
+        memo.clearAll();
+        memo.appendLine(line);
+    }
+    // The rows the whole line takes at the wrap width, as the font lays it
+    // out now.
+    const qreal width = QFontMetricsF(memo.font()).horizontalAdvance(line);
+    QCOMPARE(memo.rowCount(), std::max(1, int(std::ceil(width / MonitorMemo::kWrapWidth))));
+}
+
 void TestMainForm::exchangeThroughPty()
 {
     Rig rig;
@@ -921,6 +968,8 @@ void TestMainForm::cueOnlyWithMusic()
 
     QTest::mouseDClick(clock, Qt::LeftButton);
     QCOMPARE(cues.count(), 0);
+    // The audio libraries are loaded with the first cue, not at start-up.
+    QVERIFY(!MultimediaLoaded());
     QTest::mouseClick(button, Qt::LeftButton);
     QVERIFY(child<QAction>(rig.w(), QStringLiteral("Music"))->isChecked());
     QVERIFY(button->icon().pixmap(24).toImage() != silent);
@@ -928,6 +977,7 @@ void TestMainForm::cueOnlyWithMusic()
     QCOMPARE(cues.count(), 1);
     const QList<Tone> once = {{1000, 20}, {3000, 30}, {3000, 120}};
     QCOMPARE(cues.at(0).at(0).value<QList<Tone>>(), once + once + once);
+    QVERIFY(MultimediaLoaded());
     // Heard or not (there is no audio output here), nothing is said.
     QTest::qWait(50);
     QVERIFY(rig.errors.errors.isEmpty() && rig.prompts.messages.isEmpty());
@@ -936,6 +986,40 @@ void TestMainForm::cueOnlyWithMusic()
     QCOMPARE(button->icon().pixmap(24).toImage(), silent);
     QTest::mouseDClick(clock, Qt::LeftButton);
     QCOMPARE(cues.count(), 1);
+}
+
+void TestMainForm::reportsShownForBenchmarks_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("ends");
+    QTest::newRow("quit") << QStringLiteral("quit") << true;
+    QTest::newRow("stay") << QStringLiteral("stay") << false;
+}
+
+void TestMainForm::reportsShownForBenchmarks()
+{
+    QFETCH(QString, value);
+    QFETCH(bool, ends);
+    PtyPair pty;
+    QVERIFY(pty.isOpen());
+    QProcess qmset;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("QMSET_REPORT_SHOWN"), value);
+    qmset.setProcessEnvironment(env);
+    qmset.start(QStringLiteral(QMSET_PATH), {QStringLiteral("--port"), QStringLiteral("COM1=") + pty.slavePath()});
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += qmset.readAllStandardOutput()).contains("shown\n"), 20000);
+    if (ends) {
+        QTRY_COMPARE_WITH_TIMEOUT(qmset.state(), QProcess::NotRunning, 20000);
+        QCOMPARE(qmset.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(qmset.exitCode(), 0);
+    } else {
+        QVERIFY(!qmset.waitForFinished(300));
+        qmset.terminate();
+        QVERIFY(qmset.waitForFinished(20000));
+    }
+    QCOMPARE(out + qmset.readAllStandardOutput(), QByteArray("shown\n"));
 }
 
 void TestMainForm::clockShowsAndHides()
@@ -948,6 +1032,15 @@ void TestMainForm::clockShowsAndHides()
     QAction *tools = child<QAction>(rig.w(), QStringLiteral("Tools"));
     QTRY_VERIFY_WITH_TIMEOUT(showsCurrentTime(clock->text()), 2000);
     QVERIFY(clock->isVisible());
+    // Red digits, as the tool bar shows them.
+    const QImage shown = clock->grab().toImage();
+    bool red = false;
+    for (int y = 0; y < shown.height() && !red; ++y)
+        for (int x = 0; x < shown.width() && !red; ++x) {
+            const QColor c = shown.pixelColor(x, y);
+            red = c.red() > 200 && c.green() < 60 && c.blue() < 60;
+        }
+    QVERIFY(red);
 
     item->trigger();
     // Hidden also after the tool bar has been laid out afresh.

@@ -5,6 +5,7 @@
 #include "link/frame.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSerialPort>
@@ -96,6 +97,8 @@ private slots:
     void badCheckOnCommand();
     void bareAndNoisyReplies();
     void modeWriteMovesTheLine();
+    void pacedAnswersTakeTheLineTime_data();
+    void pacedAnswersTakeTheLineTime();
     void survivesPortReopen();
 
     void linkPathHandling();
@@ -237,6 +240,53 @@ void TstQmsim::modeWriteMovesTheLine()
     port.setParity(QSerialPort::EvenParity);
     QCOMPARE(exchange(port, kIdentify, 16), reply(0x99, "DK618-450"));
     QCOMPARE(exchange(port, qm::BuildFrame(0x72, QByteArray::fromHex("0001")), 14), reply(0x72, modes));
+}
+
+void TstQmsim::pacedAnswersTakeTheLineTime_data()
+{
+    QTest::addColumn<QString>("parity");
+    QTest::addColumn<int>("bitsPerByte");
+    QTest::addColumn<int>("requests"); // written at once
+    QTest::newRow("1200 even") << QStringLiteral("even") << 11 << 1;
+    QTest::newRow("1200 none") << QStringLiteral("none") << 10 << 1;
+    QTest::newRow("two requests at once") << QStringLiteral("even") << 11 << 2;
+}
+
+void TstQmsim::pacedAnswersTakeTheLineTime()
+{
+    QFETCH(QString, parity);
+    QFETCH(int, bitsPerByte);
+    QFETCH(int, requests);
+    QVERIFY(startSim({"--pace", "--delay-ms", "0", "--rate", "1200", "--parity", parity}));
+    QSerialPort port;
+    QVERIFY(openPort(port, sim_->linkPath(), 1200, parity == QLatin1String("even") ? QSerialPort::EvenParity : QSerialPort::NoParity));
+    const QByteArray answer = reply(0x99, "DK618-450");
+    const qsizetype total = answer.size() * requests;
+    const double byteMs = bitsPerByte * 1000.0 / 1200;
+
+    QElapsedTimer clock;
+    clock.start();
+    port.write(kIdentify.repeated(requests));
+    port.waitForBytesWritten(1000);
+    QByteArray got;
+    double firstMs = -1, lastMs = -1;
+    while (got.size() < total && clock.elapsed() < 10000) {
+        if (!port.waitForReadyRead(100))
+            continue;
+        got += port.readAll();
+        if (firstMs < 0)
+            firstMs = double(clock.nsecsElapsed()) / 1e6;
+        lastMs = double(clock.nsecsElapsed()) / 1e6;
+    }
+    QCOMPARE(got, answer.repeated(requests));
+    // Nothing comes before a line would have carried it: the first byte after
+    // the request and itself, the last after the requests heard in turn and
+    // the answers sent one after the other; the bytes come one by one, not
+    // in one burst at the end.
+    const double slack = 2;
+    QVERIFY2(firstMs >= (kIdentify.size() + 1) * byteMs - slack, qPrintable(QString::number(firstMs)));
+    QVERIFY2(lastMs >= (kIdentify.size() + total) * byteMs - slack, qPrintable(QString::number(lastMs)));
+    QVERIFY2(lastMs - firstMs >= (total - 1) * byteMs * 0.5, qPrintable(QString::number(lastMs - firstMs)));
 }
 
 void TstQmsim::survivesPortReopen()

@@ -29,7 +29,9 @@ TAutoSet_Form::TAutoSet_Form(Link &link, Report &report, QWidget *parent)
     large.setBold(true);
     large.setItalic(true);
     title->setFont(large);
-    title->setStyleSheet(QStringLiteral("color: red;"));
+    QPalette red = title->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    title->setPalette(red);
     title->adjustSize();
 
     // The port, parity and rate texts read as one line: "COM1,E,8,1,4800bps".

@@ -1,17 +1,17 @@
 #pragma once
 // Plays the sound cue through the desktop's audio output. The PC speaker of
 // old is out of a desktop program's reach, so the tones are synthesized and
-// handed to Qt Multimedia; playing goes on while the window works.
+// handed to Qt Multimedia; playing goes on while the window works. The
+// output is a module loaded at the first cue (cueoutput.h).
 
 #include "common/tonecue.h"
 
-#include <QBuffer>
 #include <QObject>
 #include <memory>
 
-class QAudioSink;
-
 namespace qm {
+
+class CueOutput;
 
 class CuePlayer : public QObject {
     Q_OBJECT
@@ -20,21 +20,24 @@ public:
     ~CuePlayer() override;
 
     // Starts the tones and returns at once; a cue still playing is cut
-    // short. Without an audio output nothing is heard and nothing is said.
+    // short. Without an audio output, or without the module, nothing is
+    // heard and nothing is said.
     void play(const QList<Tone> &tones);
-    bool isPlaying() const { return sink_ != nullptr; }
+    bool isPlaying() const;
+
+    // Where the output module is looked for: beside the program, then in
+    // ../src of it (the build tree, for tests and benchmarks).
+    static QStringList ModuleCandidates();
 
 signals:
     // Every cue asked for, before an output is looked for.
     void requested(const QList<qm::Tone> &tones);
 
 private:
-    void stop();
+    CueOutput *output();
 
-    std::unique_ptr<QAudioSink> sink_;
-    QByteArray pcm_;
-    QBuffer buffer_;
-    quint64 cueNumber_ = 0;
+    std::unique_ptr<CueOutput> output_;
+    bool looked_ = false;
 };
 
 } // namespace qm

@@ -7,6 +7,7 @@
 #include "app/simulatedunits.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
@@ -29,6 +30,26 @@ public:
             qm::ReportError(e.message());
         } catch (const std::exception &e) {
             qm::ReportError(QString::fromLocal8Bit(e.what()));
+        }
+        return false;
+    }
+};
+// For the benchmarks (bench/run): with QMSET_REPORT_SHOWN set, "shown" goes
+// to stdout once the window has painted itself for the first time, and the
+// program ends there when the value is "quit".
+class ShownReport : public QObject {
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            // After the paint, not before it.
+            QTimer::singleShot(0, [] {
+                std::puts("shown");
+                std::fflush(stdout);
+                if (qgetenv("QMSET_REPORT_SHOWN") == "quit")
+                    QApplication::quit();
+            });
         }
         return false;
     }
@@ -90,6 +111,9 @@ int main(int argc, char *argv[])
         options.portMap.insert(QStringLiteral("COM1"), options.simulatedUnits.value(QStringLiteral("dk618")));
     }
     qm::TMainForm window(options);
+    ShownReport shownReport;
+    if (qEnvironmentVariableIsSet("QMSET_REPORT_SHOWN"))
+        window.installEventFilter(&shownReport);
     window.show();
     return QApplication::exec();
 }

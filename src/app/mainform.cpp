@@ -325,7 +325,13 @@ void TMainForm::buildToolBar()
     clock.setPixelSize(20);
     clock.setBold(true);
     TimerDisp->setFont(clock);
-    TimerDisp->setStyleSheet(QStringLiteral("color: red;"));
+    // A palette, not a style sheet: a style sheet would bring the parser
+    // and the style-sheet style into start-up for one colour.
+    QPalette red = TimerDisp->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    TimerDisp->setPalette(red);
+    // On the tool bar a label would take the button text colour.
+    TimerDisp->setForegroundRole(QPalette::WindowText);
     TimerDisp->setContentsMargins(6, 0, 6, 0);
     TimerDisp->installEventFilter(this);
     timerDispItem_ = ToolBar->addWidget(TimerDisp);

@@ -1,14 +1,12 @@
 #include "app/monitormemo.h"
 
-#include <QFontMetrics>
+#include <QEvent>
+#include <QFontMetricsF>
 #include <QScrollBar>
 
-namespace qm {
+#include <cmath>
 
-namespace {
-// The memo wraps at this width whatever size the panel has at the moment.
-constexpr int kWrapWidth = 192;
-} // namespace
+namespace qm {
 
 MonitorMemo::MonitorMemo(QWidget *parent)
     : QPlainTextEdit(parent)
@@ -25,13 +23,35 @@ MonitorMemo::MonitorMemo(QWidget *parent)
     QFont mono(QStringLiteral("Monospace"));
     mono.setStyleHint(QFont::TypeWriter);
     mono.setPointSize(8);
+    // Hex and plain status lines need no ligatures or kerning; without
+    // them a line is laid out without shaping, at half the cost.
+    mono.setKerning(false);
+    mono.setStyleStrategy(QFont::PreferNoShaping);
     setFont(mono);
+    // A read-only memo has nothing to undo; the history would only grow
+    // with every line until the memo is emptied.
+    setUndoRedoEnabled(false);
 }
 
-int MonitorMemo::rowsOf(const QString &line) const
+void MonitorMemo::changeEvent(QEvent *event)
 {
-    const int width = QFontMetrics(font()).horizontalAdvance(line);
-    return std::max(1, (width + kWrapWidth - 1) / kWrapWidth);
+    if (event->type() == QEvent::FontChange)
+        advances_.clear();
+    QPlainTextEdit::changeEvent(event);
+}
+
+int MonitorMemo::rowsOf(const QString &line)
+{
+    // Unshaped text is as wide as its characters: each advance is measured
+    // once, not every line again.
+    qreal width = 0;
+    for (const QChar c : line) {
+        auto it = advances_.constFind(c.unicode());
+        if (it == advances_.constEnd())
+            it = advances_.insert(c.unicode(), QFontMetricsF(font()).horizontalAdvance(c));
+        width += *it;
+    }
+    return std::max(1, int(std::ceil(width / kWrapWidth - 1e-9)));
 }
 
 void MonitorMemo::appendLine(const QString &line)

@@ -2,6 +2,7 @@
 // The monitor memo Watch_Window: read-only, yellow on dark blue, emptied
 // when a new line would be added to more than 300 displayed rows.
 
+#include <QHash>
 #include <QPlainTextEdit>
 
 namespace qm {
@@ -16,10 +17,18 @@ public:
     int rowCount() const { return rows_; }
 
     static constexpr int kMaxRows = 300;
+    // Rows are counted at this width whatever size the panel has at the
+    // moment.
+    static constexpr int kWrapWidth = 192;
+
+protected:
+    void changeEvent(QEvent *event) override;
 
 private:
-    int rowsOf(const QString &line) const;
+    int rowsOf(const QString &line);
     int rows_ = 0;
+    // Advance of each character met so far, in the memo's font.
+    QHash<char16_t, qreal> advances_;
 };
 
 } // namespace qm
