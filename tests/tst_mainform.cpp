@@ -180,6 +180,10 @@ private slots:
     void exchangeThroughPty();
     void settingsFromKeyboard_data();
     void settingsFromKeyboard();
+    void pageFieldsByTab_data();
+    void pageFieldsByTab();
+    void settingsButtonsByReturn_data();
+    void settingsButtonsByReturn();
     void hiddenKeySequence_data();
     void hiddenKeySequence();
     void clockShowsAndHides();
@@ -870,6 +874,84 @@ void TestMainForm::settingsFromKeyboard()
     QCOMPARE(panelText(w, 1), kPortStatus + line);
     QVERIFY(w.link().port().isOpen());
     QVERIFY(rig.prompts.messages.isEmpty());
+}
+
+void TestMainForm::pageFieldsByTab_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    QTest::newRow("data radio") << "DataTrans" << "TxFreq0" << "Dk618_Read_File";
+    QTest::newRow("central unit") << "MLB4800" << "TxFreq10" << "ReadRssi";
+    QTest::newRow("subscriber unit") << "MLR4800" << "TxFreq30" << "Mlr4800_ReadFile";
+}
+
+// A technician without a mouse chooses the page from the menu and reaches
+// every field with Tab: the first Tab enters the page, Tab goes round the
+// page and back to its first field, Shift+Tab comes back.
+void TestMainForm::pageFieldsByTab()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    action(w, family)->trigger();
+    auto tab = [&w](Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : &w;
+        QTest::keyClick(target, Qt::Key_Tab, modifiers);
+        return focusName();
+    };
+    QCOMPARE(tab(), first);
+    QStringList round{first};
+    do
+        round << tab();
+    while (round.constLast() != first && round.size() < 80);
+    QCOMPARE(round.constLast(), first);
+    QVERIFY2(round.contains(last), qPrintable(round.join(QLatin1Char(' '))));
+    auto *page = child<QTabWidget>(w, QStringLiteral("PageControl"))->currentWidget();
+    for (const QString &name : round)
+        QVERIFY2(page->findChild<QWidget *>(name), qPrintable(name + QStringLiteral(" is not on the page")));
+    QCOMPARE(tab(Qt::ShiftModifier), last);
+    QSignalSpy clicked(child<QPushButton>(w, last), &QPushButton::clicked);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(clicked.count(), 1);
+}
+
+void TestMainForm::settingsButtonsByReturn_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("OK") << "Set_ComOK" << "COM2,19200,N,8,1";
+    QTest::newRow("Cancel") << "Set_ComEsc" << "COM1,19200,N,8,1";
+}
+
+// Return clicks the button that has the focus, not the dialog's default.
+void TestMainForm::settingsButtonsByReturn()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, line);
+    PtyPair second;
+    Rig rig(true, {{QStringLiteral("COM2"), second.slavePath()}});
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    bool closed = false;
+    QVERIFY(runSettings(w, [&](QDialog &d) {
+        if (!QTest::qWaitFor([&d] { return QApplication::activeWindow() == &d; }, 5000))
+            return;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        for (int i = 0; i < 8 && focusName() != button; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (focusName() != button)
+            return;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        closed = !d.isVisible();
+    }));
+    QVERIFY(closed);
+    QCOMPARE(panelText(w, 1), kPortStatus + line);
 }
 
 void TestMainForm::hiddenKeySequence_data()

@@ -297,6 +297,7 @@ void TMainForm::buildToolBar()
         button->setObjectName(name);
         button->setDefaultAction(action);
         button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::NoFocus);
         ToolBar->addWidget(button);
         return button;
     };
@@ -309,6 +310,7 @@ void TMainForm::buildToolBar()
     autoButton->setToolTip(QStringLiteral("自动设置通讯参数"));
     autoButton->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
     autoButton->setAutoRaise(true);
+    autoButton->setFocusPolicy(Qt::NoFocus);
     ToolBar->addWidget(autoButton);
     on(autoButton, &QToolButton::clicked, this, [this] { ToolButton6Click(); });
     ToolBar->addSeparator();
@@ -404,7 +406,12 @@ void TMainForm::FormCreate()
     keys_ = KeySequence{};
     Watch_Frame->hide();
     // Tabs stay hidden: pages are chosen from the menu and the tool bar.
+    // The page area hands the focus to its hidden tab bar, so it must not
+    // take the focus itself: Tab would stop there and no field could be
+    // reached from the keyboard.
     PageControl->tabBar()->hide();
+    PageControl->setFocusPolicy(Qt::NoFocus);
+    PageControl->tabBar()->setFocusPolicy(Qt::NoFocus);
     setClientSize(MainPanel->width() + 10, kPanelTop + MainPanel->height() + kStatusHeight);
     link_.line().PortIndex = 0;
     dk618_->Dk618_Baudrate->setCurrentIndex(6);

@@ -67,7 +67,9 @@ QPushButton *makeButton(QWidget *parent, const QString &name, const QString &cap
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(name);
     button->setGeometry(rect);
-    button->setAutoDefault(false);
+    // Return and Enter click the button that has the focus, in the main
+    // window as in the dialogs; elsewhere in a dialog they click its default.
+    button->setAutoDefault(true);
     return button;
 }
 
