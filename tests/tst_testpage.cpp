@@ -139,6 +139,7 @@ private slots:
     void commandFrames_data();
     void commandFrames();
     void heldArrowSendsOneFramePerRepeat();
+    void spinButtonsFromKeyboard();
     void powerLevelWraps_data();
     void powerLevelWraps();
     void trimmingReportDecoding_data();
@@ -278,6 +279,44 @@ void TestTestPage::heldArrowSendsOneFramePerRepeat()
     }
     QCOMPARE(rig.nextFrame(200), QByteArray());
     QCOMPARE(rig.page->VR_Text[3]->text(), QString::number((255 + clicks.count()) % 256));
+}
+
+// Without a mouse: Tab from a trimming edit reaches its spin button, and
+// Up and Down there or in the edit step and send like the arrows; a locked
+// row is no Tab stop and its edit does not step.
+void TestTestPage::spinButtonsFromKeyboard()
+{
+    Rig rig;
+    QVERIFY(rig.ok && rig.open(QStringLiteral("580417")));
+    rig.nextFrame();
+    QTRY_VERIFY(!rig.form->findChild<QDialog *>(QStringLiteral("Password"))->isVisible());
+    rig.form->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), rig.form.get());
+    auto focusAfterTab = [](QWidget *from) {
+        from->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(from, Qt::Key_Tab);
+        return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+    };
+    QCOMPARE(focusAfterTab(rig.page->VR_Text[3]), QStringLiteral("VR4"));
+    QTest::keyClick(rig.page->VR[3], Qt::Key_Up);
+    QCOMPARE(rig.nextFrame().mid(3, 5), bytes({0xC0, 0x00, 0x01, 0xC4, 0x00}));
+    QTest::keyClick(rig.page->VR[3], Qt::Key_Down);
+    QCOMPARE(rig.nextFrame().mid(3, 5), bytes({0xC0, 0x00, 0x01, 0xC4, 0xFF}));
+    QTest::keyClick(rig.page->VR[3], Qt::Key_Up, Qt::ControlModifier); // not an arrow click
+    QCOMPARE(rig.nextFrame(200), QByteArray());
+    QCOMPARE(rig.page->VR_Text[3]->text(), QStringLiteral("255"));
+    // The same keys in the row's edit; in a locked row's edit they do nothing.
+    QTest::keyClick(rig.page->VR_Text[3], Qt::Key_Down);
+    QCOMPARE(rig.nextFrame().mid(3, 5), bytes({0xC0, 0x00, 0x01, 0xC4, 0xFE}));
+    QTest::keyClick(rig.page->VR_Text[2], Qt::Key_Up);
+    QCOMPARE(rig.nextFrame(200), QByteArray());
+    QCOMPARE(rig.page->VR_Text[2]->text(), QStringLiteral("255"));
+    // Row 3 is locked with the limited password: Tab passes its spin button.
+    QCOMPARE(focusAfterTab(rig.page->VR_Text[2]), QStringLiteral("VR4_Text"));
+    QCOMPARE(focusAfterTab(rig.page->Power_lab), QStringLiteral("PowerM"));
+    rig.page->Power_lab->setText(QStringLiteral("2"));
+    QTest::keyClick(rig.page->PowerM, Qt::Key_Down);
+    QCOMPARE(rig.page->Power_lab->text(), QStringLiteral("1"));
 }
 
 void TestTestPage::powerLevelWraps_data()

@@ -1,5 +1,7 @@
 #include "pagekit/spinbutton.h"
 
+#include <QKeyEvent>
+#include <QPainter>
 #include <QToolButton>
 
 namespace qm {
@@ -25,6 +27,8 @@ SpinButton::SpinButton(QWidget *parent, const QString &name, QRect rect)
 {
     setObjectName(name);
     setGeometry(rect);
+    // Tab only: a click on an arrow leaves the focus where it was.
+    setFocusPolicy(Qt::TabFocus);
     connect(up_, &QToolButton::clicked, this, &SpinButton::upClicked);
     connect(down_, &QToolButton::clicked, this, &SpinButton::downClicked);
 }
@@ -32,9 +36,51 @@ SpinButton::SpinButton(QWidget *parent, const QString &name, QRect rect)
 void SpinButton::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    const int half = height() / 2;
-    up_->setGeometry(0, 0, width(), half);
-    down_->setGeometry(0, half, width(), height() - half);
+    // One pixel all round is left for the focus frame.
+    const QRect inner = rect().adjusted(1, 1, -1, -1);
+    const int half = inner.height() / 2;
+    up_->setGeometry(inner.x(), inner.y(), inner.width(), half);
+    down_->setGeometry(inner.x(), inner.y() + half, inner.width(), inner.height() - half);
+}
+
+bool SpinButton::arrowKey(const QKeyEvent *event)
+{
+    if (event->modifiers() & ~Qt::KeypadModifier)
+        return false;
+    if (event->key() == Qt::Key_Up)
+        emit upClicked();
+    else if (event->key() == Qt::Key_Down)
+        emit downClicked();
+    else
+        return false;
+    return true;
+}
+
+void SpinButton::keyPressEvent(QKeyEvent *event)
+{
+    if (!arrowKey(event))
+        QWidget::keyPressEvent(event);
+}
+
+void SpinButton::setBuddy(QWidget *edit)
+{
+    edit->installEventFilter(this);
+}
+
+bool SpinButton::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && isEnabled())
+        return arrowKey(static_cast<QKeyEvent *>(event));
+    return QWidget::eventFilter(watched, event);
+}
+
+void SpinButton::paintEvent(QPaintEvent *)
+{
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Highlight));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 } // namespace qm

@@ -2,10 +2,15 @@
 // A spin button: an up and a down arrow stacked, each repeating its click
 // while held (the first repeat 400 ms after the press, then every 100 ms).
 // The arrows are named after the button ("VR1Up", "VR1Down") so tests and
-// key maps can reach them.
+// key maps can reach them. The button is a Tab stop of its own: with the
+// focus on it, the Up and Down keys click its arrows (a held key repeats at
+// the keyboard's rate), and a frame in the highlight colour shows the focus.
+// Up and Down in its buddy edit click the arrows too, while the button is
+// enabled.
 
 #include <QWidget>
 
+class QKeyEvent;
 class QToolButton;
 
 namespace qm {
@@ -20,6 +25,7 @@ public:
 
     QToolButton *up() const { return up_; }
     QToolButton *down() const { return down_; }
+    void setBuddy(QWidget *edit);
 
 signals:
     // Once per click and once per repeat of a held arrow.
@@ -28,8 +34,14 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Clicks an arrow for an unmodified Up or Down key; false for other keys.
+    bool arrowKey(const QKeyEvent *event);
+
     QToolButton *up_;
     QToolButton *down_;
 };
