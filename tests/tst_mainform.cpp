@@ -880,10 +880,11 @@ void TestMainForm::pageFieldsByTab_data()
 {
     QTest::addColumn<QString>("family");
     QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second"); // a channel's frequencies come one after the other
     QTest::addColumn<QString>("last");
-    QTest::newRow("data radio") << "DataTrans" << "TxFreq0" << "Dk618_Read_File";
-    QTest::newRow("central unit") << "MLB4800" << "TxFreq10" << "ReadRssi";
-    QTest::newRow("subscriber unit") << "MLR4800" << "TxFreq30" << "Mlr4800_ReadFile";
+    QTest::newRow("data radio") << "DataTrans" << "TxFreq0" << "RxFreq0" << "Dk618_Read_File";
+    QTest::newRow("central unit") << "MLB4800" << "TxFreq10" << "RxFreq10" << "ReadRssi";
+    QTest::newRow("subscriber unit") << "MLR4800" << "TxFreq30" << "RxFreq30" << "Mlr4800_ReadFile";
 }
 
 // A technician without a mouse chooses the page from the menu and reaches
@@ -893,6 +894,7 @@ void TestMainForm::pageFieldsByTab()
 {
     QFETCH(QString, family);
     QFETCH(QString, first);
+    QFETCH(QString, second);
     QFETCH(QString, last);
     Rig rig;
     TMainForm &w = rig.w();
@@ -911,6 +913,7 @@ void TestMainForm::pageFieldsByTab()
         round << tab();
     while (round.constLast() != first && round.size() < 80);
     QCOMPARE(round.constLast(), first);
+    QCOMPARE(round.at(1), second);
     QVERIFY2(round.contains(last), qPrintable(round.join(QLatin1Char(' '))));
     auto *page = child<QTabWidget>(w, QStringLiteral("PageControl"))->currentWidget();
     for (const QString &name : round)

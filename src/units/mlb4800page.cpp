@@ -40,7 +40,11 @@ Mlb4800Page::Mlb4800Page(FieldRules &rules, QWidget *parent)
         QLabel *heading = makeLabel(this, headings[c], {kTableLeft + c * kColumn, kTableTop - 20});
         heading->setFixedWidth(64);
         heading->setAlignment(Qt::AlignCenter);
-        for (int i = 0; i < kChannels; ++i) {
+    }
+    // Made row by row, so that Tab goes through a channel's four frequencies
+    // before the next channel.
+    for (int i = 0; i < kChannels; ++i) {
+        for (int c = 0; c < 4; ++c) {
             columns[c][i] = makeEdit(this, names[c].arg(i), {kTableLeft + c * kColumn, kTableTop + i * kRow, 64, 21}, 7);
             rules.addFrequencyField(columns[c][i]);
         }
