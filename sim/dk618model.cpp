@@ -8,12 +8,6 @@ namespace {
 constexpr qint32 kRates[] = {300, 600, 1200, 2400, 4800, 9600, 19200};
 } // namespace
 
-QString LineText(const SimLine &line)
-{
-    const char p = line.Par == Parity::None ? 'N' : line.Par == Parity::Even ? 'E' : 'O';
-    return QStringLiteral("%1,%2").arg(line.Rate).arg(QLatin1Char(p));
-}
-
 Dk618Model::Dk618Model(const QByteArray &modelText, const SimLine &line)
     : modelText_(modelText.left(200)), line_(line)
 {
@@ -65,24 +59,13 @@ quint8 Dk618Model::codeOfParity(Parity parity)
 QByteArray Dk618Model::reply(quint8 command, const QByteArray &data) const
 {
     // Every answer carries 00 and the low byte of the radio's address.
-    QByteArray body;
-    body.append('\0');
-    body.append(char(address_ & 0xFF));
-    body.append(data);
-    return qm::BuildFrame(command, body, qm::kSelector);
+    return AddressedReply(command, quint8(address_ & 0xFF), data, qm::kSelector);
 }
 
 std::optional<QByteArray> Dk618Model::answer(const QByteArray &f)
 {
-    // The smallest frame the radio acts on has two address bytes: LEN 5.
-    if (f.size() < 7 || f.size() > 257 || quint8(f[0]) != qm::kFrameHeader)
-        return std::nullopt;
-    const int len = quint8(f[1]);
-    if (f.size() != len + 2 || len < 5)
-        return std::nullopt;
-    if (qm::FrameCheck(reinterpret_cast<const quint8 *>(f.constData()), len + 1) != 0)
-        return std::nullopt;
-    if (quint8(f[2]) != qm::kSelector)
+    const int len = WholeFrameLen(f);
+    if (len < 0 || quint8(f[2]) != qm::kSelector)
         return std::nullopt;
 
     const quint8 command = quint8(f[3]);

@@ -40,19 +40,13 @@ Mlb4800Model::Mlb4800Model(const SimLine &line)
 QByteArray Mlb4800Model::reply(quint8 command, const QByteArray &data) const
 {
     // Every answer carries 00 and the unit's address byte.
-    QByteArray body;
-    body.append('\0');
-    body.append(char(address_));
-    body.append(data);
-    return qm::BuildFrame(command, body, qm::kSelector);
+    return AddressedReply(command, quint8(address_), data, qm::kSelector);
 }
 
 std::optional<QByteArray> Mlb4800Model::answer(const QByteArray &f)
 {
-    if (f.size() < 7 || f.size() > 257 || quint8(f[0]) != qm::kFrameHeader)
-        return std::nullopt;
-    const int len = quint8(f[1]);
-    if (f.size() != len + 2 || qm::FrameCheck(reinterpret_cast<const quint8 *>(f.constData()), len + 1) != 0)
+    const int len = WholeFrameLen(f);
+    if (len < 0)
         return std::nullopt;
     const quint8 command = quint8(f[3]);
     const int minimum = minimumLen(command);

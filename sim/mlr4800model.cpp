@@ -38,21 +38,13 @@ quint8 Mlr4800Model::codeOfRate(qint32 rate)
 
 QByteArray Mlr4800Model::reply(quint8 command, quint8 selector, const QByteArray &data) const
 {
-    QByteArray body;
-    body.append('\0');
-    body.append(char(address_ & 0xFF));
-    body.append(data);
-    return qm::BuildFrame(command, body, selector);
+    return AddressedReply(command, quint8(address_ & 0xFF), data, selector);
 }
 
 std::optional<QByteArray> Mlr4800Model::answer(const QByteArray &f)
 {
-    if (f.size() < 7 || f.size() > 257 || quint8(f[0]) != qm::kFrameHeader)
-        return std::nullopt;
-    const int len = quint8(f[1]);
-    if (f.size() != len + 2 || len < 5)
-        return std::nullopt;
-    if (qm::FrameCheck(reinterpret_cast<const quint8 *>(f.constData()), len + 1) != 0)
+    const int len = WholeFrameLen(f);
+    if (len < 0)
         return std::nullopt;
 
     const quint8 selector = quint8(f[2]);

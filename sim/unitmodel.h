@@ -21,6 +21,13 @@ struct SimLine {
 // "19200,N" and the like, for messages.
 QString LineText(const SimLine &line);
 
+// The LEN of a whole frame (header to check byte, LEN 5 or more, good
+// check), or -1 for anything else: what every unit looks at first.
+int WholeFrameLen(const QByteArray &frame);
+
+// A unit's answer: 00, its address byte, then data, with the selector given.
+QByteArray AddressedReply(quint8 command, quint8 addressByte, const QByteArray &data, quint8 selector);
+
 // A frame's two bytes at offset at, high first; and the same appended.
 inline quint16 WordAt(const QByteArray &frame, int at)
 {
