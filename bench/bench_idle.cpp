@@ -11,6 +11,7 @@
 //   bench_idle [SECONDS]   (60 when not given)
 #include "app/simulator.h"
 #include "benchkit.h"
+#include "ptypair.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -75,12 +76,12 @@ int main(int argc, char *argv[])
     bool allPass = true;
 
     {
-        bench::BarePty pty;
+        PtyPair pty;
         QProcess qmset;
         env.insert(QStringLiteral("QMSET_REPORT_SHOWN"), QStringLiteral("stay"));
         qmset.setProcessEnvironment(env);
         if (!pty.isOpen()
-            || !StartAndWait(qmset, QStringLiteral(QMSET_PATH), {QStringLiteral("--port"), QStringLiteral("COM1=") + pty.path()},
+            || !StartAndWait(qmset, QStringLiteral(QMSET_PATH), {QStringLiteral("--port"), QStringLiteral("COM1=") + pty.slavePath()},
                              "shown")) {
             bench::Note("bench_idle: qmset did not come up");
             return 1;

@@ -6,6 +6,7 @@
 #include "app/mainform.h"
 #include "app/monitormemo.h"
 #include "benchkit.h"
+#include "ptypair.h"
 #include "common/errors.h"
 #include "link/frame.h"
 
@@ -23,10 +24,10 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     qm::SetErrorSink([](const QString &message) { bench::Note("bench_memo: error: %s", qPrintable(message)); });
-    bench::BarePty pty;
+    PtyPair pty;
     bench::RecordingPrompts prompts;
     qm::MainFormOptions options;
-    options.portMap.insert(QStringLiteral("COM1"), pty.path());
+    options.portMap.insert(QStringLiteral("COM1"), pty.slavePath());
     options.prompts = &prompts;
     qm::TMainForm form(options);
     form.show();

@@ -6,6 +6,7 @@
 // run (all threads, to the end that follows at once), which other work on
 // the machine affects less than the wall time.
 #include "benchkit.h"
+#include "ptypair.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -30,7 +31,7 @@ double ChildrenCpuMs()
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    bench::BarePty pty;
+    PtyPair pty;
     if (!pty.isOpen()) {
         bench::Note("bench_startup: no pseudo terminal");
         return 1;
@@ -38,7 +39,7 @@ int main(int argc, char *argv[])
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("QMSET_REPORT_SHOWN"), QStringLiteral("quit"));
-    const QStringList args{QStringLiteral("--port"), QStringLiteral("COM1=") + pty.path()};
+    const QStringList args{QStringLiteral("--port"), QStringLiteral("COM1=") + pty.slavePath()};
 
     QList<double> times, cpu;
     for (int run = 0; run <= kRuns; ++run) {

@@ -1,8 +1,8 @@
 #pragma once
 // What the benchmarks share: the result line that bench/run gathers into its
-// table, medians, readings of another process from /proc, a bare pseudo
-// terminal for a port that must open but never answers, and prompts that
-// record instead of showing a box.
+// table, medians, readings of another process from /proc, and prompts that
+// record instead of showing a box. A port that must open but never answers
+// is the tests' PtyPair (tests/ptypair.h).
 
 #include "common/prompts.h"
 
@@ -16,9 +16,6 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace bench {
@@ -139,46 +136,6 @@ inline Floor FloorOf(const Traffic &traffic, double byteMs, double turnaroundMs,
     }
     return floor;
 }
-
-// A pseudo terminal that the tool can open as its port; nobody answers.
-// The master side stays open so the tool never sees a hang-up.
-class BarePty {
-public:
-    BarePty()
-    {
-        char name[256] = {};
-        if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
-            master_ = slave_ = -1;
-            return;
-        }
-        ::fcntl(master_, F_SETFD, FD_CLOEXEC);
-        ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
-        ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-        termios t{};
-        if (::tcgetattr(slave_, &t) == 0) {
-            ::cfmakeraw(&t);
-            ::tcsetattr(slave_, TCSANOW, &t);
-        }
-        path_ = QString::fromLocal8Bit(name);
-    }
-    ~BarePty()
-    {
-        if (slave_ >= 0)
-            ::close(slave_);
-        if (master_ >= 0)
-            ::close(master_);
-    }
-    BarePty(const BarePty &) = delete;
-    BarePty &operator=(const BarePty &) = delete;
-
-    bool isOpen() const { return master_ >= 0; }
-    QString path() const { return path_; }
-
-private:
-    int master_ = -1;
-    int slave_ = -1;
-    QString path_;
-};
 
 // Message boxes and file dialogs answered without a window: every message is
 // kept, so a benchmark can tell that something went wrong.
