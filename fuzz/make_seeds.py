@@ -142,6 +142,9 @@ INIFILE = {
                                                  (b"File_MLR4800", gbk("设备空中速率"), b"4800C")]),
     "edits-utf8": ini_input(b"\xEF\xBB\xBF" + parameter_text().encode("utf-8"), [(b"File_DK618", gbk("传输方式"), gbk("透明"))]),
     "empty-with-edit": ini_input(b"", [(b"S", b"k", b"1")]),
+    # A free text whose last double-byte character is cut off by the end of
+    # the file, after a blank: the cut byte must stay as a stand-in.
+    "cut-at-end": ini_input(gbk(section("File_MLR4800", SUBSCRIBER_KEYS[:-1], "\n") + "设备空中速率=9\t") + b"\xB4"),
 }
 
 # ---- fuzz_strtoint -----------------------------------------------------

@@ -164,6 +164,27 @@ private slots:
                                             "=4330000\r\n"));
     }
 
+    // A text cut in the middle of a double-byte character keeps a stand-in
+    // for the broken byte wherever the cut falls, also at the very end: a
+    // dropped byte let a stored free text end in a blank that reading trims.
+    void cutCharacterKeepsAStandIn_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("at the end") << QByteArray("9\t\xB4") << QStringLiteral("9\t\uFFFD");
+        QTest::newRow("before a blank") << QByteArray("9\xB4\t") << QStringLiteral("9\uFFFD\t");
+        QTest::newRow("whole character") << QByteArray("\xD0\xC5") << QStringLiteral("信");
+    }
+
+    void cutCharacterKeepsAStandIn()
+    {
+        if (!GbkCodecAvailable())
+            QSKIP("no GBK codec on this system");
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(DecodeGbk(bytes), text);
+    }
+
     void updateInPlace_data()
     {
         QTest::addColumn<QByteArray>("before");

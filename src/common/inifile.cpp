@@ -655,8 +655,15 @@ bool GbkCodecAvailable()
 QString DecodeGbk(const QByteArray &bytes)
 {
     if (GbkCodecAvailable()) {
+        // The bytes are a whole text, but the decoder keeps a double-byte
+        // character cut off at the end for a next call that never comes,
+        // and the byte would be lost unseen. A line end after the text ends
+        // any such character (it becomes a stand-in) and is taken off again.
         QStringDecoder decoder("GBK");
-        return decoder.decode(bytes);
+        QString text = decoder.decode(bytes + '\n');
+        if (text.endsWith(QLatin1Char('\n')))
+            text.chop(1);
+        return text;
     }
     QString text;
     text.reserve(bytes.size());
