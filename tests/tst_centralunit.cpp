@@ -149,10 +149,10 @@ void TestCentralUnit::fullWriteThenFullRead()
         entry(i)->setText(QString::number(2300000 + 1750 * i));
         table << (2300000 + 1750 * i) / 250;
     }
-    entry(5)->setText(QStringLiteral("12345")); // off the raster: word 49
+    entry(5)->setText(QStringLiteral("12250")); // word 49; off the step a write is refused
     table[5] = 49;
     page_->Mlb4800_CurrentChannel->setText(QStringLiteral("3"));
-    page_->Mlb4800_Address->setText(QStringLiteral("300")); // the unit keeps the low byte, 0x2C
+    page_->Mlb4800_Address->setText(QStringLiteral("65836")); // the unit keeps the low byte, 0x2C
     page_->ComTrans->setChecked(true);
     page_->Mlb4800_Airrate->setCurrentIndex(2);
     page_->Mlb_TransParent->setChecked(true);
@@ -250,8 +250,8 @@ void TestCentralUnit::refusedClicksSendNothing_data()
     QTest::newRow("measurement runs") << "measurement" << "" << "" << false << busy;
     QTest::newRow("word above 65535") << "" << "TxFreq27" << "16384000" << true << "信道7下行发射频率超出范围！";
     QTest::newRow("negative frequency") << "" << "RxFreq12" << "-250" << true << "信道2上行接收频率超出范围！";
+    QTest::newRow("frequency off the step") << "" << "TxFreq10" << "4330100" << true << "信道0上行发射频率4330100不能被250整除！";
     QTest::newRow("channel") << "" << "Mlb4800_CurrentChannel" << "10" << true << "当前信道10超出范围（0～9）！";
-    QTest::newRow("address") << "" << "Mlb4800_Address" << "70000" << true << "设备地址70000超出范围（0～65535）！";
     QTest::newRow("empty address") << "" << "Mlb4800_Address" << "" << true << "'' is not a valid integer value";
 }
 
@@ -273,9 +273,13 @@ void TestCentralUnit::refusedClicksSendNothing()
     const auto before = state().Area;
     const QString memoBefore = memo();
     (write ? page_->Mlb4800_WriteData : page_->Mlb4800_ReadData)->click();
-    if (owner.isEmpty()) { // a message box or the error report
+    if (owner.isEmpty()) { // a message box, or the error report after the progress line
         QCOMPARE(prompts_.messages + errors_.errors, QStringList{message});
-        QCOMPARE(memo(), memoBefore);
+        const bool conversion = !errors_.errors.isEmpty();
+        const QString progress = memoBefore.isEmpty() ? text::Writing : memoBefore + QLatin1Char('\n') + text::Writing;
+        QCOMPARE(memo(), conversion ? progress : memoBefore);
+        if (conversion)
+            QCOMPARE(panel2(), text::WritingWait);
     } else { // one memo line and the progress panel
         QCOMPARE(memo(), memoBefore.isEmpty() ? message : memoBefore + QLatin1Char('\n') + message);
         QCOMPARE(panel2(), message);

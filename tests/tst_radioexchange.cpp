@@ -397,6 +397,8 @@ void TestRadioExchange::writesThatDoNotFitAreRefused_data()
     QTest::newRow("frequency longer than its field") << "TxFreq1" << "44000000" << "信道1发射频率超出范围！";
     QTest::newRow("below the 800M band") << "Fq800" << "" << "信道0发射频率超出范围！";
     QTest::newRow("ptt") << "Ptttime" << "70000" << "PTT时间限制70000超出范围（0～65535）！";
+    // The radio would store the next lower channel and read back another value.
+    QTest::newRow("frequency off the step") << "TxFreq2" << "4330100" << "信道2发射频率4330100不能被125整除！";
 }
 
 void TestRadioExchange::writesThatDoNotFitAreRefused()

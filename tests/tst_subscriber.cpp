@@ -356,7 +356,10 @@ void TestSubscriber::clicksThatSendNothing_data()
     QTest::newRow("read, measurement") << "measurement" << false << text::OtherExchangeRunning;
     QTest::newRow("transmit word") << "TxFreq30=16384000" << true << "上行发射频率16384000超出范围！";
     QTest::newRow("negative receive") << "RxFreq30=-250" << true << "上行接收频率-250超出范围！";
+    QTest::newRow("receive off the step") << "RxFreq30=4330100" << true << "上行接收频率4330100不能被250整除！";
     QTest::newRow("address") << "Mlr4800_Address=65536" << true << "终端设备地址65536超出范围（0～65535）！";
+    QTest::newRow("read, empty address") << "Mlr4800_Address=" << false << "'' is not a valid integer value";
+    QTest::newRow("write, empty receive") << "RxFreq30=" << true << "'' is not a valid integer value";
 }
 
 void TestSubscriber::clicksThatSendNothing()
@@ -375,7 +378,9 @@ void TestSubscriber::clicksThatSendNothing()
     state().ExchangeTicks = 7;
     (write ? page_->Mlr4800_WriteData : page_->Mlr4800_ReadData)->click();
     QVERIFY(!running());
-    QCOMPARE(setup.contains(QLatin1Char('=')) ? prompts_->messages.value(0) : panel(2), said);
+    QCOMPARE(setup.contains(QLatin1Char('=')) ? (prompts_->messages + errors_->errors).value(0) : panel(2), said);
+    if (!errors_->errors.isEmpty()) // the click's progress text came before the conversion
+        QCOMPARE(panel(2), write ? text::WritingWait : text::ReadingWait);
     QCOMPARE(state().ExchangeStep, 2); // the other exchange's counters are untouched
     QCOMPARE(state().ExchangeTicks, 7);
     QTest::qWait(50);

@@ -58,6 +58,15 @@ qint32 StrToInt(const QString &text)
     return qint32(value);
 }
 
+std::optional<qint32> TryStrToInt(const QString &text)
+{
+    try {
+        return StrToInt(text);
+    } catch (const Error &) {
+        return std::nullopt;
+    }
+}
+
 namespace {
 ErrorSink &sink()
 {

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 
 namespace qm {
@@ -23,6 +24,8 @@ private:
 // "0x". Anything else, an empty text included, throws
 // "'<text>' is not a valid integer value". The result must fit 32 bits.
 qint32 StrToInt(const QString &text);
+// The same conversion without the error: none for a text that is no integer.
+std::optional<qint32> TryStrToInt(const QString &text);
 
 // Where the top-level report goes. The program installs a message box at
 // start-up; tests install their own. Without one the text goes to stderr.

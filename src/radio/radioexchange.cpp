@@ -344,9 +344,15 @@ QString RadioExchange::channelWords(int step, bool band800, qint32 words[2][10])
 {
     for (int dir = 0; dir < 2; ++dir) {
         for (int i = 0; i < 10; ++i) {
-            const qint64 word = dk618::WordOfFrequency(StrToInt(f_.text((dir ? kRx : kTx).arg(i))), step, band800);
+            const qint32 frequency = StrToInt(f_.text((dir ? kRx : kTx).arg(i)));
+            const qint64 word = dk618::WordOfFrequency(frequency, step, band800);
+            const QString name = QStringLiteral("信道%1%2频率").arg(i).arg(dir ? QStringLiteral("接收") : QStringLiteral("发射"));
             if (word < 0 || word > 65535)
-                return QStringLiteral("信道%1%2频率超出范围！").arg(i).arg(dir ? QStringLiteral("接收") : QStringLiteral("发射"));
+                return name + QStringLiteral("超出范围！");
+            // The radio would store the channel below and read back another
+            // frequency than the one written.
+            if (dk618::FrequencyOfWord(quint16(word), step, band800) != frequency)
+                return name + QStringLiteral("%1不能被%2整除！").arg(frequency).arg(step);
             words[dir][i] = qint32(word);
         }
     }

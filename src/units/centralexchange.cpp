@@ -71,16 +71,25 @@ bool CentralExchange::refusedForOtherExchange()
     return RefusedForOtherExchange(link_.state(), ExchangeOwner::Central, report_);
 }
 
-QString CentralExchange::tableFromFields(qint32 table[kWords]) const
+QString CentralExchange::checkWritableFields() const
 {
     static const QString kColumns[4] = {QStringLiteral("上行发射"), QStringLiteral("上行接收"), QStringLiteral("下行发射"),
                                         QStringLiteral("下行接收")};
     for (int i = 0; i < kWords; ++i) {
-        const qint32 value = StrToInt(f_.text(FieldOfEntry(i)));
+        const std::optional<qint32> converted = TryStrToInt(f_.text(FieldOfEntry(i)));
+        if (!converted)
+            continue;
+        const qint32 value = *converted;
+        const QString name = QStringLiteral("信道%1%2频率").arg(i % kChannels).arg(kColumns[i / kChannels]);
         if (value < 0 || value / kStep > 0xFFFF)
-            return QStringLiteral("信道%1%2频率超出范围！").arg(i % kChannels).arg(kColumns[i / kChannels]);
-        table[i] = value / kStep;
+            return name + QStringLiteral("超出范围！");
+        // The unit would store the channel below and read back another value.
+        if (value % kStep != 0)
+            return name + QStringLiteral("%1不能被%2整除！").arg(value).arg(kStep);
     }
+    const std::optional<qint32> channel = TryStrToInt(f_.text(kChannel));
+    if (channel && (*channel < 0 || *channel >= kChannels))
+        return QStringLiteral("当前信道%1超出范围（0～9）！").arg(*channel);
     return {};
 }
 
@@ -88,27 +97,24 @@ void CentralExchange::Mlb4800_WriteDataClick()
 {
     if (refusedForOtherExchange())
         return;
-    // Everything is converted and checked before anything changes, so a
+    // Values the unit cannot store are refused before anything starts, so a
     // refused click leaves a running exchange and the shared state alone.
-    qint32 table[kWords];
-    if (const QString problem = tableFromFields(table); !problem.isEmpty()) {
+    if (const QString problem = checkWritableFields(); !problem.isEmpty()) {
         prompts_.message(problem);
         return;
     }
-    const qint32 channel = StrToInt(f_.text(kChannel));
-    if (channel < 0 || channel >= kChannels) {
-        prompts_.message(QStringLiteral("当前信道%1超出范围（0～9）！").arg(channel));
-        return;
-    }
-    const qint32 addressValue = StrToInt(f_.text(kAddress));
-    if (addressValue < 0 || addressValue > 0xFFFF) {
-        prompts_.message(QStringLiteral("设备地址%1超出范围（0～65535）！").arg(addressValue));
-        return;
-    }
-
-    ProtocolState &s = link_.state();
     report_.memo(text::Writing);
     report_.panel(2, text::WritingWait);
+    // A text that is no integer ends the click here, after the progress
+    // line, with nothing changed.
+    qint32 table[kWords];
+    for (int i = 0; i < kWords; ++i)
+        table[i] = StrToInt(f_.text(FieldOfEntry(i))) / kStep;
+    const qint32 channel = StrToInt(f_.text(kChannel));
+    // Every address goes out as its low 8 bits: the unit keeps one byte.
+    const qint32 addressValue = StrToInt(f_.text(kAddress));
+
+    ProtocolState &s = link_.state();
     s.ExchangeStep = 0;
     std::copy(table, table + kWords, CentralFreqTable);
     s.CurrentChannel = channel;

@@ -55,9 +55,11 @@ private:
     // Another page's exchange holds the shared counters: says so and
     // returns true.
     bool refusedForOtherExchange();
-    // The words of the 40 fields, or the message naming the first field
-    // whose value does not fit a frame word.
-    QString tableFromFields(qint32 table[kWords]) const;
+    // The message naming the first frequency the unit could not store as
+    // typed (beyond a frame word, or off its step) or a channel beyond 0..9;
+    // empty when all fit. A text that is no integer is left to the click's
+    // conversion.
+    QString checkWritableFields() const;
     quint8 address() const;
     void sendRequest(quint8 command);
     // Sends a step's frame from a fresh recogniser: a noise byte after the

@@ -38,28 +38,41 @@ bool SubscriberExchange::refusedWhileOtherRuns()
     return RefusedForOtherExchange(link_.state(), ExchangeOwner::Subscriber, report_);
 }
 
+namespace {
+QString addressProblem(qint32 value)
+{
+    if (value < 0 || value > 65535)
+        return QStringLiteral("终端设备地址%1超出范围（0～65535）！").arg(value);
+    return {};
+}
+} // namespace
+
 QString SubscriberExchange::checkAddress(quint16 *address) const
 {
     const qint32 value = StrToInt(f_.text(kAddress));
-    if (value < 0 || value > 65535)
-        return QStringLiteral("终端设备地址%1超出范围（0～65535）！").arg(value);
     *address = quint16(value);
-    return {};
+    return addressProblem(value);
 }
 
-QString SubscriberExchange::uplinkWords(quint16 *tx, quint16 *rx) const
+QString SubscriberExchange::checkWritableFields() const
 {
+    if (const std::optional<qint32> address = TryStrToInt(f_.text(kAddress)))
+        if (const QString problem = addressProblem(*address); !problem.isEmpty())
+            return problem;
     const struct {
         const QString &field;
         const char *label;
-        quint16 *word;
-    } fields[] = {{kTx, "上行发射频率", tx}, {kRx, "上行接收频率", rx}};
+    } fields[] = {{kTx, "上行发射频率"}, {kRx, "上行接收频率"}};
     for (const auto &f : fields) {
-        const qint32 value = StrToInt(f_.text(f.field));
-        const qint32 word = value / mlr4800::kFrequencyStep;
-        if (value < 0 || word > 65535)
+        const std::optional<qint32> converted = TryStrToInt(f_.text(f.field));
+        if (!converted)
+            continue;
+        const qint32 value = *converted;
+        if (value < 0 || value / mlr4800::kFrequencyStep > 65535)
             return QStringLiteral("%1%2超出范围！").arg(QString::fromUtf8(f.label)).arg(value);
-        *f.word = quint16(word);
+        // The unit would store the channel below and read back another value.
+        if (value % mlr4800::kFrequencyStep != 0)
+            return QStringLiteral("%1%2不能被%3整除！").arg(QString::fromUtf8(f.label)).arg(value).arg(mlr4800::kFrequencyStep);
     }
     return {};
 }
@@ -79,18 +92,18 @@ void SubscriberExchange::Mlr4800_WriteDataClick()
 {
     if (refusedWhileOtherRuns())
         return;
-    // Refuse what the frames cannot carry before anything goes out.
-    quint16 address = 0, txWord = 0, rxWord = 0;
-    QString problem = checkAddress(&address);
-    if (problem.isEmpty())
-        problem = uplinkWords(&txWord, &rxWord);
-    if (!problem.isEmpty()) {
+    // Refuse what the unit cannot store before anything goes out.
+    if (const QString problem = checkWritableFields(); !problem.isEmpty()) {
         prompts_.message(problem);
         return;
     }
-    ProtocolState &s = link_.state();
     report_.memo(text::Writing);
     report_.panel(2, text::WritingWait);
+    // A text that is no integer ends the click here, after the progress line.
+    const quint16 address = quint16(StrToInt(f_.text(kAddress)));
+    const quint16 txWord = quint16(StrToInt(f_.text(kTx)) / mlr4800::kFrequencyStep);
+    const quint16 rxWord = quint16(StrToInt(f_.text(kRx)) / mlr4800::kFrequencyStep);
+    ProtocolState &s = link_.state();
     s.ReplyReady = false;
     auto tx = s.TxBuffer();
     tx[6] = quint8(txWord >> 8);
@@ -109,12 +122,12 @@ void SubscriberExchange::Mlr4800_ReadDataClick()
 {
     if (refusedWhileOtherRuns())
         return;
+    report_.memo(text::Reading);
+    report_.panel(2, text::ReadingWait);
     // A read asks whatever address the field holds; only its low byte
     // goes out, so any number will do.
     const quint16 address = quint16(StrToInt(f_.text(kAddress)) & 0xFFFF);
     ProtocolState &s = link_.state();
-    report_.memo(text::Reading);
-    report_.panel(2, text::ReadingWait);
     s.ReplyReady = false;
     s.ExchangeTicks = 0;
     s.RxState = 0;

@@ -38,9 +38,10 @@ private:
     // The address as a 16-bit number, or the message naming the field
     // when it does not fit. A text that is no integer throws.
     QString checkAddress(quint16 *address) const;
-    // The two uplink frequency words, or the message naming the field
-    // whose word does not fit.
-    QString uplinkWords(quint16 *tx, quint16 *rx) const;
+    // The message naming the address or the uplink frequency that the unit
+    // could not store as typed (beyond its word, or off the step); empty
+    // when all fit. A text that is no integer is left to the conversion.
+    QString checkWritableFields() const;
     void send(quint8 command, int len, quint8 selector, quint16 address);
     void readStep(qint32 step);
     void writeStep(qint32 step);
