@@ -113,7 +113,7 @@ std::optional<double> RunOnce(qm::TMainForm &form, QTimer *timer, QAbstractButto
         if (last == success) {
             ms = double(clock.nsecsElapsed()) / 1e6;
             loop.quit();
-        } else if (last == failure || last == qm::text::OtherExchangeRunning) {
+        } else if (last == failure || last.endsWith(qm::text::TryAgainLater)) {
             why = last;
             loop.quit();
         }

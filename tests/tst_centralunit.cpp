@@ -243,11 +243,10 @@ void TestCentralUnit::refusedClicksSendNothing_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<bool>("write");
     QTest::addColumn<QString>("message");
-    const QString busy = text::OtherExchangeRunning;
-    QTest::newRow("data radio runs, write") << "radio" << "" << "" << true << busy;
-    QTest::newRow("data radio runs, read") << "radio" << "" << "" << false << busy;
-    QTest::newRow("subscriber unit runs") << "subscriber" << "" << "" << true << busy;
-    QTest::newRow("measurement runs") << "measurement" << "" << "" << false << busy;
+    const QString radio = text::LineHeldBy(ExchangeOwner::Radio);
+    QTest::newRow("data radio runs, write") << "radio" << "" << "" << true << radio;
+    QTest::newRow("data radio runs, read") << "radio" << "" << "" << false << radio;
+    QTest::newRow("subscriber unit runs") << "subscriber" << "" << "" << true << text::LineHeldBy(ExchangeOwner::Subscriber);
     QTest::newRow("word above 65535") << "" << "TxFreq27" << "16384000" << true << "信道7下行发射频率超出范围！";
     QTest::newRow("negative frequency") << "" << "RxFreq12" << "-250" << true << "信道2上行接收频率超出范围！";
     QTest::newRow("frequency off the step") << "" << "TxFreq10" << "4330100" << true << "信道0上行发射频率4330100不能被250整除！";
@@ -267,7 +266,7 @@ void TestCentralUnit::refusedClicksSendNothing()
         window_->dk618Page()->Dk618_Read_Data->click();
         QCOMPARE(pty_->readWhile(7, 2000, [] { QCoreApplication::processEvents(); }).size(), 7); // its 0x99
     } else if (!owner.isEmpty()) {
-        (owner == QLatin1String("subscriber") ? state().SubscriberReadActive : state().MeasurePending) = true;
+        state().SubscriberReadActive = true;
     }
     window_->fields().setText(field.isEmpty() ? QStringLiteral("Mlb4800_Address") : field, field.isEmpty() ? QStringLiteral("9") : value);
     const auto before = state().Area;

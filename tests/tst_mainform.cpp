@@ -594,17 +594,24 @@ void TestMainForm::autoButton_data()
 {
     QTest::addColumn<QString>("port");
     QTest::addColumn<bool>("opens");
-    QTest::newRow("port opens") << "COM1" << true;
-    QTest::newRow("port cannot open") << "COM2" << false;
+    QTest::addColumn<bool>("reading"); // a data-radio read waits for its reply
+    QTest::newRow("port opens") << "COM1" << true << false;
+    QTest::newRow("port cannot open") << "COM2" << false << false;
+    QTest::newRow("refused during a read") << "COM1" << true << true;
 }
 
 void TestMainForm::autoButton()
 {
     QFETCH(QString, port);
     QFETCH(bool, opens);
+    QFETCH(bool, reading);
     Rig rig(true, {{QStringLiteral("COM2"), kMissingDevice}});
     TMainForm &w = rig.w();
     QVERIFY(rig.show());
+    if (reading) {
+        action(w, QStringLiteral("DataTrans"))->trigger();
+        child<QPushButton>(w, QStringLiteral("Dk618_Read_Data"))->click();
+    }
     auto *dialog = child<QDialog>(w, QStringLiteral("Set_Form"));
     selectItem(*dialog, QStringLiteral("Comport"), port);
     selectItem(*dialog, QStringLiteral("Comrate"), QStringLiteral("4800"));
@@ -622,6 +629,16 @@ void TestMainForm::autoButton()
     QTest::mouseClick(child<QToolButton>(w, QStringLiteral("ToolButton6")), Qt::LeftButton);
     QVERIFY(!dialog->isVisible());
     QVERIFY(!dialogShown);
+    if (reading) { // said, and the line left as it was
+        QCOMPARE(lastMemoLine(w), QStringLiteral("数传电台正在读写，请稍候再试！"));
+        QCOMPARE(panelText(w, 2), lastMemoLine(w));
+        QVERIFY(!child<QDialog>(w, QStringLiteral("AutoSet_Form"))->isVisible());
+        QVERIFY(applied.isEmpty());
+        QCOMPARE(w.link().port().rate(), 19200);
+        QCOMPARE(w.link().port().parity(), QSerialPort::NoParity);
+        QVERIFY(w.link().state().RadioReadActive);
+        return;
+    }
 
     QCOMPARE(w.link().port().isOpen(), opens);
     QVERIFY(!applied.isEmpty());

@@ -17,6 +17,7 @@
 #include "testprompts.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
@@ -48,7 +49,7 @@ QByteArray bytes(std::initializer_list<int> list)
 // The window with COM1 on a pseudo terminal, or on qmsim when simArgs are
 // given; prompts and the error report recorded.
 struct Rig {
-    explicit Rig(const std::optional<QStringList> &simArgs = std::nullopt)
+    explicit Rig(const std::optional<QStringList> &simArgs = std::nullopt, const QString &family = QStringLiteral("dk618"))
     {
         MainFormOptions options;
         options.prompts = &prompts;
@@ -56,10 +57,11 @@ struct Rig {
         if (simArgs) {
             log = dir.filePath(QStringLiteral("radio.log"));
             sim.setProgram(QStringLiteral(QMSIM_PATH));
-            ok = sim.start(QStringLiteral("dk618"), QStringList{"--log", log, "--delay-ms", "1"} + *simArgs);
+            ok = sim.start(family, QStringList{"--log", log, "--delay-ms", "1"} + *simArgs);
             device = sim.linkPath();
         }
         options.portMap.insert(QStringLiteral("COM1"), device);
+        options.portMap.insert(QStringLiteral("COM2"), QStringLiteral("/nonexistent-qmset-test/tty0"));
         form = std::make_unique<TMainForm>(options);
         form->findChild<QTimer *>(QStringLiteral("Timer3"))->stop();
         form->show();
@@ -150,6 +152,9 @@ private slots:
     void commandsOnClosedPortChangeNothing();
     void trimmingReadBackFromRadio();
     void automaticCycleAgainstRadio();
+    void answersAfterLineNoise();
+    void exchangesDuringAutomaticReading_data();
+    void exchangesDuringAutomaticReading();
     void automaticReadingStops_data();
     void automaticReadingStops();
     void model150RenamesRowsOneAndTwo();
@@ -429,7 +434,7 @@ void TestTestPage::refusedWhileAnotherExchangeRuns()
         rig.click(QLatin1String(name));
     rig.form->testExchange().Timer4Timer();
     QCOMPARE(rig.nextFrame(200), QByteArray());
-    QCOMPARE(rig.memo().count(text::OtherExchangeRunning), 4);
+    QCOMPARE(rig.memo().count(text::LineHeldBy(ExchangeOwner::Central)), 4);
     QCOMPARE(rig.page->VR_Text[0]->text(), QStringLiteral("255"));
     QVERIFY(!rig.state().MeasurePending);
     QCOMPARE(rig.form->testExchange().AutoReadStep, 0);
@@ -517,16 +522,19 @@ void TestTestPage::automaticCycleAgainstRadio()
 void TestTestPage::automaticReadingStops_data()
 {
     QTest::addColumn<QString>("cause");
+    QTest::addColumn<bool>("stops");
     QTest::addColumn<int>("memoLines");
     QTest::addColumn<int>("errors");
-    QTest::newRow("port lost") << "lost" << 1 << 0;
-    QTest::newRow("settings applied") << "settings" << 1 << 0;
-    QTest::newRow("address not a number") << "address" << 0 << 1;
+    QTest::newRow("port lost") << "lost" << true << 1 << 0;
+    QTest::newRow("settings applied, port missing") << "COM2" << true << 1 << 0;
+    QTest::newRow("settings applied, port reopened") << "COM1" << false << 0 << 0;
+    QTest::newRow("address not a number") << "address" << true << 0 << 1;
 }
 
 void TestTestPage::automaticReadingStops()
 {
     QFETCH(QString, cause);
+    QFETCH(bool, stops);
     QFETCH(int, memoLines);
     QFETCH(int, errors);
     Rig rig(QStringList{});
@@ -535,19 +543,95 @@ void TestTestPage::automaticReadingStops()
     rig.click(QStringLiteral("AutoRead"));
     QVERIFY(rig.timer4()->isActive());
     QTRY_VERIFY(rig.radioCommands().contains(char(0xD9)));
-    if (cause == QLatin1String("lost"))
+    if (cause == QLatin1String("lost")) {
         rig.sim.stop();
-    else if (cause == QLatin1String("settings"))
+    } else if (cause.startsWith(QLatin1String("COM"))) {
+        auto *port = child<QComboBox>(*rig.form, QStringLiteral("Comport"));
+        port->setCurrentIndex(port->findText(cause));
         rig.form->Set_ComOKClick();
-    else
+    } else {
         rig.f().setText(QStringLiteral("Dk618_Address"), QStringLiteral("abc"));
-    QTRY_VERIFY(!rig.timer4()->isActive());
+    }
+    if (stops)
+        QTRY_VERIFY(!rig.timer4()->isActive());
     QTest::qWait(700); // no report on later ticks
-    QCOMPARE(rig.page->AutoRead->text(), text::AutoReadOff);
+    QCOMPARE(rig.timer4()->isActive(), !stops);
+    QCOMPARE(rig.page->AutoRead->text(), stops ? text::AutoReadOff : text::AutoReadOn);
     QCOMPARE(rig.memo().count(text::AutoReadStopped), memoLines);
     QCOMPARE(rig.errors.errors.size(), errors);
-    if (cause != QLatin1String("address"))
+    if (stops && cause != QLatin1String("address"))
         QVERIFY(!rig.state().MeasurePending);
+    if (!stops) { // and the readings go on on the reopened port
+        const int asked = int(rig.radioCommands().size());
+        QTRY_VERIFY(rig.radioCommands().size() > asked + 1);
+    }
+}
+
+// A noise byte after every answer: each test-page request starts from a
+// fresh recogniser, so every answer is still recognised.
+void TestTestPage::answersAfterLineNoise()
+{
+    Rig rig(QStringList{"--steady", "--noise-after", "96"});
+    QVERIFY2(rig.ok, qPrintable(rig.sim.errorString()));
+    QVERIFY(rig.open(kFull));
+    QTRY_COMPARE(rig.page->Power_lab->text(), QStringLiteral("3")); // the report, then the noise
+    const struct {
+        const char *button, *label, *shown;
+    } readings[] = {{"ReadVolt", "Volt", "12.0"}, {"GetRssi", "RssiValue", "95"}, {"ReadTemp", "Temperature", "27"}, {"ReadPower", "Power", "35.5"}};
+    for (const auto &r : readings) {
+        rig.click(QLatin1String(r.button));
+        rig.tick3(true);
+        QCOMPARE(rig.f().text(QLatin1String(r.label)), QLatin1String(r.shown));
+    }
+    rig.page->VR[3]->up()->click();
+    QTRY_VERIFY(rig.radioCommands().endsWith(char(0xC0)));
+    for (QLineEdit *edit : rig.page->VR_Text)
+        edit->setText(QStringLiteral("0"));
+    rig.click(QStringLiteral("Read_VR"));
+    QTRY_COMPARE(rig.page->VR_Text[3]->text(), QStringLiteral("161"));
+    QVERIFY(rig.errors.errors.isEmpty());
+}
+
+void TestTestPage::exchangesDuringAutomaticReading_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QByteArray>("requests"); // the exchange's, one after the other
+    QTest::newRow("data-radio read") << "dk618" << "Dk618_Read_Data" << "读取成功！" << bytes({0x99, 0x63, 0x67, 0x6B, 0x72});
+    QTest::newRow("central read") << "mlb4800" << "Mlb4800_ReadData" << "读取成功！" << bytes({0x63, 0x67, 0x6B, 0x73});
+    QTest::newRow("subscriber write") << "mlr4800" << "Mlr4800_WriteData" << "写录成功！" << bytes({0x61, 0x65, 0x71, 0x6D});
+}
+
+// Automatic reading pauses while another page's exchange runs (the reading
+// pending at the click is dropped) and goes on by itself afterwards.
+void TestTestPage::exchangesDuringAutomaticReading()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, button);
+    QFETCH(QString, outcome);
+    QFETCH(QByteArray, requests);
+    Rig rig(QStringList{}, family);
+    QVERIFY2(rig.ok, qPrintable(rig.sim.errorString()));
+    if (family == QLatin1String("mlb4800"))
+        rig.form->MLB4800Click();
+    else if (family == QLatin1String("mlr4800"))
+        rig.form->MLR4800Click();
+    else
+        rig.form->DataTransClick();
+    rig.form->findChild<QTimer *>(QStringLiteral("Timer3"))->start();
+    rig.click(QStringLiteral("AutoRead"));
+    QTRY_VERIFY(rig.state().MeasurePending);
+    rig.click(button);
+    auto *panel2 = child<QLabel>(*rig.form, QStringLiteral("StatusPanel2"));
+    QTRY_COMPARE_WITH_TIMEOUT(panel2->text(), outcome, 8000);
+    QVERIFY(rig.prompts.messages.isEmpty() && rig.errors.errors.isEmpty());
+    QVERIFY2(rig.radioCommands().contains(requests), qPrintable(rig.radioCommands().toHex(' ')));
+    const qsizetype end = rig.radioCommands().indexOf(requests) + requests.size();
+    QTRY_VERIFY(rig.radioCommands().size() > end + 1); // the cycle goes on
+    QVERIFY(QByteArray("\xD1\xD3\xD7\xD9").contains(rig.radioCommands().at(end)));
+    QCOMPARE(rig.page->AutoRead->text(), text::AutoReadOn);
+    QVERIFY(rig.timer4()->isActive());
 }
 
 void TestTestPage::model150RenamesRowsOneAndTwo()

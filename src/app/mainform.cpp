@@ -9,6 +9,7 @@
 #include "app/versioninfo.h"
 #include "app/widgetprompts.h"
 #include "common/errors.h"
+#include "link/exchange.h"
 #include "pagekit/fieldrules.h"
 #include "pagekit/spinbutton.h"
 #include "pagekit/widgetfields.h"
@@ -666,7 +667,6 @@ void TMainForm::Set_ComOKClick()
 {
     SerialPort &port = link_.port();
     port.close();
-    testExchange_->PortClosed();
     const LineSettings chosen = Set_Form->chosen();
     port.setPortName(Set_Form->portText());
     LineSettings &line = link_.line();
@@ -680,12 +680,29 @@ void TMainForm::Set_ComOKClick()
     if (line.PortBusy) {
         prompts_->message(QStringLiteral("通讯口被占用！"));
         panel(1, QStringLiteral("通讯口被占用！"));
+        // Automatic reading stops only on a port that stayed closed.
+        testExchange_->PortClosed();
+    } else if (RunningExchange(link_.state()) == ExchangeOwner::Measurement) {
+        // The answer to a pending reading was lost with the reopening.
+        link_.state().MeasurePending = false;
     }
     Set_Form->selectCurrent(line);
 }
 
 void TMainForm::Set_ComAutoClick()
 {
+    // Each trial would reset the ring under a running exchange, and its
+    // answers could pass for that exchange's replies: the search is refused
+    // and the port, rate and parity stay as they are. A pending reading
+    // gives way, and the automatic cycle waits while the search runs.
+    const ExchangeOwner owner = RunningExchange(link_.state());
+    if (owner != ExchangeOwner::None && owner != ExchangeOwner::Measurement) {
+        const QString said = text::LineHeldBy(owner);
+        memo(said);
+        panel(2, said);
+        Set_Form->selectCurrent(link_.line());
+        return;
+    }
     Set_ComOKClick();
     if (link_.line().PortBusy)
         return;
@@ -719,6 +736,8 @@ void TMainForm::Timer3Timer()
 
 void TMainForm::Timer4Timer()
 {
+    if (AutoSet_Form->searching())
+        return;
     testExchange_->Timer4Timer();
 }
 

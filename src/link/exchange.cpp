@@ -57,14 +57,32 @@ ExchangeOwner RunningExchange(const ProtocolState &s)
     return ExchangeOwner::None;
 }
 
-bool RefusedForOtherExchange(const ProtocolState &s, ExchangeOwner mine, Report &report)
+bool RefusedForOtherExchange(ProtocolState &s, ExchangeOwner mine, Report &report)
 {
-    const ExchangeOwner owner = RunningExchange(s);
+    ExchangeOwner owner = RunningExchange(s);
+    if (owner == ExchangeOwner::Measurement && mine != ExchangeOwner::Measurement) {
+        s.MeasurePending = false;
+        owner = RunningExchange(s);
+    }
     if (owner == ExchangeOwner::None || owner == mine)
         return false;
-    report.memo(text::OtherExchangeRunning);
-    report.panel(2, text::OtherExchangeRunning);
+    const QString said = text::LineHeldBy(owner);
+    report.memo(said);
+    report.panel(2, said);
     return true;
+}
+
+QString text::LineHeldBy(ExchangeOwner owner)
+{
+    QString who;
+    switch (owner) {
+    case ExchangeOwner::Radio: who = QStringLiteral("数传电台正在读写"); break;
+    case ExchangeOwner::Central: who = QStringLiteral("MLB4800正在读写"); break;
+    case ExchangeOwner::Subscriber: who = QStringLiteral("MLR4800正在读写"); break;
+    case ExchangeOwner::Measurement: who = QStringLiteral("参数测试页正在读取测量值"); break;
+    case ExchangeOwner::None: who = QStringLiteral("通讯口正忙"); break;
+    }
+    return who + TryAgainLater;
 }
 
 QString text::ShortReply(quint8 request, int len)

@@ -58,9 +58,11 @@ enum class ExchangeOwner { None, Radio, Central, Subscriber, Measurement };
 ExchangeOwner RunningExchange(const ProtocolState &s);
 
 // A click of mine while another owner's exchange runs is refused: the memo
-// line and status panel 2 say so, and true is returned. My own exchange
-// (or none) lets the click go on.
-bool RefusedForOtherExchange(const ProtocolState &s, ExchangeOwner mine, Report &report);
+// line and status panel 2 say what holds the line, and true is returned. My
+// own exchange (or none) lets the click go on. A pending reading of the test
+// page gives way to the other owners: it is dropped, so that its answer is
+// not taken for one of their replies (the automatic cycle waits meanwhile).
+bool RefusedForOtherExchange(ProtocolState &s, ExchangeOwner mine, Report &report);
 
 namespace text {
 inline const QString Writing = QStringLiteral("写录数据...");
@@ -71,8 +73,10 @@ inline const QString WriteOk = QStringLiteral("写录成功！");
 inline const QString WriteFailed = QStringLiteral("写录失败！");
 inline const QString ReadOk = QStringLiteral("读取成功！");
 inline const QString ReadFailed = QStringLiteral("读取失败！");
-// A click refused because another page's exchange holds the line.
-inline const QString OtherExchangeRunning = QStringLiteral("另一页的数据交换尚未结束，请稍候再试！");
+// A click refused because owner's exchange holds the line: "MLB4800正在读写，
+// 请稍候再试！". Every such text ends in TryAgainLater.
+inline const QString TryAgainLater = QStringLiteral("，请稍候再试！");
+QString LineHeldBy(ExchangeOwner owner);
 // "应答0x63过短（LEN 5）" names a reply too short for its step's values.
 QString ShortReply(quint8 request, int len);
 } // namespace text

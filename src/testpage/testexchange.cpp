@@ -51,13 +51,21 @@ quint8 TestExchange::addressLow() const
     return quint8(StrToInt(f_.text(kAddress)) & 0xFF);
 }
 
+void TestExchange::send(quint8 command, int len)
+{
+    // A fresh recogniser: a noise byte after the last answer must not take
+    // this answer's header for a length.
+    link_.state().RxState = 0;
+    link_.SendFrame(command, len, kSelector);
+}
+
 void TestExchange::sendShort(quint8 command)
 {
     const quint8 low = addressLow();
     auto tx = link_.state().TxBuffer();
     tx[4] = 0x00;
     tx[5] = low;
-    link_.SendFrame(command, 6, kSelector);
+    send(command, 6);
 }
 
 // ---- Trimming and transmitter ----
@@ -72,7 +80,7 @@ void TestExchange::SetVrn_Value(quint8 code, quint8 value)
     tx[6] = code;
     tx[7] = value;
     tx[8] = power;
-    link_.SendFrame(0xC0, 8, kSelector);
+    send(0xC0, 8);
 }
 
 void TestExchange::stepRow(int row, bool up)
@@ -256,7 +264,8 @@ void TestExchange::Timer4Timer()
         PortClosed();
         return;
     }
-    // Another page's exchange has the line: this tick asks nothing.
+    // Another page's exchange has the line: this tick asks nothing, and the
+    // cycle goes on by itself once that exchange has ended.
     const ExchangeOwner owner = RunningExchange(link_.state());
     if (owner != ExchangeOwner::None && owner != ExchangeOwner::Measurement)
         return;
@@ -296,7 +305,7 @@ void TestExchange::calibrate(quint8 command, const QString &question)
     tx[5] = low;
     tx[6] = 0x00;
     tx[7] = 0x00;
-    link_.SendFrame(command, 8, kSelector);
+    send(command, 8);
 }
 
 void TestExchange::RssiModiClick()
@@ -340,7 +349,7 @@ void TestExchange::SetPwrClick()
     tx[4] = 0x00;
     tx[5] = low;
     tx[6] = level;
-    link_.SendFrame(0xF9, 7, kSelector);
+    send(0xF9, 7);
 }
 
 } // namespace qm

@@ -73,6 +73,7 @@ public:
 private:
     bool lineBusy();
     quint8 addressLow() const;
+    void send(quint8 command, int len);
     void sendShort(quint8 command);
     void sendReading(quint8 command);
     void reading(quint8 command);
