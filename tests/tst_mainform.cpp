@@ -182,6 +182,8 @@ private slots:
     void settingsFromKeyboard();
     void pageFieldsByTab_data();
     void pageFieldsByTab();
+    void pageStaysWithoutItsMenuItem_data();
+    void pageStaysWithoutItsMenuItem();
     void settingsButtonsByReturn_data();
     void settingsButtonsByReturn();
     void hiddenKeySequence_data();
@@ -939,6 +941,58 @@ void TestMainForm::pageFieldsByTab()
     QSignalSpy clicked(child<QPushButton>(w, last), &QPushButton::clicked);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QCOMPARE(clicked.count(), 1);
+}
+
+void TestMainForm::pageStaysWithoutItsMenuItem_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("key"); // 0: the wheel
+    QTest::addColumn<int>("modifiers");
+    const int ctrl = Qt::ControlModifier;
+    const int ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
+    QTest::newRow("Ctrl+Shift+Tab, data radio") << "DataTrans" << "Dk618_Address" << int(Qt::Key_Backtab) << ctrlShift;
+    QTest::newRow("Ctrl+Tab, data radio") << "DataTrans" << "TxFreq0" << int(Qt::Key_Tab) << ctrl;
+    QTest::newRow("Ctrl+Tab, subscriber unit") << "MLR4800" << "TxFreq30" << int(Qt::Key_Tab) << ctrl;
+    QTest::newRow("Ctrl+PgDown, central unit") << "MLB4800" << "TxFreq10" << int(Qt::Key_PageDown) << ctrl;
+    QTest::newRow("Ctrl+PgUp, central unit") << "MLB4800" << "Mlb4800_Address" << int(Qt::Key_PageUp) << ctrl;
+    QTest::newRow("Ctrl+Tab on a button") << "MLB4800" << "Mlb4800_ReadData" << int(Qt::Key_Tab) << ctrl;
+    QTest::newRow("wheel, data radio") << "DataTrans" << "Dk618_Address" << 0 << 0;
+}
+
+// Pages change only through their menu items and tool buttons: the test
+// page needs its password, and the unit pages set their line on the way.
+void TestMainForm::pageStaysWithoutItsMenuItem()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, field);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    action(w, family)->trigger();
+    auto *pages = child<QTabWidget>(w, QStringLiteral("PageControl"));
+    QWidget *page = pages->currentWidget();
+    const QString line = panelText(w, 1);
+    auto *target = child<QWidget>(w, field);
+    target->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(target->hasFocus());
+    for (int i = 0; i < 3; ++i) {
+        QWidget *focus = QApplication::focusWidget();
+        if (key) {
+            QTest::keyClick(focus, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        } else {
+            const QPointF at(focus->width() / 2.0, focus->height() / 2.0);
+            QWheelEvent wheel(at, focus->mapToGlobal(at), {}, {0, -120}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(focus, &wheel);
+        }
+        QCOMPARE(pages->currentWidget(), page);
+    }
+    QCOMPARE(panelText(w, 1), line);
+    QCOMPARE(rig.pty.readWhile(1, 100, [] { QCoreApplication::processEvents(); }), QByteArray());
 }
 
 void TestMainForm::settingsButtonsByReturn_data()

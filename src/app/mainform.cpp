@@ -46,6 +46,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWheelEvent>
 
 namespace qm {
 
@@ -72,6 +73,19 @@ QIcon textIcon(const QString &text, const QColor &colour)
     painter.drawText(QRect(0, 0, 24, 24), Qt::AlignCenter, text);
     return QIcon(pixmap);
 }
+
+// The page control. Pages change only through their menu items and tool
+// buttons (the test page only behind its password, the unit pages with
+// their line settings), so the tab widget's own page keys (Ctrl+Tab,
+// Ctrl+Shift+Tab, Ctrl+PgUp/PgDown) and the wheel do nothing here.
+class PageArea : public QTabWidget {
+public:
+    using QTabWidget::QTabWidget;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override { event->ignore(); }
+    void wheelEvent(QWheelEvent *event) override { event->ignore(); }
+};
 
 // Connects a trigger to a handler run under the top-level error report.
 template <typename Sender, typename Signal, typename F>
@@ -350,7 +364,7 @@ void TMainForm::buildPanels()
     MainPanel->setObjectName(QStringLiteral("MainPanel"));
     MainPanel->setGeometry(4, kPanelTop, 561, 324);
     MainPanel->setFrameShape(QFrame::StyledPanel);
-    PageControl = new QTabWidget(MainPanel);
+    PageControl = new PageArea(MainPanel);
     PageControl->setObjectName(QStringLiteral("PageControl"));
     PageControl->setGeometry(8, 5, 545, 314);
     PageControl->setVisible(false);
@@ -795,8 +809,11 @@ void TMainForm::ConfigTestClick()
         Password->exec();
     if (!Password->TestAccess())
         return;
-    if (PageControl->isVisible() && PageControl->currentWidget() == test_)
+    if (PageControl->isVisible() && PageControl->currentWidget() == test_) {
+        // Nothing is sent, but the access just granted holds.
+        TestShow();
         return;
+    }
     activatePage(test_);
     testExchange_->Read_VRClick();
 }
