@@ -290,8 +290,9 @@ void TestTestPage::heldArrowSendsOneFramePerRepeat()
 }
 
 // Without a mouse: Tab from a trimming edit reaches its spin button, and
-// Up and Down there or in the edit step and send like the arrows; a locked
-// row is no Tab stop and its edit does not step.
+// Up and Down there step and send like the arrows, a held key no faster
+// than a held arrow; in the edit they send nothing, and a locked row is no
+// Tab stop.
 void TestTestPage::spinButtonsFromKeyboard()
 {
     Rig rig;
@@ -313,11 +314,27 @@ void TestTestPage::spinButtonsFromKeyboard()
     QTest::keyClick(rig.page->VR[3], Qt::Key_Up, Qt::ControlModifier); // not an arrow click
     QCOMPARE(rig.nextFrame(200), QByteArray());
     QCOMPARE(rig.page->VR_Text[3]->text(), QStringLiteral("255"));
-    // The same keys in the row's edit; in a locked row's edit they do nothing.
-    QTest::keyClick(rig.page->VR_Text[3], Qt::Key_Down);
-    QCOMPARE(rig.nextFrame().mid(3, 5), bytes({0xC0, 0x00, 0x01, 0xC4, 0xFE}));
-    QTest::keyClick(rig.page->VR_Text[2], Qt::Key_Up);
+    // A held key: the keyboard's repeats pass 400 ms after the press, then
+    // every 100 ms.
+    auto held = [&rig](bool repeat) {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier, QString(), repeat);
+        QApplication::sendEvent(rig.page->VR[3], &key);
+    };
+    held(false);
+    for (int i = 0; i < 10; ++i)
+        held(true);
+    QTest::qWait(SpinButton::kRepeatDelayMs + 20);
+    for (int i = 0; i < 5; ++i)
+        held(true);
+    QCOMPARE(rig.nextFrame().mid(3, 5), bytes({0xC0, 0x00, 0x01, 0xC4, 0x00}));
+    QCOMPARE(rig.nextFrame().mid(3, 5), bytes({0xC0, 0x00, 0x01, 0xC4, 0x01}));
+    // In the row's edit Up and Down send nothing.
+    for (QLineEdit *edit : {rig.page->VR_Text[3], rig.page->VR_Text[2]}) {
+        QTest::keyClick(edit, Qt::Key_Down);
+        QTest::keyClick(edit, Qt::Key_Up);
+    }
     QCOMPARE(rig.nextFrame(200), QByteArray());
+    QCOMPARE(rig.page->VR_Text[3]->text(), QStringLiteral("1"));
     QCOMPARE(rig.page->VR_Text[2]->text(), QStringLiteral("255"));
     // Row 3 is locked with the limited password: Tab passes its spin button.
     QCOMPARE(focusAfterTab(rig.page->VR_Text[2]), QStringLiteral("VR4_Text"));

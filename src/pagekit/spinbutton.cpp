@@ -47,12 +47,22 @@ bool SpinButton::arrowKey(const QKeyEvent *event)
 {
     if (event->modifiers() & ~Qt::KeypadModifier)
         return false;
+    if (event->key() != Qt::Key_Up && event->key() != Qt::Key_Down)
+        return false;
+    // The keyboard repeats a held key at its own rate, often faster than the
+    // line carries a frame: repeats pass at the arrows' pace only.
+    if (!event->isAutoRepeat()) {
+        held_.start();
+        repeats_ = 0;
+    } else if (!held_.isValid() || held_.elapsed() < kRepeatDelayMs + qint64(repeats_) * kRepeatIntervalMs) {
+        return true;
+    } else {
+        ++repeats_;
+    }
     if (event->key() == Qt::Key_Up)
         emit upClicked();
-    else if (event->key() == Qt::Key_Down)
-        emit downClicked();
     else
-        return false;
+        emit downClicked();
     return true;
 }
 
@@ -60,18 +70,6 @@ void SpinButton::keyPressEvent(QKeyEvent *event)
 {
     if (!arrowKey(event))
         QWidget::keyPressEvent(event);
-}
-
-void SpinButton::setBuddy(QWidget *edit)
-{
-    edit->installEventFilter(this);
-}
-
-bool SpinButton::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress && isEnabled())
-        return arrowKey(static_cast<QKeyEvent *>(event));
-    return QWidget::eventFilter(watched, event);
 }
 
 void SpinButton::paintEvent(QPaintEvent *)

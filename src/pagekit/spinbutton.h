@@ -3,11 +3,10 @@
 // while held (the first repeat 400 ms after the press, then every 100 ms).
 // The arrows are named after the button ("VR1Up", "VR1Down") so tests and
 // key maps can reach them. The button is a Tab stop of its own: with the
-// focus on it, the Up and Down keys click its arrows (a held key repeats at
-// the keyboard's rate), and a frame in the highlight colour shows the focus.
-// Up and Down in its buddy edit click the arrows too, while the button is
-// enabled.
+// focus on it, the Up and Down keys click its arrows, a held key no faster
+// than a held arrow, and a frame in the highlight colour shows the focus.
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 class QKeyEvent;
@@ -25,7 +24,6 @@ public:
 
     QToolButton *up() const { return up_; }
     QToolButton *down() const { return down_; }
-    void setBuddy(QWidget *edit);
 
 signals:
     // Once per click and once per repeat of a held arrow.
@@ -36,7 +34,6 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Clicks an arrow for an unmodified Up or Down key; false for other keys.
@@ -44,6 +41,9 @@ private:
 
     QToolButton *up_;
     QToolButton *down_;
+    // Since the press of the key held, and the repeats let through since.
+    QElapsedTimer held_;
+    int repeats_ = 0;
 };
 
 } // namespace qm

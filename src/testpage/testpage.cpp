@@ -61,7 +61,6 @@ TestPage::TestPage(QWidget *parent)
         RowCaption[i] = makeLabel(trim, QString::fromUtf8(row.caption), {6, y + 4}, QString::fromLatin1(row.label));
         VR_Text[i] = makeEdit(trim, QStringLiteral("VR%1_Text").arg(i + 1), {112, y, 34, 22}, 3, QStringLiteral("255"));
         VR[i] = new SpinButton(trim, QStringLiteral("VR%1").arg(i + 1), {148, y, 16, 22});
-        VR[i]->setBuddy(VR_Text[i]);
     }
     Read_VR = makeButton(trim, QStringLiteral("Read_VR"), QStringLiteral("读取参数"), {8, 246, 154, 26});
 
