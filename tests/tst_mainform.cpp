@@ -1042,6 +1042,11 @@ void TestMainForm::hiddenKeySequence_data()
     QTest::newRow("one character before") << "Dk618_Address" << "xqorvel" << false;
     QTest::newRow("upper case") << "Dk618_Address" << "QORVEL" << false;
     QTest::newRow("Enter inside") << "Fq800" << "qor\rvel" << false;
+    // A key that moves the focus is no typed character.
+    QTest::newRow("Enter, Tab, then the letters") << "Dk618_Address" << "\r\tqorvel" << true;
+    QTest::newRow("Tab inside") << "TxFreq0" << "qo\trvel" << true;
+    // Typed into the open drop-down list of a list.
+    QTest::newRow("open list") << "Dk618_Checkmode" << "qorvel" << true;
 }
 
 void TestMainForm::hiddenKeySequence()
@@ -1057,7 +1062,18 @@ void TestMainForm::hiddenKeySequence()
     auto *target = child<QWidget>(w, field);
     QTest::mouseClick(target, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(target->hasFocus(), 1000);
-    QTest::keyClicks(QApplication::focusWidget(), keys);
+    if (QTest::currentDataTag() == QLatin1String("open list")) {
+        static_cast<QComboBox *>(target)->showPopup();
+        QTRY_VERIFY(QApplication::activePopupWidget());
+    }
+    // Each key to where the focus is when it is typed.
+    for (QChar c : keys) {
+        QWidget *popup = QApplication::activePopupWidget();
+        QWidget *to = popup ? (popup->focusWidget() ? popup->focusWidget() : popup) : QApplication::focusWidget();
+        QTest::keyClick(to, c.toLatin1());
+    }
+    if (QWidget *popup = QApplication::activePopupWidget())
+        popup->close();
     // Seen by the window first, then refused by the digit field.
     QCOMPARE(child<QLineEdit>(w, QStringLiteral("Dk618_Address"))->text(), QStringLiteral("1"));
     QCOMPARE(w.link().state().MonitorOn, echo);

@@ -647,8 +647,16 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         // none has it), then, if that control passes it on, to its parents:
         // it is counted once, at the first.
         auto *widget = static_cast<QWidget *>(watched);
-        QWidget *focus = QApplication::focusWidget();
-        QWidget *first = focus && focus->window() == this ? focus : this;
+        QWidget *first = nullptr;
+        if (QWidget *popup = QApplication::activePopupWidget()) {
+            // An open drop-down list of one of the window's lists takes the
+            // keys into its own window.
+            if (popup->parentWidget() && popup->parentWidget()->window() == this)
+                first = popup->focusWidget() ? popup->focusWidget() : popup;
+        } else {
+            QWidget *focus = QApplication::focusWidget();
+            first = focus && focus->window() == this ? focus : this;
+        }
         if (widget == first)
             KeyPreview(static_cast<QKeyEvent *>(event));
     } else if (event->type() == QEvent::MouseButtonDblClick && watched == TimerDisp) {
@@ -660,6 +668,9 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 
 void TMainForm::KeyPreview(const QKeyEvent *key)
 {
+    // A key that moves the focus is no typed character.
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+        return;
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
         keys_.KeyPress(QChar(13));
         return;
