@@ -170,6 +170,7 @@ private slots:
     void autoButton_data();
     void autoButton();
     void writeToClosedPortIsReported();
+    void failedQueuedWriteEndsTheExchange();
     void clearFields();
     void trafficEcho_data();
     void trafficEcho();
@@ -684,6 +685,26 @@ void TestMainForm::writeToClosedPortIsReported()
     action(w, QStringLiteral("T1"))->trigger();
     QCOMPARE(rig.errors.errors.size(), 2);
     QVERIFY(w.isVisible());
+}
+
+// The port takes a frame and fails to send it later: the exchange waiting
+// for its reply ends at once, and the failure is reported once.
+void TestMainForm::failedQueuedWriteEndsTheExchange()
+{
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    action(w, QStringLiteral("DataTrans"))->trigger();
+    child<QPushButton>(w, QStringLiteral("Dk618_Read_Data"))->click();
+    QVERIFY(w.link().state().RadioReadActive);
+    QSerialPort &device = w.link().port().device();
+    emit device.errorOccurred(QSerialPort::WriteError);
+    emit device.errorOccurred(QSerialPort::WriteError);
+    QCOMPARE(rig.errors.errors.size(), 1);
+    QVERIFY(!w.link().state().RadioReadActive);
+    QCOMPARE(panelText(w, 2), QStringLiteral("读取失败！"));
+    QVERIFY(child<QPushButton>(w, QStringLiteral("Dk618_Read_Data"))->isEnabled());
+    QVERIFY(w.link().port().isOpen()); // the port itself is still there
 }
 
 void TestMainForm::clearFields()

@@ -150,6 +150,18 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
             subscriber_->PortLost();
         });
     });
+    // A queued write that failed is a refused write: reported once, and the
+    // exchange that waits for its reply ends as failed now.
+    connect(&link_, &Link::writeFailed, this, [this](const QString &message) {
+        ReportError(message);
+        Guard([this] {
+            radio_->PortLost();
+            central_->PortLost();
+            subscriber_->PortLost();
+            if (RunningExchange(link_.state()) == ExchangeOwner::Measurement)
+                link_.state().MeasurePending = false;
+        });
+    });
     connect(&link_, &Link::portStatus, this, [this](const QString &text) { panel(1, text); });
 
     Set_Form = new TSet_Form(this);

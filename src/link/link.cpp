@@ -17,6 +17,7 @@ Link::Link(QObject *parent)
         emit portStatus(message);
         emit portLost(message);
     });
+    connect(&port_, &SerialPort::writeFailed, this, &Link::writeFailed);
 }
 
 void Link::SendFrame(quint8 command, int len, quint8 selector)

@@ -49,6 +49,8 @@ signals:
     void frameReceived();
     // The device went away while open.
     void portLost(const QString &message);
+    // A frame written to the port could not be sent after all.
+    void writeFailed(const QString &message);
 
 private:
     ProtocolState state_;

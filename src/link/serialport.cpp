@@ -111,6 +111,7 @@ qint64 SerialPort::write(const quint8 *bytes, qint64 count)
 {
     if (!port_.isOpen())
         throw Error(QStringLiteral("通讯口未打开：%1").arg(portName_));
+    writeFailed_ = false;
     const qint64 written = port_.write(reinterpret_cast<const char *>(bytes), count);
     if (written < 0)
         throw Error(QStringLiteral("%1: %2").arg(portName_, port_.errorString()));
@@ -125,6 +126,17 @@ qint64 SerialPort::read(quint8 *bytes, qint64 max)
 
 void SerialPort::onError(QSerialPort::SerialPortError error)
 {
+    // A write is queued and sent later; its failure comes here.
+    if (error == QSerialPort::WriteError && port_.isOpen()) {
+        if (writeFailed_)
+            return;
+        writeFailed_ = true;
+        const QString message = QStringLiteral("%1: %2").arg(portName_, port_.errorString());
+        port_.clear(QSerialPort::Output);
+        port_.clearError();
+        emit writeFailed(message);
+        return;
+    }
     // An unplugged adapter reports a resource error; a line hung up at the
     // far end (a pseudo terminal whose master closed) reads end-of-file,
     // which comes as a read error. Either way the port is gone.

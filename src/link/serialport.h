@@ -51,6 +51,8 @@ signals:
     // The open device went away (adapter unplugged, peer closed); the port
     // has been closed. Raised once per loss.
     void lost(const QString &message);
+    // Bytes queued by write() could not be sent; raised once per write.
+    void writeFailed(const QString &message);
 
 private:
     void onError(QSerialPort::SerialPortError error);
@@ -63,6 +65,7 @@ private:
     qint32 rate_ = 9600;
     QSerialPort::Parity parity_ = QSerialPort::NoParity;
     bool closing_ = false;
+    bool writeFailed_ = false;
 };
 
 } // namespace qm
