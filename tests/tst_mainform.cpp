@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -170,6 +171,7 @@ private slots:
     void autoButton_data();
     void autoButton();
     void writeToClosedPortIsReported();
+    void passwordEntryMasked();
     void failedQueuedWriteEndsTheExchange();
     void clearFields();
     void trafficEcho_data();
@@ -685,6 +687,37 @@ void TestMainForm::writeToClosedPortIsReported()
     action(w, QStringLiteral("T1"))->trigger();
     QCOMPARE(rig.errors.errors.size(), 2);
     QVERIFY(w.isVisible());
+}
+
+// The entry shows one "*" per character; a wrong password gets a plain box.
+void TestMainForm::passwordEntryMasked()
+{
+    PtyPair pty;
+    MainFormOptions options;
+    options.portMap.insert(QStringLiteral("COM1"), pty.slavePath());
+    TMainForm w(options); // the window's own message boxes
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QString shown, boxText;
+    int icon = -1;
+    QTimer::singleShot(0, &w, [&] {
+        auto *dialog = child<QDialog>(w, QStringLiteral("Password"));
+        auto *entry = child<QLineEdit>(*dialog, QStringLiteral("PassText"));
+        QTest::keyClicks(entry, QStringLiteral("abc"));
+        shown = entry->displayText();
+        QTimer::singleShot(0, &w, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                icon = box->icon();
+                boxText = box->text();
+                box->accept();
+            }
+        });
+        child<QPushButton>(*dialog, QStringLiteral("Pass_OK"))->click();
+    });
+    w.ConfigTestClick();
+    QCOMPARE(shown, QStringLiteral("***"));
+    QCOMPARE(boxText, QStringLiteral("测试密码错误！"));
+    QCOMPARE(icon, int(QMessageBox::NoIcon));
 }
 
 // The port takes a frame and fails to send it later: the exchange waiting

@@ -270,7 +270,7 @@ void TMainForm::buildMenus()
     Disp_Timer = makeAction(QStringLiteral("Disp_Timer"), QStringLiteral("显示时间(&T)"), {});
     Disp_Timer->setCheckable(true);
     Disp_Timer->setChecked(true);
-    Music = makeAction(QStringLiteral("Music"), QStringLiteral("音  效 (&M)"), {});
+    Music = makeAction(QStringLiteral("Music"), QStringLiteral("音  效 (&M)"), QStringLiteral("开关音效"));
     Music->setCheckable(true);
     Music->setIcon(style()->standardIcon(QStyle::SP_MediaVolumeMuted));
     Tools = makeAction(QStringLiteral("Tools"), QStringLiteral("工具条 (&T)"), {});

@@ -24,6 +24,8 @@ TPassword::TPassword(Prompts &prompts, QWidget *parent)
     Label1 = makeLabel(this, QStringLiteral("请输入测试密码："), {36, 24}, QStringLiteral("Label1"));
     PassText = makeEdit(this, QStringLiteral("PassText"), {36, 48, 218, 24}, 0, QString());
     PassText->setEchoMode(QLineEdit::Password);
+    // One "*" per character typed, whatever the style's own mask.
+    PassText->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     Pass_OK = makeButton(this, QStringLiteral("Pass_OK"), QStringLiteral("确定"), {48, 100, 80, 28});
     Pass_Cancel = makeButton(this, QStringLiteral("Pass_Cancel"), QStringLiteral("取消"), {162, 100, 80, 28});
     Pass_OK->setDefault(true);

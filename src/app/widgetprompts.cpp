@@ -16,7 +16,9 @@ WidgetPrompts::WidgetPrompts(QWidget *parent)
 
 void WidgetPrompts::message(const QString &text)
 {
-    QMessageBox::information(parent_, kApplicationTitle, text);
+    // A plain box: the text, one OK button, no icon.
+    QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, text, QMessageBox::Ok, parent_);
+    box.exec();
 }
 
 bool WidgetPrompts::confirm(const QString &caption, const QString &text)
