@@ -18,6 +18,8 @@ void TMainForm::wirePorts()
     SerialPort &port = link_.port();
     Set_Form->setDeviceOf([&port](const QString &portName) { return port.deviceFor(portName); });
     keeper_ = new PortKeeper(port, *lister_, this);
+    // After the keeper has looked the new device up.
+    connect(&port, &SerialPort::opened, this, [this] { StatusPanel[1]->setToolTip(portToolTip()); });
     connect(keeper_, &PortKeeper::waiting, this, [this](const QString &status) { panel(1, status); });
     connect(keeper_, &PortKeeper::reopened, this, [this](const QString &line) {
         Guard([this, &line] {
