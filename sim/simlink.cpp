@@ -162,7 +162,11 @@ bool SimLink::open(QString &error)
             return false;
         }
     }
+    return openLine(error);
+}
 
+bool SimLink::openLine(QString &error)
+{
     char name[PATH_MAX] = {};
     if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
         error = QString::fromLocal8Bit(errnoText("openpty"));
@@ -259,10 +263,50 @@ int SimLink::run(volatile std::sig_atomic_t &stop, const sigset_t &waitMask)
         }
         if (n == 0)
             continue;
-        for (const QByteArray &frame : reader_.feed(QByteArray(buf, n)))
+        for (const QByteArray &frame : reader_.feed(QByteArray(buf, n))) {
             handleFrame(frame);
+            if (hangupDue_)
+                break; // the rest went down with the line
+        }
+        if (hangupDue_) {
+            QString error;
+            if (!hangUp(stop, waitMask, error)) {
+                std::fprintf(stderr, "qmsim: %s\n", qPrintable(error));
+                return 1;
+            }
+        }
     }
     return 0;
+}
+
+bool SimLink::hangUp(volatile std::sig_atomic_t &stop, const sigset_t &waitMask, QString &error)
+{
+    hangupDue_ = false;
+    hungUp_ = true;
+    pending_.clear();
+    // The device goes away as an unplugged adapter's does: its path first,
+    // then the line, so the tool sees the hang-up on a path that is gone.
+    removeLink();
+    ::close(master_);
+    ::close(slave_);
+    master_ = slave_ = -1;
+    note(QStringLiteral("hung up; back in %1 ms").arg(options_.HangupPauseMs));
+    const qint64 until = nowUs() + qint64(options_.HangupPauseMs) * 1000;
+    for (qint64 now = nowUs(); !stop && now < until; now = nowUs()) {
+        const qint64 us = until - now;
+        const timespec pause{time_t(us / 1000000), long((us % 1000000) * 1000)};
+        ::ppoll(nullptr, 0, &pause, &waitMask);
+    }
+    if (stop)
+        return true;
+    if (!openLine(error))
+        return false;
+    note(QStringLiteral("back on %1").arg(options_.LinkPath));
+    if (log_.isOpen()) {
+        log_.write("-- back\n");
+        log_.flush();
+    }
+    return true;
 }
 
 void SimLink::handleFrame(const QByteArray &frame)
@@ -276,11 +320,16 @@ void SimLink::handleFrame(const QByteArray &frame)
         unanswered(QStringLiteral("line is %1, unit listens at %2: ignored").arg(TermiosText(t), LineText(active_)));
         return;
     }
+    const quint8 command = frame.size() >= 4 ? quint8(frame[3]) : 0;
+    if (frame.size() >= 4 && options_.HangupOn == command && !hungUp_) {
+        hangupDue_ = true;
+        unanswered(QStringLiteral("hang-up on %1").arg(command, 2, 16, QLatin1Char('0')));
+        return;
+    }
     if (frame.size() < 4) {
         unanswered(QStringLiteral("frame without a command: ignored"));
         return;
     }
-    const quint8 command = quint8(frame[3]);
     if (options_.SilentOn.contains(command)) {
         unanswered(QStringLiteral("silent on %1").arg(command, 2, 16, QLatin1Char('0')));
         return;

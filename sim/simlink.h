@@ -90,6 +90,11 @@ private:
         const QByteArray &out() const { return Noisy.isEmpty() ? Bytes : Noisy; }
     };
 
+    // The pty and its link path, made afresh after a hang-up.
+    bool openLine(QString &error);
+    // --hangup-on: closes the line, waits out the pause (stop signals let
+    // through) and opens a new one on the same link path.
+    bool hangUp(volatile std::sig_atomic_t &stop, const sigset_t &waitMask, QString &error);
     void handleFrame(const QByteArray &frame);
     void sendDue(qint64 nowUs);
     // Puts --noise bytes into an answer when its turn comes.
@@ -112,6 +117,8 @@ private:
     int slave_ = -1;
     QByteArray slaveName_;
     bool linkMade_ = false;
+    bool hangupDue_ = false;
+    bool hungUp_ = false; // once per run
     ParityView parityView_ = ParityView::Full;
     FrameReader reader_;
     QFile log_;

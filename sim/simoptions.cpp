@@ -71,6 +71,12 @@ bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &erro
     const QCommandLineOption floodRate(QStringLiteral("flood-rate"), QStringLiteral("Pace of the flood in bit/s, ten bits a byte (default: the unit's line rate)."), QStringLiteral("bits"));
     p.addOptions({randomNoise, noiseSeed, flood, floodRate});
     p.addOption(pace);
+    const QCommandLineOption hangupOn(QStringLiteral("hangup-on"), QStringLiteral(
+        "Instead of answering the first frame with this command (hex), hang up the line like an unplugged cable: "
+        "the pty closes and the link goes, and after --hangup-pause the unit is back on the same link path."), QStringLiteral("code"));
+    const QCommandLineOption hangupPause(QStringLiteral("hangup-pause"), QStringLiteral("How long the line stays away after a hang-up (default 2000)."),
+                                         QStringLiteral("ms"), QStringLiteral("2000"));
+    p.addOptions({hangupOn, hangupPause});
 
     if (!p.parse(args)) {
         error = p.errorText();
@@ -156,6 +162,18 @@ bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &erro
             error = QStringLiteral("--flood-rate: 10..1000000000 bit/s");
             return false;
         }
+    }
+    if (p.isSet(hangupOn)) {
+        options.HangupOn = parseCode(p.value(hangupOn));
+        if (!options.HangupOn) {
+            error = QStringLiteral("--hangup-on: not a command code: %1").arg(p.value(hangupOn));
+            return false;
+        }
+    }
+    options.HangupPauseMs = p.value(hangupPause).toInt(&ok);
+    if (!ok || options.HangupPauseMs < 0 || options.HangupPauseMs > 600000) {
+        error = QStringLiteral("--hangup-pause: 0..600000 ms");
+        return false;
     }
     options.LogFile = p.value(log);
     options.Verbose = p.isSet(verbose);

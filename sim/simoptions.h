@@ -37,6 +37,12 @@ struct SimOptions {
     // Answers take the line time a real line gives: the request's bytes and
     // then the reply's, one by one, at the unit's rate and framing.
     bool Pace = false;
+    // Hang-up: the first frame with this command is not answered; the unit
+    // hangs up the line instead (the pty closes and the link path goes, as
+    // an unplugged adapter's device does) and comes back on the same link
+    // path, on a new pty, HangupPauseMs later.
+    std::optional<quint8> HangupOn;
+    qint32 HangupPauseMs = 2000;
 };
 
 // Parses args (program name first). On failure returns false with a message

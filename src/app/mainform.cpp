@@ -10,6 +10,7 @@
 #include "app/widgetprompts.h"
 #include "common/errors.h"
 #include "link/exchange.h"
+#include "link/portlist.h"
 #include "pagekit/fieldrules.h"
 #include "pagekit/spinbutton.h"
 #include "pagekit/widgetfields.h"
@@ -164,9 +165,18 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     });
     connect(&link_, &Link::portStatus, this, [this](const QString &text) { panel(1, text); });
 
-    Set_Form = new TSet_Form(this);
+    if (options.portLister) {
+        lister_ = options.portLister;
+    } else {
+        ownLister_ = std::make_unique<SystemPortLister>();
+        lister_ = ownLister_.get();
+    }
+    Set_Form = new TSet_Form(*lister_, this);
+    // The device choice takes a typed path; the three lists take no typing.
     for (auto *list : Set_Form->findChildren<QComboBox *>())
-        rules_->addNoTypingList(list);
+        if (list->objectName() != QLatin1String("Set_Device"))
+            rules_->addNoTypingList(list);
+    wirePorts();
     on(Set_Form, &TSet_Form::okPressed, this, [this] { Set_ComOKClick(); });
     on(Set_Form, &TSet_Form::autoPressed, this, [this] { Set_ComAutoClick(); });
     AutoSet_Form = new TAutoSet_Form(link_, *this, this);
@@ -453,6 +463,7 @@ void TMainForm::FormCreate()
     port.setParity(QSerialPort::NoParity);
     // The message waits until the window is up, so the user sees what it
     // is about; the program goes on with the port closed.
+    autoMapCom1();
     openFailedAtStart_ = !port.open();
 }
 
@@ -496,6 +507,8 @@ void TMainForm::panel(int index, const QString &text)
 {
     if (index >= 0 && index < 3)
         StatusPanel[index]->setText(text);
+    if (index == 1)
+        StatusPanel[1]->setToolTip(portToolTip());
 }
 
 void TMainForm::ClearFields()
@@ -706,6 +719,9 @@ void TMainForm::Set_ComOKClick()
     port.close();
     const LineSettings chosen = Set_Form->chosen();
     port.setPortName(Set_Form->portText());
+    if (const QString device = Set_Form->chosenDevice(); !device.isEmpty())
+        mapDevice(Set_Form->portText(), device);
+    resumeAutoRead_ = false;
     LineSettings &line = link_.line();
     line.PortIndex = chosen.PortIndex;
     line.RateIndex = chosen.RateIndex;
@@ -715,6 +731,7 @@ void TMainForm::Set_ComOKClick()
     // whenever its own open succeeds, also after an earlier failure.
     line.PortBusy = !port.open();
     if (line.PortBusy) {
+        memo(port.errorString());
         prompts_->message(QStringLiteral("通讯口被占用！"));
         panel(1, QStringLiteral("通讯口被占用！"));
         // Automatic reading stops only on a port that stayed closed.
@@ -792,7 +809,10 @@ void TMainForm::wireTestPage()
     // pending; every good frame is looked at for a trimming report.
     radio_->onMeasurementReply = [t] { t->MeasurementReply(); };
     connect(&link_, &Link::frameReceived, this, [t] { Guard([t] { t->Analyse_VR(); }); });
-    connect(&link_, &Link::portLost, this, [t] { Guard([t] { t->PortClosed(); }); });
+    connect(&link_, &Link::portLost, this, [this, t] {
+        resumeAutoRead_ = t->autoReading();
+        Guard([t] { t->PortClosed(); });
+    });
 
     on(ConfigTest, &QAction::triggered, this, [this] { ConfigTestClick(); });
     connect(test_, &TestPage::shown, this, [this] { TestShow(); });

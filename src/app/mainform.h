@@ -31,6 +31,8 @@ class FieldAccess;
 class FieldRules;
 class Mlb4800Page;
 class MonitorMemo;
+class PortKeeper;
+class PortLister;
 class Mlr4800Page;
 class Prompts;
 class RadioExchange;
@@ -54,6 +56,8 @@ struct MainFormOptions {
     // Simulate mode: family ("dk618", "mlb4800", "mlr4800") -> device of its
     // simulated unit. Choosing a family page points COM1 at that device.
     QHash<QString, QString> simulatedUnits;
+    // The serial devices present; the system's own when null.
+    PortLister *portLister = nullptr;
 };
 
 class TMainForm : public QMainWindow, public Report {
@@ -132,6 +136,14 @@ private:
     // Simulate mode: COM1 follows the simulated unit of the chosen family.
     void followSimulatedUnit(const QString &family);
     void KeyPreview(const QKeyEvent *key);
+    // Serial devices (mainformports.cpp): the device choice of the settings
+    // dialog, COM1 on the only USB adapter at start-up, the device named in
+    // the port panel's tool tip, and the port reopened when its device
+    // comes back.
+    void wirePorts();
+    void autoMapCom1();
+    void mapDevice(const QString &portName, const QString &device);
+    QString portToolTip();
     QAction *makeAction(const QString &name, const QString &caption, const QString &hint);
 
     Link link_;
@@ -148,6 +160,12 @@ private:
     std::unique_ptr<TestExchange> testExchange_;
     bool shownOnce_ = false;
     bool openFailedAtStart_ = false;
+    std::unique_ptr<PortLister> ownLister_;
+    PortLister *lister_ = nullptr;
+    PortKeeper *keeper_ = nullptr;
+    // Automatic reading was on when the port was lost: it resumes when the
+    // device comes back.
+    bool resumeAutoRead_ = false;
 
     // Actions
     QAction *SetSysConfig, *DataTrans, *QM4700, *MLB4800, *MLR4800, *Exit_Pro;

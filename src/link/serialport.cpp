@@ -1,6 +1,7 @@
 #include "link/serialport.h"
 
 #include "common/errors.h"
+#include "link/portdiagnosis.h"
 
 #include <QTimer>
 
@@ -49,7 +50,7 @@ bool SerialPort::open()
     port_.setFlowControl(QSerialPort::NoFlowControl);
     closing_ = false;
     if (!port_.open(QIODevice::ReadWrite)) {
-        error_ = QStringLiteral("%1 (%2): %3").arg(portName_, port_.portName(), port_.errorString());
+        error_ = portName_ + QStringLiteral("：") + DescribeOpenFailure(deviceFor(portName_), port_.errorString());
         return false;
     }
     // Opening raises DTR and RTS; on a radio's interface cable either line
@@ -64,6 +65,7 @@ bool SerialPort::open()
     clearOddBit();
     port_.clearError();
     error_.clear();
+    emit opened();
     return true;
 }
 

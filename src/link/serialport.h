@@ -25,7 +25,8 @@ public:
 
     // Opens the named port with the current rate and parity, 8 data bits,
     // 1 stop bit, no flow control, DTR and RTS dropped. Does nothing
-    // when already open. Returns false with errorString() when it fails.
+    // when already open. Returns false with errorString() when it fails:
+    // "COMn：" and a line that says why and what to do (portdiagnosis.h).
     bool open();
     void close();
     bool isOpen() const { return port_.isOpen(); }
@@ -48,6 +49,8 @@ public:
 
 signals:
     void readyRead();
+    // The port has just been opened.
+    void opened();
     // The open device went away (adapter unplugged, peer closed); the port
     // has been closed. Raised once per loss.
     void lost(const QString &message);
