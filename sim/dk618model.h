@@ -16,6 +16,7 @@ public:
 
     std::optional<QByteArray> answer(const QByteArray &frame) override;
     SimLine line() const override { return line_; }
+    std::unique_ptr<UnitModel> clone() const override { return std::make_unique<Dk618Model>(*this); }
 
     // The stored parameters, for tests and messages.
     QByteArray modelText() const { return modelText_; }

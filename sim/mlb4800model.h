@@ -20,6 +20,7 @@ public:
 
     std::optional<QByteArray> answer(const QByteArray &frame) override;
     SimLine line() const override { return line_; }
+    std::unique_ptr<UnitModel> clone() const override { return std::make_unique<Mlb4800Model>(*this); }
 
     // The stored parameters, for tests. Words: 0..9 uplink transmit,
     // 10..19 uplink receive, 20..29 downlink transmit, 30..39 downlink

@@ -15,6 +15,7 @@ public:
 
     std::optional<QByteArray> answer(const QByteArray &frame) override;
     SimLine line() const override { return line_; }
+    std::unique_ptr<UnitModel> clone() const override { return std::make_unique<Mlr4800Model>(*this); }
 
     quint16 txWord() const { return tx_; }
     quint16 rxWord() const { return rx_; }

@@ -334,7 +334,8 @@ void SimLink::handleFrame(const QByteArray &frame)
         unanswered(QStringLiteral("silent on %1").arg(command, 2, 16, QLatin1Char('0')));
         return;
     }
-    std::optional<QByteArray> reply = model_.answer(frame);
+    // A unit that acknowledges a write and forgets it answers from a copy.
+    std::optional<QByteArray> reply = options_.IgnoreWriteOn.contains(command) ? model_.clone()->answer(frame) : model_.answer(frame);
     if (!reply) {
         unanswered(QStringLiteral("no answer to %1").arg(command, 2, 16, QLatin1Char('0')));
         return;

@@ -54,6 +54,7 @@ bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &erro
     const QCommandLineOption model(QStringLiteral("model"), QStringLiteral("Model text the unit reports."), QStringLiteral("text"));
     const QCommandLineOption silent(QStringLiteral("silent-on"), QStringLiteral("Never answer this command (hex, repeatable)."), QStringLiteral("code"));
     const QCommandLineOption badCheck(QStringLiteral("bad-check-on"), QStringLiteral("Answer this command with a bad check byte."), QStringLiteral("code"));
+    const QCommandLineOption ignoreWrite(QStringLiteral("ignore-write"), QStringLiteral("Acknowledge this command as usual but keep nothing it would change (hex, repeatable)."), QStringLiteral("code"));
     const QCommandLineOption bare(QStringLiteral("bare-replies"), QStringLiteral("Answer every command with a bare frame: command and address bytes only (LEN 5)."));
     const QCommandLineOption noise(QStringLiteral("noise-after"), QStringLiteral("Send this byte (hex) after every answer, like line noise."), QStringLiteral("byte"));
     const QCommandLineOption delay(QStringLiteral("delay-ms"), QStringLiteral("Delay before each answer."), QStringLiteral("ms"), QStringLiteral("5"));
@@ -69,7 +70,7 @@ bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &erro
     const QCommandLineOption noiseSeed(QStringLiteral("noise-seed"), QStringLiteral("Seed of the random noise and flood bytes (default 1)."), QStringLiteral("n"), QStringLiteral("1"));
     const QCommandLineOption flood(QStringLiteral("flood"), QStringLiteral("Answer the first frame with a stream of this many bytes of its answer, repeated."), QStringLiteral("bytes"));
     const QCommandLineOption floodRate(QStringLiteral("flood-rate"), QStringLiteral("Pace of the flood in bit/s, ten bits a byte (default: the unit's line rate)."), QStringLiteral("bits"));
-    p.addOptions({randomNoise, noiseSeed, flood, floodRate});
+    p.addOptions({randomNoise, noiseSeed, flood, floodRate, ignoreWrite});
     p.addOption(pace);
     const QCommandLineOption hangupOn(QStringLiteral("hangup-on"), QStringLiteral(
         "Instead of answering the first frame with this command (hex), hang up the line like an unplugged cable: "
@@ -120,7 +121,8 @@ bool ParseSimOptions(const QStringList &args, SimOptions &options, QString &erro
 
     options.ModelText = p.value(model).toLatin1();
     if (!parseCodes(p.values(silent), options.SilentOn, "--silent-on", error)
-        || !parseCodes(p.values(badCheck), options.BadCheckOn, "--bad-check-on", error))
+        || !parseCodes(p.values(badCheck), options.BadCheckOn, "--bad-check-on", error)
+        || !parseCodes(p.values(ignoreWrite), options.IgnoreWriteOn, "--ignore-write", error))
         return false;
 
     options.BareReplies = p.isSet(bare);

@@ -17,6 +17,7 @@ struct SimOptions {
     QByteArray ModelText;           // empty: the family's own default
     QSet<quint8> SilentOn;          // commands never answered
     QSet<quint8> BadCheckOn;        // commands answered with a spoilt check
+    QSet<quint8> IgnoreWriteOn;     // commands acknowledged but not kept
     bool BareReplies = false;       // every answer cut to its address bytes (LEN 5)
     std::optional<quint8> NoiseAfter; // a byte sent after every answer
     qint32 DelayMs = 5;

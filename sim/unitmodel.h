@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+#include <memory>
 #include <optional>
 
 namespace qmsim {
@@ -51,6 +52,10 @@ public:
     // answer(); the link keeps listening at the old ones until that answer
     // has gone out, as the radio does.
     virtual SimLine line() const = 0;
+
+    // A copy of the unit as it stands, to answer a frame without keeping
+    // what it would change.
+    virtual std::unique_ptr<UnitModel> clone() const = 0;
 };
 
 } // namespace qmsim

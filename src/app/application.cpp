@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include "common/errors.h"
+#include "common/version.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -10,7 +11,7 @@ namespace qm {
 void SetUpApplication()
 {
     QApplication::setApplicationName(kApplicationTitle);
-    QApplication::setApplicationVersion(QStringLiteral("1.54"));
+    QApplication::setApplicationVersion(kApplicationVersion);
     SetErrorSink([](const QString &message) {
         QMessageBox::critical(QApplication::activeWindow(), kApplicationTitle, message);
     });

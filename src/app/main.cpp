@@ -5,6 +5,7 @@
 #include "common/errors.h"
 #include "app/mainform.h"
 #include "app/simulatedunits.h"
+#include "cli/cli.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -81,10 +82,30 @@ void quitOnStopSignals()
 #else
 void quitOnStopSignals() {}
 #endif
+
+// Whether the window can be shown: a platform chosen explicitly, or a
+// display to connect to. Without one the platform plugin would abort.
+bool displayAvailable()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY")
+        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+    return true;
+#endif
+}
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    // The subcommands, --help and --version need no display.
+    if (qm::cli::Handles(argc, argv))
+        return qm::cli::Run(argc, argv);
+    if (!displayAvailable()) {
+        std::fputs("qmset: no display to show the window on (DISPLAY is not set); "
+                   "the subcommands run without one, see qmset --help\n", stderr);
+        return 1;
+    }
     Application app(argc, argv);
     qm::SetUpApplication();
     quitOnStopSignals();

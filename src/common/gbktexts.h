@@ -67,4 +67,29 @@ inline const QByteArray KeyUnitAddress = QByteArrayLiteral("\xC9\xE8\xB1\xB8\xB5
 inline const QByteArray KeyUnitBaudRate = QByteArrayLiteral("\xC9\xE8\xB1\xB8\xCD\xA8\xD1\xB6\xCB\xD9\xC2\xCA"); // 设备通讯速率
 inline const QByteArray KeyUnitAirRate = QByteArrayLiteral("\xC9\xE8\xB1\xB8\xBF\xD5\xD6\xD0\xCB\xD9\xC2\xCA"); // 设备空中速率
 
+// ---- Central-unit file ----
+// Keys in the style of the other two sections: per channel 0..9 the four
+// frequencies "信道N上行发射频率", "信道N上行接收频率", "信道N下行发射频率",
+// "信道N下行接收频率", then "当前信道", "设备地址" (KeyCurrentChannel,
+// KeyDeviceAddress above), the link "传输方式" (KeyTransferMode above) with
+// "无线" / "有线", "设备空中速率" (KeyUnitAirRate above) and "纯透明" with
+// "有效" / "无效".
+inline const QByteArray SectionMlb4800 = QByteArrayLiteral("File_MLB4800");
+// Column 0..3: uplink transmit, uplink receive, downlink transmit, downlink
+// receive.
+inline QByteArray CentralFreqKey(int column, int channel)
+{
+    static const QByteArray kColumns[4] = {
+        QByteArrayLiteral("\xC9\xCF\xD0\xD0\xB7\xA2\xC9\xE4"), // 上行发射
+        QByteArrayLiteral("\xC9\xCF\xD0\xD0\xBD\xD3\xCA\xD5"), // 上行接收
+        QByteArrayLiteral("\xCF\xC2\xD0\xD0\xB7\xA2\xC9\xE4"), // 下行发射
+        QByteArrayLiteral("\xCF\xC2\xD0\xD0\xBD\xD3\xCA\xD5"), // 下行接收
+    };
+    return QByteArrayLiteral("\xD0\xC5\xB5\xC0") + QByteArray::number(channel) + kColumns[column]
+        + QByteArrayLiteral("\xC6\xB5\xC2\xCA"); // 信道 N ... 频率
+}
+inline const QByteArray KeyPureTransparent = QByteArrayLiteral("\xB4\xBF\xCD\xB8\xC3\xF7"); // 纯透明
+inline const QByteArray ValueWireless = QByteArrayLiteral("\xCE\xDE\xCF\xDF"); // 无线
+inline const QByteArray ValueWired = QByteArrayLiteral("\xD3\xD0\xCF\xDF"); // 有线
+
 } // namespace qm::gbk

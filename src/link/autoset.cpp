@@ -9,7 +9,32 @@ namespace qm {
 AutoSetSearch::AutoSetSearch(Link &link, Report &report)
     : link_(link)
     , report_(report)
+    , probeSelector_(kSelector)
 {
+}
+
+void AutoSetSearch::setProbe(quint8 command, quint8 selector)
+{
+    probeCommand_ = command;
+    probeSelector_ = selector;
+}
+
+QList<qint32> AutoSetSearch::TrialOrder(qint32 first)
+{
+    QList<qint32> order;
+    if (first >= 0 && first <= kLastAttempt)
+        order.append(first);
+    for (qint32 n = 0; n <= kLastAttempt; ++n)
+        if (n != first)
+            order.append(n);
+    return order;
+}
+
+qint64 AutoSetSearch::ByteTimeUs(qint32 attempt)
+{
+    const qint32 rate = RateOfIndex(attempt % kRateCount);
+    const int bits = attempt / kRateCount == 0 ? 10 : 11;
+    return rate > 0 ? (qint64(bits) * 1000000 + rate - 1) / rate : 0;
 }
 
 QString AutoSetSearch::CheckText(qint32 attempt)
@@ -39,7 +64,7 @@ void AutoSetSearch::tryLine(qint32 attempt)
     // header byte) would otherwise count this trial's reply into itself.
     s.RxState = 0;
     // Bytes 4 and 5 are left as the previous command put them.
-    link_.SendFrame(0x99, 5, kSelector);
+    link_.SendFrame(probeCommand_, 5, probeSelector_);
 }
 
 void AutoSetSearch::start()

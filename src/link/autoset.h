@@ -5,6 +5,7 @@
 // search with the settings of the last trial in force. No window here: the
 // detection window shows the trial and drives the ticks.
 
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 
@@ -40,11 +41,26 @@ public:
     static QString CheckText(qint32 attempt);
     static QString BpsText(qint32 attempt);
 
-private:
+    // The request of every trial: the data radio's identification 0x99
+    // unless told otherwise (a unit family that does not answer it is asked
+    // for its address instead).
+    void setProbe(quint8 command, quint8 selector);
+    // Puts the line of trial attempt (0..20) on the port and sends the
+    // request, from a fresh recogniser.
     void tryLine(qint32 attempt);
 
+    // The 21 trials in the window's order, trial first moved to the front:
+    // a searcher that knows the unit's usual line tries it before the rest.
+    static QList<qint32> TrialOrder(qint32 first);
+    // Microseconds one byte takes at the line of trial attempt: start bit,
+    // eight data bits, a parity bit when there is one, stop bit.
+    static qint64 ByteTimeUs(qint32 attempt);
+
+private:
     Link &link_;
     Report &report_;
+    quint8 probeCommand_ = 0x99;
+    quint8 probeSelector_;
 };
 
 namespace text {

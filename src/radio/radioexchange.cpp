@@ -226,12 +226,12 @@ void RadioExchange::PortLost()
         finish(s.RadioWriteActive ? text::WriteFailed : text::ReadFailed);
 }
 
-void RadioExchange::takeModelText()
+QByteArray RadioExchange::ModelTextOfReply(const ProtocolState &s)
 {
     // The text runs from byte 6 of the reply to the last byte before the
     // check, read where the reply was completed (a stray byte before it
     // moves it along the ring). A reply without data has no text.
-    ReplyCursor reply(link_.state(), 6);
+    ReplyCursor reply(s, 6);
     const int count = std::clamp(reply.len() - 5, 0, kModelMax);
     QByteArray model;
     for (int i = 0; i < count; ++i) {
@@ -240,6 +240,12 @@ void RadioExchange::takeModelText()
             break;
         model.append(c);
     }
+    return model;
+}
+
+void RadioExchange::takeModelText()
+{
+    const QByteArray model = ModelTextOfReply(link_.state());
     model_ = model;
     report_.panel(0, DecodeGbk(model));
     const auto band = dk618::BandOfModel(model);

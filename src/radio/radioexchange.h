@@ -15,6 +15,7 @@ class FieldAccess;
 class Link;
 class Prompts;
 class Report;
+struct ProtocolState;
 
 class RadioExchange {
 public:
@@ -43,6 +44,9 @@ public:
     quint8 ChannelStep = 250;
     // The model text of the last identification reply.
     QByteArray modelText() const { return model_; }
+    // The model text the last good reply carries from byte 6 on, as the
+    // identification reply does (at most 29 characters, up to a NUL).
+    static QByteArray ModelTextOfReply(const ProtocolState &s);
 
 private:
     void readStep(qint32 step);

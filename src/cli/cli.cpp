@@ -1,0 +1,231 @@
+#include "cli/cli.h"
+
+#include "cli/commands.h"
+#include "cli/family.h"
+#include "cli/interrupts.h"
+#include "cli/progress.h"
+#include "common/errors.h"
+#include "common/version.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstring>
+
+namespace qm::cli {
+
+namespace {
+
+// What a subcommand takes.
+enum Takes : unsigned {
+    TakesFamily = 1,
+    NeedsFamily = 2,
+    TakesPort = 4,
+    TakesLine = 8,
+    NeedsIn = 16,
+    TakesOut = 32,
+    TakesJson = 64,
+    TakesVerify = 128,
+    NeedsReport = 256,
+};
+
+struct Subcommand {
+    const char *name;
+    const char *synopsis;
+    const char *summary;
+    unsigned takes;
+    int (*run)(const Options &, Context &);
+};
+
+// Adding a subcommand is one row here and its function.
+const Subcommand kSubcommands[] = {
+    {"ports", "qmset ports", "List the serial devices with description and USB ids.", 0, Ports},
+    {"read", "qmset read --family F --port DEVICE [--rate R] [--parity N|E|O] [--out FILE.ini] [--json]",
+     "Read a unit; print its parameter section, or store it in FILE.ini (other sections are kept).",
+     NeedsFamily | TakesPort | TakesLine | TakesOut | TakesJson, Read},
+    {"write", "qmset write --family F --port DEVICE [--rate R] [--parity P] --in FILE.ini [--verify] [--json]",
+     "Write the file's section into a unit, after the checks a click on the page makes; --verify reads it back.",
+     NeedsFamily | TakesPort | TakesLine | NeedsIn | TakesVerify | TakesJson, Write},
+    {"verify", "qmset verify --family F --port DEVICE [--rate R] [--parity P] --in FILE.ini [--json]",
+     "Read a unit and compare it with the file; nothing is written.",
+     NeedsFamily | TakesPort | TakesLine | NeedsIn | TakesJson, Verify},
+    {"detect", "qmset detect --port DEVICE [--family F] [--json]",
+     "Find the unit's rate and parity: the family's usual line first, then the 21 settings.",
+     TakesFamily | TakesPort | TakesJson, Detect},
+    {"batch", "qmset batch --family F --port DEVICE [--rate R] [--parity P] --in FILE.ini --report REPORT.csv",
+     "Program one unit after another: write, read back, one report line per unit. Ctrl+C stops after the unit in hand.",
+     NeedsFamily | TakesPort | TakesLine | NeedsIn | NeedsReport, Batch},
+};
+
+const Subcommand *findSubcommand(const char *name)
+{
+    for (const Subcommand &s : kSubcommands)
+        if (std::strcmp(s.name, name) == 0)
+            return &s;
+    return nullptr;
+}
+
+QString overallHelp()
+{
+    QString text = QStringLiteral(
+        "Usage: qmset [--port COMn=DEVICE]... [--simulate] [--sim-arg ARG]...\n"
+        "       qmset SUBCOMMAND [OPTIONS]\n\n"
+        "Reads, edits, stores and writes the parameters of DK618 data radios and QM-4700\n"
+        "series units over RS-232. Without a subcommand the window starts (it needs a\n"
+        "display); the subcommands run without one.\n\n"
+        "Window options:\n"
+        "  --port COMn=DEVICE  Open DEVICE when COMn is chosen (COM1..COM4).\n"
+        "  --simulate          One simulated unit (qmsim) per family.\n"
+        "  --sim-arg ARG       Pass ARG on to the simulated data radio.\n\n"
+        "Subcommands:\n");
+    for (const Subcommand &s : kSubcommands)
+        text += QStringLiteral("  %1\n      %2\n").arg(QLatin1String(s.synopsis), QLatin1String(s.summary));
+    text += QStringLiteral(
+        "\nF is dk618, mlb4800 or mlr4800. DEVICE is a device path or COM1..COM4. The rate\n"
+        "and parity default to the family's usual line: 19200 N for dk618 and mlb4800,\n"
+        "1200 E for mlr4800. Progress goes to stderr, results to stdout.\n\n"
+        "Exit codes: 0 done, 1 wrong usage, 2 the unit did not answer, 3 port error,\n"
+        "4 bad input file or field, 5 verify found differences, 130 interrupted.\n"
+        "\"qmset SUBCOMMAND --help\" shows one subcommand.\n");
+    return text;
+}
+
+// Parses a subcommand's options; false with the message in *error (or an
+// empty message after --help was printed).
+bool parseOptions(const Subcommand &sub, const QStringList &arguments, Options *o, QString *error)
+{
+    QCommandLineParser p;
+    p.setApplicationDescription(QLatin1String(sub.summary));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption family(QStringLiteral("family"), QStringLiteral("Unit family: dk618, mlb4800 or mlr4800."), QStringLiteral("F"));
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Device path or COM1..COM4."), QStringLiteral("DEVICE"));
+    const QCommandLineOption rate(QStringLiteral("rate"), QStringLiteral("Line rate: 300 .. 19200 (default: the family's)."), QStringLiteral("R"));
+    const QCommandLineOption parity(QStringLiteral("parity"), QStringLiteral("Parity: N, E or O (default: the family's)."), QStringLiteral("P"));
+    const QCommandLineOption in(QStringLiteral("in"), QStringLiteral("Parameter file to write or compare."), QStringLiteral("FILE.ini"));
+    const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("Parameter file to store the unit in."), QStringLiteral("FILE.ini"));
+    const QCommandLineOption report(QStringLiteral("report"), QStringLiteral("CSV report, appended to."), QStringLiteral("REPORT.csv"));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("One JSON object per unit on stdout."));
+    const QCommandLineOption verify(QStringLiteral("verify"), QStringLiteral("Read the unit back and compare every field written."));
+    p.addOption(help);
+    const unsigned t = sub.takes;
+    if (t & (TakesFamily | NeedsFamily))
+        p.addOption(family);
+    if (t & TakesPort)
+        p.addOption(port);
+    if (t & TakesLine)
+        p.addOptions({rate, parity});
+    if (t & NeedsIn)
+        p.addOption(in);
+    if (t & TakesOut)
+        p.addOption(out);
+    if (t & NeedsReport)
+        p.addOption(report);
+    if (t & TakesJson)
+        p.addOption(json);
+    if (t & TakesVerify)
+        p.addOption(verify);
+    if (!p.parse(arguments)) {
+        *error = p.errorText();
+        return false;
+    }
+    if (p.isSet(help)) {
+        Out(QStringLiteral("Usage: %1\n\n").arg(QLatin1String(sub.synopsis)) + p.helpText().section(QLatin1Char('\n'), 1));
+        error->clear();
+        return false;
+    }
+    if (!p.positionalArguments().isEmpty()) {
+        *error = QStringLiteral("unexpected argument: %1").arg(p.positionalArguments().constFirst());
+        return false;
+    }
+    // Only options the subcommand took may be asked for.
+    const auto value = [&](bool taken, const QCommandLineOption &option) { return taken ? p.value(option) : QString(); };
+    const auto need = [&](bool needed, const QCommandLineOption &option) {
+        if (needed && p.value(option).isEmpty()) {
+            *error = QStringLiteral("--%1 is required").arg(option.names().constLast());
+            return false;
+        }
+        return true;
+    };
+    if (!need(t & NeedsFamily, family) || !need(t & TakesPort, port) || !need(t & NeedsIn, in) || !need(t & NeedsReport, report))
+        return false;
+    o->port = value(t & TakesPort, port);
+    o->in = value(t & NeedsIn, in);
+    o->out = value(t & TakesOut, out);
+    o->report = value(t & NeedsReport, report);
+    if ((t & (TakesFamily | NeedsFamily)) && p.isSet(family)) {
+        o->family = FindFamily(p.value(family));
+        if (!o->family) {
+            *error = QStringLiteral("--family: one of %1, not '%2'").arg(FamilyNames().join(QStringLiteral(", ")), p.value(family));
+            return false;
+        }
+    }
+    if ((t & TakesLine) && p.isSet(rate)) {
+        o->rateIndex = RateIndexOfText(p.value(rate));
+        if (o->rateIndex < 0) {
+            *error = QStringLiteral("--rate: one of 300 600 1200 2400 4800 9600 19200, not '%1'").arg(p.value(rate));
+            return false;
+        }
+    }
+    if ((t & TakesLine) && p.isSet(parity)) {
+        o->parityIndex = ParityIndexOfText(p.value(parity));
+        if (o->parityIndex < 0) {
+            *error = QStringLiteral("--parity: N, E or O, not '%1'").arg(p.value(parity));
+            return false;
+        }
+    }
+    o->json = (t & TakesJson) && p.isSet(json);
+    o->verify = (t & TakesVerify) && p.isSet(verify);
+    return true;
+}
+
+} // namespace
+
+bool Handles(int argc, char **argv)
+{
+    if (argc < 2)
+        return false;
+    if (findSubcommand(argv[1]))
+        return true;
+    for (int i = 1; i < argc; ++i)
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h") || !std::strcmp(argv[i], "--version"))
+            return true;
+    return false;
+}
+
+int Run(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("qmset"));
+    QCoreApplication::setApplicationVersion(kApplicationVersion);
+    // An error that ends a handler has no message box here.
+    SetErrorSink([](const QString &message) { Err(message + QLatin1Char('\n')); });
+
+    const QStringList arguments = QCoreApplication::arguments();
+    const Subcommand *sub = findSubcommand(argv[1]);
+    if (!sub) {
+        if (arguments.contains(QLatin1String("--version"))) {
+            Out(QStringLiteral("qmset %1\n").arg(kApplicationVersion));
+            return ExitOk;
+        }
+        Out(overallHelp());
+        return ExitOk;
+    }
+    Options options;
+    QString error;
+    // The subcommand's name stands where QCommandLineParser expects the
+    // program's.
+    if (!parseOptions(*sub, arguments.mid(1), &options, &error)) {
+        if (error.isEmpty())
+            return ExitOk;
+        Err(QStringLiteral("qmset %1: %2\nUsage: %3\n").arg(QLatin1String(sub->name), error, QLatin1String(sub->synopsis)));
+        return ExitUsage;
+    }
+    Progress progress;
+    Interrupts interrupts;
+    Context context{progress, interrupts};
+    const int code = sub->run(options, context);
+    progress.finish();
+    return code;
+}
+
+} // namespace qm::cli

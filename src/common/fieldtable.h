@@ -1,0 +1,157 @@
+#pragma once
+// One table per unit family describes every field of its page once: the
+// control's objectName, the parameter file's key and how the value is
+// stored and loaded, the caption, the kind of control, what a write checks,
+// and whether a write sends it and a read returns it. The parameter files,
+// the command line, the window's compare and backups all walk these tables,
+// so no field list is written twice.
+//
+// The tables themselves live with their family (radio/dk618fields.h,
+// units/mlb4800fields.h, units/mlr4800fields.h); this header holds the
+// description and the walks that need nothing of a family.
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+namespace qm {
+
+class FieldAccess;
+class IniDocument;
+
+enum class FieldKind {
+    Edit,      // a line edit: text
+    Check,     // a check box: checked or not
+    RadioPair, // two radio buttons, name and partner; checking one unchecks the other
+    Combo,     // a combo box: text, and the item whose text it is
+};
+
+// How a field travels to and from the parameter file.
+enum class FileRule {
+    None,         // not in the file; loading leaves it alone
+    Number,       // stored as its text; loaded as a whole number shown in decimal
+    Text,         // stored and loaded as its text, unchanged
+    Choice,       // Check / RadioPair: onValue when name is checked, else offValue
+    NumberToItem, // Combo: stored as its text; loaded as a whole number n, item itemOfNumber(n)
+    ValueToItem,  // Combo: stored as its text; loaded as the item whose value it is in valueItems,
+                  // any other value fallbackItem
+};
+
+struct FieldSpec {
+    QString name{};    // objectName of the control (for a RadioPair the one that onValue stands for)
+    FieldKind kind = FieldKind::Edit;
+    QString caption{}; // what the page labels it
+    QByteArray key{};  // GBK key in the family's section; empty when not in the file
+    FileRule rule = FileRule::None;
+    QByteArray defaultValue{}; // GBK; what loading takes when the key is missing
+    // Choice: the texts stored for name checked / not checked. Loading: the
+    // value equal to onValue checks name when loadMatchesOn, else the value
+    // equal to offValue unchecks it (checks the partner); any other value
+    // does the opposite. For fields without a key they are only the texts
+    // shown and compared.
+    QByteArray onValue{}, offValue{};
+    bool loadMatchesOn = true;
+    QString partner{};        // RadioPair: the other button
+    QString partnerCaption{}; // RadioPair: its caption
+    QStringList items{};      // Combo: the list
+    int (*itemOfNumber)(qint32) = nullptr; // NumberToItem
+    QList<QByteArray> valueItems{};        // ValueToItem: GBK texts of items 0, 1, ...
+    int fallbackItem = -1;                 // ValueToItem
+    // The page's state before anything is entered: the text of an edit or
+    // combo, "1" when name is checked.
+    QString initial{};
+
+    // What a write checks. An edit whose maximum is at least its minimum
+    // must hold a whole number in [minimum, maximum] and, when multipleOf is
+    // set, a multiple of it; a combo with listOnly must show one of its
+    // items.
+    qint64 minimum = 0;
+    qint64 maximum = -1;
+    qint32 multipleOf = 0;
+    bool listOnly = false;
+
+    bool sent = false;     // a write exchange sends it
+    bool returned = false; // a read exchange fills it
+
+    bool stored() const { return !key.isEmpty() && rule != FileRule::None; }
+    // The INI key as text, or the objectName for a field without a key.
+    QString keyText() const;
+};
+
+struct FieldTable {
+    QString family;     // "dk618", "mlb4800", "mlr4800"
+    QByteArray section; // the INI section, e.g. "File_DK618"
+    // Stored fields in the order they are written and read; fields without
+    // a key may stand anywhere.
+    QList<FieldSpec> fields{};
+    // A rule between fields that a write checks after the fields' own
+    // checks: the problem as "KEY=VALUE: reason", or empty. May be null.
+    QString (*crossCheck)(const FieldAccess &fields) = nullptr;
+
+    const FieldSpec *find(const QString &name) const;
+};
+
+// ---- The parameter file ----------------------------------------------------
+
+// Writes every stored field of table into doc, in table order.
+void StoreFields(const FieldTable &table, const FieldAccess &fields, IniDocument &doc);
+// Reads every stored field in table order, each with its default, setting
+// each field as soon as its key is read. A number that is no integer throws
+// Error and the later fields keep what they held; failedAt, when given, is
+// then the field whose value it was.
+void LoadFields(const FieldTable &table, FieldAccess &fields, const IniDocument &doc,
+                const FieldSpec **failedAt = nullptr);
+// The same on a file: one atomic save (other keys and sections untouched),
+// and a load through the INI layer's refusals. Both throw Error naming the
+// file.
+void StoreFieldsToFile(const FieldTable &table, const FieldAccess &fields, const QString &path);
+void LoadFieldsFromFile(const FieldTable &table, FieldAccess &fields, const QString &path,
+                        const FieldSpec **failedAt = nullptr);
+
+// ---- Values and comparison -------------------------------------------------
+
+// A field's value as text: for a stored field exactly what the file would
+// hold (decoded from GBK); otherwise the text of an edit or combo, or
+// onValue / offValue of a check box or radio pair ("1" / "0" without them).
+QString FieldValue(const FieldSpec &spec, const FieldAccess &fields);
+
+// objectName -> FieldValue of every field of a table: a snapshot that
+// outlives the fields it was taken from.
+using FieldValues = QMap<QString, QString>;
+FieldValues Snapshot(const FieldTable &table, const FieldAccess &fields);
+
+// Which fields a comparison looks at: a field is compared when it has every
+// property asked for (none asked: every field).
+enum FieldScope : unsigned {
+    AllFields = 0,
+    StoredFields = 1,   // in the parameter file
+    SentFields = 2,     // sent by a write
+    ReturnedFields = 4, // filled by a read
+};
+
+struct FieldDifference {
+    QString name;    // objectName
+    QString key;     // FieldSpec::keyText()
+    QString caption;
+    QString a, b;    // the two values
+};
+
+bool InScope(const FieldSpec &spec, unsigned scope);
+// The fields of table, in table order, whose values differ between a and b.
+// A field missing from a snapshot counts as an empty value.
+QList<FieldDifference> Differences(const FieldTable &table, const FieldValues &a, const FieldValues &b,
+                                   unsigned scope = AllFields);
+QList<FieldDifference> Differences(const FieldTable &table, const FieldAccess &a, const FieldAccess &b,
+                                   unsigned scope = AllFields);
+
+// ---- What a write checks ---------------------------------------------------
+
+// The first field (in table order) among those a write sends whose value
+// does not pass its check, as "KEY=VALUE: reason", then the table's
+// crossCheck; empty when all pass.
+QString CheckWritable(const FieldTable &table, const FieldAccess &fields);
+
+} // namespace qm
