@@ -7,6 +7,7 @@
 // save() replaces the file in one atomic step.
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <vector>
@@ -54,6 +55,9 @@ public:
     // a UTF-8 file is matched and read through the GBK codec.
     QByteArray value(const QByteArray &section, const QByteArray &key,
                      const QByteArray &def) const;
+
+    // The names of the section headers in file order, GBK like value()'s.
+    QList<QByteArray> sections() const;
 
     // Replaces the first matching value in place, adds a missing key after
     // the last key line of its section, or adds a missing section at the end.
@@ -112,7 +116,6 @@ private:
     // Moves every offset at or after at by delta, from entry first on; the
     // anchors of earlier sections move too when they stand at or after at.
     void shift(size_t first, qsizetype at, qsizetype delta);
-    void writeInPlace() const;
 
     QString path_;
     QByteArray bytes_;
@@ -120,6 +123,10 @@ private:
     QByteArray lineBreak_; // of the first line; what added lines end with
     Encoding encoding_ = Encoding::Gbk;
 };
+
+// Writes bytes to path as IniDocument::save() does: all or nothing, the old
+// file kept byte for byte when the write fails (Error "无法写入文件：…").
+void SaveBytesSafely(const QString &path, const QByteArray &bytes);
 
 // Free text from a file (a combo-box entry, a value shown to the user) to and
 // from QString through the GBK codec.
