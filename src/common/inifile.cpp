@@ -659,6 +659,16 @@ void IniDocument::save() const
     SaveBytesSafely(path_, bytes_);
 }
 
+Error FileReadError(const QString &path, const QString &reason)
+{
+    return ReadError(path, reason);
+}
+
+Error FileWriteError(const QString &path, const QString &reason)
+{
+    return WriteError(path, reason);
+}
+
 bool GbkCodecAvailable()
 {
     static const bool available = QStringDecoder("GBK").isValid() && QStringEncoder("GBK").isValid();

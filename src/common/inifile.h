@@ -14,6 +14,8 @@
 
 namespace qm {
 
+class Error;
+
 class IniDocument {
 public:
     // Parameter files are a few kilobytes; anything above this is not one
@@ -127,6 +129,11 @@ private:
 // Writes bytes to path as IniDocument::save() does: all or nothing, the old
 // file kept byte for byte when the write fails (Error "无法写入文件：…").
 void SaveBytesSafely(const QString &path, const QByteArray &bytes);
+
+// The errors of the file layer: "无法读取文件：<path>（<reason>）" and
+// "无法写入文件：<path>（<reason>）".
+Error FileReadError(const QString &path, const QString &reason);
+Error FileWriteError(const QString &path, const QString &reason);
 
 // Free text from a file (a combo-box entry, a value shown to the user) to and
 // from QString through the GBK codec.
