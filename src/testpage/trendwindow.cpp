@@ -103,7 +103,7 @@ TrendWindow::TrendWindow(const ReadingsLog &log, QAction *exportReadings, QWidge
 {
     setObjectName(QStringLiteral("TrendWindow"));
     setWindowTitle(QStringLiteral("读数趋势"));
-    resize(960, 480);
+    resize(1100, 540);
 
     chart_ = new QChart;
     chart_->setObjectName(QStringLiteral("Trend_Chart"));
@@ -136,7 +136,7 @@ TrendWindow::TrendWindow(const ReadingsLog &log, QAction *exportReadings, QWidge
     alarms_->setName(QStringLiteral("驻波告警"));
     alarms_->setColor(Qt::red);
     alarms_->setBorderColor(Qt::red);
-    alarms_->setMarkerSize(9);
+    alarms_->setMarkerSize(7);
     chart_->addSeries(alarms_);
     alarms_->attachAxis(timeAxis_);
     alarms_->attachAxis(axes_[int(Quantity::Power)]);
@@ -156,7 +156,7 @@ TrendWindow::TrendWindow(const ReadingsLog &log, QAction *exportReadings, QWidge
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    const int widths[] = {90, 64, 110, 90};
+    const int widths[] = {90, 64, 100, 70};
     for (int i = 0; i < 4; ++i)
         table_->setColumnWidth(i, widths[i]);
 
@@ -178,8 +178,9 @@ TrendWindow::TrendWindow(const ReadingsLog &log, QAction *exportReadings, QWidge
     auto *split = new QSplitter;
     split->addWidget(view);
     split->addWidget(table_);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 0);
+    split->setSizes({680, 410});
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addLayout(bar);
@@ -243,7 +244,7 @@ void TrendWindow::rebuild()
     alarms_->replace(alarms);
     plotted_ = readings.size();
     model_->showRows(plotted_);
-    trimAndScale(now);
+    trimAndScale(now, true);
 }
 
 void TrendWindow::refresh()
@@ -271,16 +272,24 @@ void TrendWindow::refresh()
     model_->showRows(plotted_);
     if (atEnd)
         table_->scrollToBottom();
-    trimAndScale(QDateTime::currentMSecsSinceEpoch());
+    trimAndScale(QDateTime::currentMSecsSinceEpoch(), false);
 }
 
-// Drops the points before the range and fits the axes to what is left.
-void TrendWindow::trimAndScale(qint64 now)
+// Drops the points before the range and fits the axes to what is left. The
+// time axis runs a twelfth of its range ahead of now and moves on only when
+// the readings reach its end: every relayout of the axes costs more than
+// drawing the new points.
+void TrendWindow::trimAndScale(qint64 now, bool moveAxis)
 {
-    const qint64 start = now - qint64(rangeMinutes()) * 60000;
+    const qint64 span = qint64(rangeMinutes()) * 60000;
+    if (moveAxis || now > axisEnd_) {
+        axisEnd_ = now + span / 12;
+        timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(axisEnd_ - span), QDateTime::fromMSecsSinceEpoch(axisEnd_));
+    }
+    const double start = double(axisEnd_ - span);
     const auto trim = [start](QXYSeries *series) {
         int old = 0;
-        while (old < series->count() && series->at(old).x() < double(start))
+        while (old < series->count() && series->at(old).x() < start)
             ++old;
         if (old > 0)
             series->removePoints(0, old);
@@ -298,7 +307,6 @@ void TrendWindow::trimAndScale(qint64 now)
         axes_[q]->setRange(std::floor(low) - 1, std::ceil(high) + 1);
     }
     trim(alarms_);
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(start), QDateTime::fromMSecsSinceEpoch(now));
 }
 
 } // namespace qm

@@ -28,7 +28,7 @@ public:
     static constexpr int kRangeMinutes[3] = {1, 10, 60};
     // New readings reach the chart and the table at most this long after
     // they are decoded; the readings of one refresh are drawn at once.
-    static constexpr int kRefreshMs = 250;
+    static constexpr int kRefreshMs = 1000;
 
     TrendWindow(const ReadingsLog &log, QAction *exportReadings, QWidget *parent);
     ~TrendWindow() override;
@@ -46,7 +46,7 @@ protected:
 private:
     void rebuild();
     void scheduleRefresh();
-    void trimAndScale(qint64 now);
+    void trimAndScale(qint64 now, bool moveAxis);
 
     const ReadingsLog &log_;
     QChart *chart_;
@@ -59,6 +59,7 @@ private:
     ReadingsTableModel *model_;
     QTimer *refreshTimer_;
     qsizetype plotted_ = 0; // readings of the log on the chart and in the table
+    qint64 axisEnd_ = 0;    // end of the time axis, ms since the epoch
 };
 
 } // namespace qm
