@@ -156,7 +156,7 @@ TrendWindow::TrendWindow(const ReadingsLog &log, QAction *exportReadings, QWidge
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    const int widths[] = {90, 64, 100, 70};
+    const int widths[] = {88, 60, 92, 76};
     for (int i = 0; i < 4; ++i)
         table_->setColumnWidth(i, widths[i]);
 
