@@ -2,11 +2,12 @@
 // the factory test page open (through its password dialog) and automatic
 // reading switched on, so all four timers run and a reading goes out every
 // 300 ms. With --echo the hidden key sequence switches the traffic echo on
-// and the monitor panel is opened. bench_idle and bench_soak measure this
-// process from outside; it prints "ready" once automatic reading runs and
-// then runs until it is stopped.
+// and the monitor panel is opened; with --trend the trend window of the
+// readings is opened from the test page. bench_idle and bench_soak measure
+// this process from outside; it prints "ready" once automatic reading runs
+// and then runs until it is stopped.
 //
-//   bench_host DEVICE [--echo]
+//   bench_host DEVICE [--echo] [--trend]
 #include "app/mainform.h"
 #include "app/password.h"
 #include "benchkit.h"
@@ -44,10 +45,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();
     if (args.size() < 2) {
-        bench::Note("usage: bench_host DEVICE [--echo]");
+        bench::Note("usage: bench_host DEVICE [--echo] [--trend]");
         return 2;
     }
     const bool echo = args.contains(QStringLiteral("--echo"));
+    const bool trend = args.contains(QStringLiteral("--trend"));
     qm::SetErrorSink([](const QString &message) { bench::Note("bench_host: error: %s", qPrintable(message)); });
 
     bench::RecordingPrompts prompts;
@@ -88,6 +90,14 @@ int main(int argc, char *argv[])
     if (!Child<QTimer>(form, "Timer4")->isActive()) {
         bench::Note("bench_host: automatic reading did not start");
         return 1;
+    }
+    if (trend) {
+        Child<QAbstractButton>(form, "Trend_Open")->click();
+        auto *window = Child<QWidget>(form, "TrendWindow");
+        if (!window || !window->isVisible()) {
+            bench::Note("bench_host: the trend window did not open");
+            return 1;
+        }
     }
     std::puts("ready");
     std::fflush(stdout);

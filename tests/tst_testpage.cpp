@@ -6,14 +6,19 @@
 #include "app/mainform.h"
 #include "app/simulator.h"
 #include "common/fieldaccess.h"
+#include "common/inifile.h"
 #include "link/exchange.h"
 #include "link/frame.h"
 #include "pagekit/lamp.h"
 #include "pagekit/spinbutton.h"
 #include "testpage/testexchange.h"
 #include "testpage/testpage.h"
+#include "testpage/testrecord.h"
+#include "testpage/testruncommands.h"
+#include "testpage/trendwindow.h"
 #include "findchild.h"
 #include "ptypair.h"
+#include "scratchdisk.h"
 #include "testprompts.h"
 
 #include <QAction>
@@ -29,6 +34,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
 #include <QtTest>
 
 using namespace qm;
@@ -121,6 +130,27 @@ struct Rig {
         return codes;
     }
 
+    // A data-radio read to its end, so the model text is known.
+    void readRadio()
+    {
+        click(QStringLiteral("Dk618_Read_Data"));
+        for (int i = 0; i < 50 && state().RadioReadActive; ++i)
+            tick3(true);
+    }
+    // A reading button, its answer injected, the tick that decodes it.
+    void answer(const QString &button, const QByteArray &frame)
+    {
+        click(button);
+        nextFrame();
+        inject(frame);
+        tick3(false);
+    }
+    TrendWindow *openTrend()
+    {
+        click(QStringLiteral("Trend_Open"));
+        return form->testRun().trendWindow();
+    }
+
     PtyPair pty;
     QTemporaryDir dir;
     QString log;
@@ -158,6 +188,14 @@ private slots:
     void automaticReadingStops_data();
     void automaticReadingStops();
     void model150RenamesRowsOneAndTwo();
+    void trendFollowsDecodedReadings_data();
+    void trendFollowsDecodedReadings();
+    void trendAgainstRadio_data();
+    void trendAgainstRadio();
+    void failedExportKeepsTheOldFile_data();
+    void failedExportKeepsTheOldFile();
+    void calibrationRecord_data();
+    void calibrationRecord();
 };
 
 void TestTestPage::passwords_data()
@@ -674,6 +712,304 @@ void TestTestPage::model150RenamesRowsOneAndTwo()
     QCOMPARE(rig.page->RowCaption[1]->text(), QStringLiteral("平衡调制调节："));
     QCOMPARE(child<QLabel>(*rig.form, QStringLiteral("Label70")), rig.page->RowCaption[0]);
     QCOMPARE(child<QLabel>(*rig.form, QStringLiteral("Label77")), rig.page->RowCaption[8]);
+}
+
+namespace {
+// y values of a series, as text.
+QStringList Ys(const QXYSeries *series)
+{
+    QStringList ys;
+    for (const QPointF &p : series->points())
+        ys << QString::number(p.y());
+    return ys;
+}
+
+// What qmsim answered to the readings, by quantity, decoded from its log.
+struct Answered {
+    QStringList values[kQuantities];
+    QStringList alarms;
+};
+Answered AnsweredReadings(const QString &log)
+{
+    Answered a;
+    QFile file(log);
+    if (!file.open(QIODevice::ReadOnly))
+        return a;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        const QByteArray f = line.startsWith("tx ") ? QByteArray::fromHex(line.mid(3)) : QByteArray();
+        if (f.size() < 8)
+            continue;
+        const auto at = [&f](int i) { return int(quint8(f[i])); };
+        switch (at(3)) {
+        case 0xD2: a.values[int(Quantity::Temperature)] << QString::number((at(6) * 256 + at(7)) >> 4); break;
+        case 0xD4: a.values[int(Quantity::FieldStrength)] << QString::number(-at(7)); break;
+        case 0xDA: a.values[int(Quantity::Voltage)] << QString::number(at(6) + at(7) / 10.0); break;
+        case 0xD8:
+            a.values[int(Quantity::Power)] << QString::number(at(6) + at(7) / 10.0);
+            if (at(8) == 0xFF)
+                a.alarms << a.values[int(Quantity::Power)].last();
+            break;
+        default: break;
+        }
+    }
+    return a;
+}
+} // namespace
+
+// A reading adds its point only when it is shown; the alarm marks the
+// power curve where it was lit.
+void TestTestPage::trendFollowsDecodedReadings_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("quantity"); // -1: no point anywhere
+    QTest::addColumn<double>("value");
+    QTest::addColumn<bool>("alarm");
+    const int none = -1;
+    QTest::newRow("temperature") << "ReadTemp" << BuildFrame(0xD2, bytes({0, 1, 0x01, 0xB0})) << int(Quantity::Temperature) << 27.0 << false;
+    QTest::newRow("field strength is negative dBm") << "GetRssi" << BuildFrame(0xD4, bytes({0, 1, 0, 95})) << int(Quantity::FieldStrength) << -95.0 << false;
+    QTest::newRow("power with alarm") << "ReadPower" << BuildFrame(0xD8, bytes({0, 1, 35, 5, 0xFF})) << int(Quantity::Power) << 35.5 << true;
+    QTest::newRow("power without alarm") << "ReadPower" << BuildFrame(0xD8, bytes({0, 1, 36, 12, 0})) << int(Quantity::Power) << 36.12 << false;
+    QTest::newRow("voltage") << "ReadVolt" << BuildFrame(0xDA, bytes({0, 1, 13, 8})) << int(Quantity::Voltage) << 13.8 << false;
+    QTest::newRow("power answer too short") << "ReadPower" << BuildFrame(0xD8, bytes({0, 1, 36, 5})) << none << 0.0 << false;
+    QTest::newRow("answer to a calibration") << "GetRssi" << BuildFrame(0xF2, bytes({0, 1, 0, 95})) << none << 0.0 << false;
+    QTest::newRow("trimming report") << "ReadTemp" << BuildFrame(0xDF, bytes({0, 1, 10, 20, 30, 40, 50, 60, 70, 4, 90, 80})) << none << 0.0 << false;
+}
+
+void TestTestPage::trendFollowsDecodedReadings()
+{
+    QFETCH(QString, button);
+    QFETCH(QByteArray, answer);
+    QFETCH(int, quantity);
+    QFETCH(double, value);
+    QFETCH(bool, alarm);
+    Rig rig;
+    QVERIFY(rig.ok && rig.open(kFull));
+    rig.nextFrame();
+    TrendWindow *trend = rig.openTrend();
+    QVERIFY(trend && trend->isVisible());
+    rig.answer(button, answer);
+    QVERIFY(!rig.state().MeasurePending);
+    QTRY_COMPARE(trend->findChild<QTableView *>(QStringLiteral("Trend_Log"))->model()->rowCount(), quantity < 0 ? 0 : 1);
+    for (int q = 0; q < kQuantities; ++q)
+        QCOMPARE(trend->series(Quantity(q))->count(), q == quantity ? 1 : 0);
+    QCOMPARE(trend->alarmMarks()->count(), alarm ? 1 : 0);
+    if (quantity >= 0) {
+        QCOMPARE(trend->series(Quantity(quantity))->at(0).y(), value);
+        const Reading r = rig.form->testRun().run().log.readings().at(0);
+        QCOMPARE(qint64(trend->series(Quantity(quantity))->at(0).x()), r.time.toMSecsSinceEpoch());
+        QCOMPARE(r.address, QStringLiteral("1"));
+    }
+    QVERIFY(rig.errors.errors.isEmpty());
+}
+
+// Automatic reading with the trend open: a point per answer, in its series,
+// with the value the radio sent; the export read back by Python's csv.
+void TestTestPage::trendAgainstRadio_data()
+{
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::newRow("steady, alarm") << QStringList{"--steady", "--swr-alarm"};
+    QTest::newRow("drifting") << QStringList{};
+    QTest::newRow("drifting, alarm") << QStringList{"--swr-alarm"};
+}
+
+void TestTestPage::trendAgainstRadio()
+{
+    QFETCH(QStringList, simArgs);
+    Rig rig(simArgs);
+    QVERIFY2(rig.ok, qPrintable(rig.sim.errorString()));
+    rig.readRadio();
+    QVERIFY(rig.open(kFull));
+    TrendWindow *trend = rig.openTrend();
+    QCOMPARE(trend->rangeMinutes(), 10);
+    TestExchange &t = rig.form->testExchange();
+    t.switchTimer4 = [](bool) {};
+    rig.click(QStringLiteral("AutoRead"));
+    for (int i = 0; i < 12; ++i) {
+        t.Timer4Timer();
+        rig.tick3(true);
+    }
+    trend->refresh();
+    const Answered answered = AnsweredReadings(rig.log);
+    for (int q = 0; q < kQuantities; ++q) {
+        QCOMPARE(answered.values[q].size(), 3);
+        QCOMPARE(Ys(trend->series(Quantity(q))), answered.values[q]);
+    }
+    QCOMPARE(Ys(trend->alarmMarks()), answered.alarms);
+    QCOMPARE(answered.alarms.size(), simArgs.contains("--swr-alarm") ? 3 : 0);
+    if (simArgs.contains("--steady")) {
+        QCOMPARE(answered.values[int(Quantity::Voltage)].first(), QStringLiteral("12"));
+        QCOMPARE(answered.values[int(Quantity::FieldStrength)].first(), QStringLiteral("-95"));
+    }
+
+    // The export, as Python's csv module reads it.
+    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+    if (python.isEmpty())
+        QSKIP("python3 is not installed: the export is not read back");
+    const QString csv = rig.dir.filePath(QStringLiteral("readings.csv"));
+    rig.prompts.fileNames.enqueue(csv);
+    rig.form->testRun().ExportReadings->trigger();
+    QVERIFY(rig.memo().endsWith(QStringLiteral("导出成功！")));
+    QProcess py;
+    py.start(python, {"-c", "import csv,sys\n"
+                            "raw=open(sys.argv[1],'rb').read()\n"
+                            "assert raw.startswith(b'\\xef\\xbb\\xbf')\n"
+                            "rows=list(csv.reader(open(sys.argv[1],encoding='utf-8-sig',newline='')))\n"
+                            "sys.stdout.buffer.write('\\n'.join('|'.join(r) for r in rows).encode())\n",
+                      csv});
+    QVERIFY(py.waitForFinished(10000));
+    QCOMPARE(py.exitCode(), 0);
+    const QStringList lines = QString::fromUtf8(py.readAllStandardOutput()).split('\n');
+    const QList<Reading> &log = rig.form->testRun().run().log.readings();
+    QCOMPARE(lines.size(), log.size() + 1);
+    QCOMPARE(lines.first(), QStringLiteral("time|model|address|quantity|value|unit"));
+    const QString units[kQuantities] = {"V", "dBm", "°C", "dBm"};
+    int seen[kQuantities] = {};
+    for (qsizetype i = 0; i < log.size(); ++i) {
+        const QStringList f = lines[i + 1].split('|');
+        const int q = int(log[i].quantity);
+        QCOMPARE(f.size(), 6);
+        QCOMPARE(QDateTime::fromString(f[0], Qt::ISODateWithMs), log[i].time);
+        QCOMPARE(f.mid(1, 2), (QStringList{"DK618-450", "1"}));
+        QCOMPARE(f[3], QuantityName(log[i].quantity));
+        QCOMPARE(QString::number(f[4].toDouble()), answered.values[q].at(seen[q]++));
+        QCOMPARE(f[5], units[q]);
+    }
+    QVERIFY(rig.errors.errors.isEmpty());
+}
+
+void TestTestPage::failedExportKeepsTheOldFile_data()
+{
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("read-only folder") << "folder";
+    QTest::newRow("full disk") << "disk";
+}
+
+void TestTestPage::failedExportKeepsTheOldFile()
+{
+    QFETCH(QString, cause);
+    Rig rig;
+    QVERIFY(rig.ok);
+    for (int i = 0; i < 40; ++i)
+        rig.answer(QStringLiteral("ReadVolt"), BuildFrame(0xDA, bytes({0, 1, 13, i % 10})));
+    QCOMPARE(rig.form->testRun().run().log.readings().size(), 40);
+    SmallDisk disk(rig.dir.filePath(QStringLiteral("disk")));
+    if (!disk.mounted)
+        QSKIP(qPrintable("a small tmpfs cannot be mounted here: " + disk.error));
+    const QString path = disk.filePath(QStringLiteral("readings.csv"));
+    const QByteArray old = "time,model,address,quantity,value,unit\r\n";
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+    }
+    rig.prompts.fileNames.enqueue(cause == QLatin1String("disk") ? path : disk.filePath(QStringLiteral("new.csv")));
+    if (cause == QLatin1String("disk")) {
+        QVERIFY(disk.fill());
+        rig.form->testRun().ExportReadings->trigger();
+    } else {
+        QVERIFY(QFile::setPermissions(rig.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(disk.folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+        AsNobody nobody;
+        QVERIFY2(nobody.bound(), "cannot run as another user: the folder would not be locked");
+        rig.form->testRun().ExportReadings->trigger();
+    }
+    QCOMPARE(rig.errors.errors.size(), 1);
+    QVERIFY2(rig.errors.errors.first().startsWith(QStringLiteral("无法写入文件：")), qPrintable(rig.errors.errors.first()));
+    QVERIFY(rig.memo().endsWith(QStringLiteral("导出失败！")));
+    QStringList files = QDir(disk.folder).entryList(QDir::Files | QDir::Hidden);
+    files.removeAll(QStringLiteral("filler"));
+    QCOMPARE(files, QStringList{"readings.csv"});
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), old);
+}
+
+// After trimming and one confirmed calibration the record holds what the
+// radio reported and the confirmed command, in an INI file beside other
+// sections or in a CSV file; a CSV file of something else is refused.
+void TestTestPage::calibrationRecord_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("before");
+    QTest::newRow("INI file with a parameter section") << "radio.ini" << QByteArray("[File_DK618]\r\nDevice=1\r\n");
+    QTest::newRow("new CSV file") << "records.CSV" << QByteArray();
+    QTest::newRow("CSV file of something else") << "other.csv" << QByteArray("a,b\r\n1,2\r\n");
+}
+
+void TestTestPage::calibrationRecord()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, before);
+    Rig rig(QStringList{"--steady"});
+    QVERIFY2(rig.ok, qPrintable(rig.sim.errorString()));
+    rig.readRadio();
+    QVERIFY(rig.open(kFull));
+    QTRY_COMPARE(rig.page->Power_lab->text(), QStringLiteral("3"));
+    rig.page->VR[7]->up()->click(); // the radio takes 201
+    QTRY_VERIFY(rig.radioCommands().endsWith(char(0xC0)));
+    rig.click(QStringLiteral("Read_VR"));
+    QTRY_COMPARE(rig.page->VR_Text[7]->text(), QStringLiteral("201"));
+    rig.page->VR_Text[0]->setText(QStringLiteral("7")); // typed, not reported
+    rig.prompts.confirmations << true << false;
+    rig.click(QStringLiteral("RssiModi"));
+    QTRY_VERIFY(rig.state().ReplyReady); // its answer in before the reading goes out
+    rig.click(QStringLiteral("SetPower"));
+    rig.click(QStringLiteral("ReadVolt"));
+    rig.tick3(true);
+    rig.click(QStringLiteral("ReadPower"));
+    rig.tick3(true);
+    QTRY_VERIFY(rig.radioCommands().endsWith(bytes({0xF1, 0xD9, 0xD7})));
+
+    const QString path = rig.dir.filePath(name);
+    if (!before.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
+    }
+    for (int i = 0; i < 2; ++i) {
+        rig.prompts.fileNames.enqueue(path);
+        child<QPushButton>(*rig.form, QStringLiteral("Record_Save"))->click();
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytesNow = file.readAll();
+    if (name.startsWith(QLatin1String("other"))) {
+        QCOMPARE(rig.errors.errors.size(), 2);
+        QVERIFY(rig.errors.errors.first().startsWith(QStringLiteral("无法写入文件：")));
+        QCOMPARE(bytesNow, before);
+        return;
+    }
+    QVERIFY2(rig.errors.errors.isEmpty(), qPrintable(rig.errors.errors.join('\n')));
+    QVERIFY(bytesNow.startsWith(before));
+    const QList<TestRecord> records = ReadTestRecords(path);
+    QCOMPARE(records.size(), 2);
+    const TestRecord &r = records.first();
+    QStringList rows;
+    for (int row = 1; row <= 9; ++row)
+        rows << r.value(QStringLiteral("VR%1").arg(row));
+    QCOMPARE(rows.join(' '), QStringLiteral("128 96 140 160 80 110 150 201 130"));
+    QCOMPARE(r.value("PowerLevel"), QStringLiteral("3"));
+    QCOMPARE(r.value("Model"), QStringLiteral("DK618-450"));
+    QCOMPARE(r.value("Address"), QStringLiteral("1"));
+    QCOMPARE(r.value("Calibrations"), QStringLiteral("0xF1"));
+    QCOMPARE(r.value("Voltage") + ' ' + r.value("Power") + ' ' + r.value("SwrAlarm"), QStringLiteral("12.0 35.5 0"));
+    QCOMPARE(r.value("FieldStrength") + r.value("Temperature"), QString());
+    QVERIFY(QDateTime::fromString(r.value("Time"), Qt::ISODate).isValid());
+    QCOMPARE(records.last().values.mid(1), r.values.mid(1));
+    if (name.endsWith(QLatin1String(".ini"))) {
+        const IniDocument doc = IniDocument::load(path);
+        QCOMPARE(doc.sections().size(), 3); // the parameters and two records named by time
+        QCOMPARE(doc.value("File_DK618", "Device", "?"), QByteArray("1"));
+        QVERIFY(doc.sections().at(1).startsWith("Test_Record_"));
+    } else {
+        QVERIFY(bytesNow.startsWith("\xEF\xBB\xBFTime,Model,Address,VR1,"));
+    }
+    const TestRecordTable table = FormatTestRecords(path);
+    QCOMPARE(table.error, QString());
+    const QStringList lines = table.text.trimmed().split('\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY(lines.first().startsWith(QStringLiteral("Time ")));
+    QVERIFY(lines.at(1).contains(QStringLiteral("DK618-450")) && lines.at(1).endsWith(QStringLiteral("0xF1")));
+    QVERIFY(FormatTestRecords(rig.dir.filePath(QStringLiteral("missing.ini"))).error.startsWith(QStringLiteral("无法读取文件：")));
 }
 
 QTEST_MAIN(TestTestPage)

@@ -25,6 +25,7 @@
 #include "units/subscriberfile.h"
 #include "testpage/testexchange.h"
 #include "testpage/testpage.h"
+#include "testpage/testruncommands.h"
 #include "units/unitpages.h"
 
 #include <QAction>
@@ -293,6 +294,9 @@ void TMainForm::buildMenus()
     functions->addAction(Tools);
     functions->addSeparator();
     functions->addAction(Watch_Open);
+    Trend_Item = makeAction(QStringLiteral("Trend_Item"), QStringLiteral("读数趋势 (&R)"), {});
+    Trend_Item->setEnabled(false);
+    functions->addAction(Trend_Item);
 
     QMenu *help = bar->addMenu(QStringLiteral("帮助 (&H) "));
     Version = makeAction(QStringLiteral("Version"), QStringLiteral("版本信息 (&V)..."), {});
@@ -844,6 +848,11 @@ void TMainForm::wireTestPage()
     }
     on(test_->PowerM, &SpinButton::upClicked, this, [t] { t->PowerMUpClick(); });
     on(test_->PowerM, &SpinButton::downClicked, this, [t] { t->PowerMDownClick(); });
+
+    testRun_ = new TestRunCommands(*t, *fields_, *this, *prompts_, [this] { return radio_->modelText(); }, this);
+    on(test_->Trend_Open, &QPushButton::clicked, this, [this] { testRun_->Trend_OpenClick(); });
+    on(Trend_Item, &QAction::triggered, this, [this] { testRun_->Trend_OpenClick(); });
+    connect(test_->Record_Save, &QPushButton::clicked, testRun_->SaveTestRecord, &QAction::trigger);
 }
 
 void TMainForm::ConfigTestClick()
@@ -864,6 +873,7 @@ void TMainForm::ConfigTestClick()
 void TMainForm::TestShow()
 {
     test_->applyAccess(Password->TestLimited());
+    Trend_Item->setEnabled(true);
 }
 
 } // namespace qm

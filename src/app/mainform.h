@@ -45,6 +45,7 @@ class TPassword;
 class TSet_Form;
 class TestExchange;
 class TestPage;
+class TestRunCommands;
 class TVersionInfo;
 class WidgetFields;
 
@@ -78,6 +79,7 @@ public:
     SubscriberExchange &subscriberExchange() { return *subscriber_; }
     TestPage *testPage() const { return test_; }
     TestExchange &testExchange() { return *testExchange_; }
+    TestRunCommands &testRun() { return *testRun_; }
 
     // Report
     void memo(const QString &line) override;
@@ -158,6 +160,7 @@ private:
     std::unique_ptr<SubscriberFile> subscriberFile_;
     QHash<QString, QString> simulatedUnits_;
     std::unique_ptr<TestExchange> testExchange_;
+    TestRunCommands *testRun_ = nullptr;
     bool shownOnce_ = false;
     bool openFailedAtStart_ = false;
     std::unique_ptr<PortLister> ownLister_;
@@ -170,6 +173,8 @@ private:
     // Actions
     QAction *SetSysConfig, *DataTrans, *QM4700, *MLB4800, *MLR4800, *Exit_Pro;
     QAction *Disp_Timer, *Music, *Tools, *Watch_Open, *Version, *ConfigTest;
+    // Opens the trend window; usable once the test page has been shown.
+    QAction *Trend_Item;
     QAction *N1, *T1, *O1;
     QMenu *Ter_Select, *QM4700S, *M1;
     QActionGroup *topFamilies_, *seriesFamilies_;

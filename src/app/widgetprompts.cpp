@@ -28,20 +28,21 @@ bool WidgetPrompts::confirm(const QString &caption, const QString &text)
 }
 
 namespace {
-// A name typed without an extension gets ".ini".
-QString withIniSuffix(const QString &name)
+// A name typed without an extension gets ".ini" (or the given suffix).
+QString withIniSuffix(const QString &name, const QString &suffix = QStringLiteral("ini"))
 {
     if (name.isEmpty() || !QFileInfo(name).suffix().isEmpty())
         return name;
-    return name + QStringLiteral(".ini");
+    return name + QLatin1Char('.') + suffix;
 }
 
-QFileDialog *makeDialog(QWidget *parent, const QString &folder, QFileDialog::AcceptMode mode, const char *name)
+QFileDialog *makeDialog(QWidget *parent, const QString &folder, QFileDialog::AcceptMode mode, const char *name,
+                        const QString &filter = QStringLiteral("*.ini"), const QString &suffix = QStringLiteral("ini"))
 {
-    auto *dialog = new QFileDialog(parent, QString(), folder, QStringLiteral("*.ini"));
+    auto *dialog = new QFileDialog(parent, QString(), folder, filter);
     dialog->setObjectName(QString::fromLatin1(name));
     dialog->setAcceptMode(mode);
-    dialog->setDefaultSuffix(QStringLiteral("ini"));
+    dialog->setDefaultSuffix(suffix);
     dialog->setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     // The dialog asks no question when the chosen file exists: storing adds
     // to the file and leaves its other sections alone.
@@ -56,6 +57,17 @@ QString WidgetPrompts::saveFileName()
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return {};
     const QString name = withIniSuffix(dialog->selectedFiles().constFirst());
+    lastFolder_ = QFileInfo(name).absolutePath();
+    return name;
+}
+
+QString WidgetPrompts::saveFileNameFor(const QString &filter, const QString &suffix, bool replaces)
+{
+    std::unique_ptr<QFileDialog> dialog(makeDialog(parent_, lastFolder_, QFileDialog::AcceptSave, "SaveDialog2", filter, suffix));
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, !replaces);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return {};
+    const QString name = withIniSuffix(dialog->selectedFiles().constFirst(), suffix);
     lastFolder_ = QFileInfo(name).absolutePath();
     return name;
 }

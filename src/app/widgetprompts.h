@@ -14,6 +14,7 @@ public:
     bool confirm(const QString &caption, const QString &text) override;
     QString saveFileName() override;
     QString openFileName() override;
+    QString saveFileNameFor(const QString &filter, const QString &suffix, bool replaces) override;
 
 private:
     QWidget *parent_;

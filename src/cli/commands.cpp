@@ -8,29 +8,15 @@
 #include "common/inifile.h"
 #include "common/memoryfields.h"
 #include "link/linesettings.h"
+#include "link/portlist.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSerialPortInfo>
 
 namespace qm::cli {
 
 namespace {
-
-// One function for the serial device list, to be replaced by the shared
-// one (link/portlist.h) at the merge.
-QStringList PortLines()
-{
-    QStringList lines;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        QString ids;
-        if (info.hasVendorIdentifier() && info.hasProductIdentifier())
-            ids = QStringLiteral("%1:%2").arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0')).arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
-        lines << QStringLiteral("%1\t%2\t%3").arg(info.systemLocation(), info.description(), ids);
-    }
-    return lines;
-}
 
 QString lineText(UnitSession &session)
 {
@@ -147,8 +133,8 @@ int ExitOfFailure(UnitSession &session, UnitSession::Result result, Progress &pr
 
 int Ports(const Options &, Context &)
 {
-    for (const QString &line : PortLines())
-        Out(line + QLatin1Char('\n'));
+    for (const PortDescription &port : SystemPortLister().ports())
+        Out(PortItemText(port) + QLatin1Char('\n'));
     return ExitOk;
 }
 

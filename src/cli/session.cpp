@@ -99,12 +99,6 @@ void stopEveryExchange(ProtocolState &s)
     s.ExchangeTicks = 0;
 }
 
-// One function for the text of a failed open, to be replaced by the
-// shared DescribeOpenFailure (link/portdiagnosis.h) at the merge.
-QString OpenFailureText(const QString &device, const QString &qtErrorText)
-{
-    return QStringLiteral("cannot open %1: %2").arg(device, qtErrorText);
-}
 
 } // namespace
 
@@ -124,7 +118,8 @@ bool UnitSession::open(const QString &port, qint32 rateIndex, qint32 parityIndex
     setLine(rateIndex, parityIndex);
     if (p.open())
         return true;
-    *error = OpenFailureText(p.deviceFor(port), p.device().errorString());
+    // The port's error text already says why, as the window's memo line does.
+    *error = QStringLiteral("cannot open %1: %2").arg(p.deviceFor(port), p.errorString());
     return false;
 }
 

@@ -7,11 +7,14 @@
 // save() replaces the file in one atomic step.
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <vector>
 
 namespace qm {
+
+class Error;
 
 class IniDocument {
 public:
@@ -54,6 +57,9 @@ public:
     // a UTF-8 file is matched and read through the GBK codec.
     QByteArray value(const QByteArray &section, const QByteArray &key,
                      const QByteArray &def) const;
+
+    // The names of the section headers in file order, GBK like value()'s.
+    QList<QByteArray> sections() const;
 
     // Replaces the first matching value in place, adds a missing key after
     // the last key line of its section, or adds a missing section at the end.
@@ -112,7 +118,6 @@ private:
     // Moves every offset at or after at by delta, from entry first on; the
     // anchors of earlier sections move too when they stand at or after at.
     void shift(size_t first, qsizetype at, qsizetype delta);
-    void writeInPlace() const;
 
     QString path_;
     QByteArray bytes_;
@@ -120,6 +125,15 @@ private:
     QByteArray lineBreak_; // of the first line; what added lines end with
     Encoding encoding_ = Encoding::Gbk;
 };
+
+// Writes bytes to path as IniDocument::save() does: all or nothing, the old
+// file kept byte for byte when the write fails (Error "无法写入文件：…").
+void SaveBytesSafely(const QString &path, const QByteArray &bytes);
+
+// The errors of the file layer: "无法读取文件：<path>（<reason>）" and
+// "无法写入文件：<path>（<reason>）".
+Error FileReadError(const QString &path, const QString &reason);
+Error FileWriteError(const QString &path, const QString &reason);
 
 // Free text from a file (a combo-box entry, a value shown to the user) to and
 // from QString through the GBK codec.

@@ -17,6 +17,17 @@ public:
     // File dialogs of the parameter files; an empty result means cancelled.
     virtual QString saveFileName() = 0;
     virtual QString openFileName() = 0;
+    // A save dialog for another kind of file: filter as a file dialog takes
+    // it ("CSV 文件 (*.csv)"), suffix added to a name typed without one;
+    // replaces: the save replaces a chosen file, so the dialog asks first.
+    // Answered like saveFileName() unless a front end knows better.
+    virtual QString saveFileNameFor(const QString &filter, const QString &suffix, bool replaces)
+    {
+        (void)filter;
+        (void)suffix;
+        (void)replaces;
+        return saveFileName();
+    }
 };
 
 } // namespace qm

@@ -148,13 +148,18 @@ void TestExchange::Analyse_VR()
         return;
     }
     ReplyCursor values(link_.state(), 6);
+    std::array<quint8, 10> report{};
+    for (quint8 &b : report)
+        b = values.byte();
     for (int row = 1; row <= 7; ++row)
-        f_.setText(rowField(row), QString::number(values.byte()));
-    const quint8 power = values.byte();
+        f_.setText(rowField(row), QString::number(report[size_t(row - 1)]));
+    const quint8 power = report[7];
     if (power <= kMaxPowerLevel)
         f_.setText(kPowerLevel, QString::number(power));
-    f_.setText(rowField(9), QString::number(values.byte()));
-    f_.setText(rowField(8), QString::number(values.byte()));
+    f_.setText(rowField(9), QString::number(report[8]));
+    f_.setText(rowField(8), QString::number(report[9]));
+    if (onTrimmingReport)
+        onTrimmingReport(report);
 }
 
 // ---- Readings ----
@@ -220,19 +225,26 @@ void TestExchange::MeasurementReply()
     ReplyCursor values(link_.state(), 6);
     const quint8 b6 = values.byte();
     const quint8 b7 = values.byte();
+    const bool alarm = command == 0xD8 && values.byte() == 0xFF;
+    const auto show = [this, alarm](Quantity quantity, const QString &label, const QString &text) {
+        f_.setText(label, text);
+        if (quantity == Quantity::Power)
+            f_.setChecked(QStringLiteral("Swr_led"), alarm);
+        if (onReading)
+            onReading(quantity, text, alarm);
+    };
     switch (command) {
     case 0xD2:
-        f_.setText(QStringLiteral("Temperature"), QString::number((quint32(b6) << 8 | b7) >> 4));
+        show(Quantity::Temperature, QStringLiteral("Temperature"), QString::number((quint32(b6) << 8 | b7) >> 4));
         break;
     case 0xD4:
-        f_.setText(QStringLiteral("RssiValue"), QString::number(b7));
+        show(Quantity::FieldStrength, QStringLiteral("RssiValue"), QString::number(b7));
         break;
     case 0xD8:
-        f_.setText(QStringLiteral("Power"), decimal(b6, b7));
-        f_.setChecked(QStringLiteral("Swr_led"), values.byte() == 0xFF);
+        show(Quantity::Power, QStringLiteral("Power"), decimal(b6, b7));
         break;
     case 0xDA:
-        f_.setText(QStringLiteral("Volt"), decimal(b6, b7));
+        show(Quantity::Voltage, QStringLiteral("Volt"), decimal(b6, b7));
         break;
     default:
         break;
@@ -306,6 +318,8 @@ void TestExchange::calibrate(quint8 command, const QString &question)
     tx[6] = 0x00;
     tx[7] = 0x00;
     send(command, 8);
+    if (onCalibrationSent)
+        onCalibrationSent(command);
 }
 
 void TestExchange::RssiModiClick()

@@ -5,8 +5,11 @@
 // the page through FieldAccess and on the shared protocol state of the
 // Link, so it runs without a window too.
 
+#include "testpage/readingslog.h"
+
 #include <QString>
 #include <QtGlobal>
+#include <array>
 #include <functional>
 
 namespace qm {
@@ -29,6 +32,12 @@ public:
 
     // Runs Timer4 (on) or stops it (off).
     std::function<void(bool on)> switchTimer4;
+    // What the test run keeps: each reading as it is shown (the power with
+    // its standing-wave alarm), each trimming report's bytes at offsets
+    // 6..15, each reference calibration sent after its OK.
+    std::function<void(Quantity quantity, const QString &shown, bool alarm)> onReading;
+    std::function<void(const std::array<quint8, 10> &report)> onTrimmingReport;
+    std::function<void(quint8 command)> onCalibrationSent;
 
     // Trimming rows 1..9: step the row's value up or down (wrapping at
     // 0..255) and send it.

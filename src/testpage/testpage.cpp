@@ -100,13 +100,15 @@ TestPage::TestPage(QWidget *parent)
         *r.unit = makeLabel(readings, QString::fromUtf8(r.unitText), {122, y + 6}, QString::fromLatin1(r.unitName));
         *r.button = makeButton(readings, QString::fromLatin1(r.buttonName), QString::fromUtf8(r.buttonText), {170, y, 58, 26});
     }
-    AutoRead = makeButton(readings, QStringLiteral("AutoRead"), QStringLiteral("自动读取"), {8, 142, 220, 28});
+    AutoRead = makeButton(readings, QStringLiteral("AutoRead"), QStringLiteral("自动读取"), {8, 142, 146, 28});
+    Trend_Open = makeButton(readings, QStringLiteral("Trend_Open"), QStringLiteral("读数趋势"), {158, 142, 70, 28});
 
     // Reference calibrations.
     QGroupBox *calibration = makeGroup(this, QStringLiteral("基准校准"), {298, 208, 236, 60});
     RssiModi = makeButton(calibration, QStringLiteral("RssiModi"), QStringLiteral("场强调整"), {8, 24, 70, 26});
     SetPower = makeButton(calibration, QStringLiteral("SetPower"), QStringLiteral("功率基准"), {83, 24, 70, 26});
     AlarmSet = makeButton(calibration, QStringLiteral("AlarmSet"), QStringLiteral("告警设置"), {158, 24, 70, 26});
+    Record_Save = makeButton(this, QStringLiteral("Record_Save"), QStringLiteral("保存测试记录..."), {298, 274, 236, 28});
 }
 
 void TestPage::applyAccess(bool limited)

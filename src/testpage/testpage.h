@@ -40,6 +40,8 @@ public:
     QLabel *Label87, *Power, *Label88;
     QPushButton *AutoRead, *GetRssi, *ReadVolt, *ReadPower, *ReadTemp;
     QPushButton *RssiModi, *SetPower, *AlarmSet;
+    // The trend window beside automatic reading; the calibration record.
+    QPushButton *Trend_Open, *Record_Save;
 
     // Limited access locks six trimming rows and the three calibrations;
     // full access unlocks them. Edits and other controls keep their state.

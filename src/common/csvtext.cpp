@@ -1,0 +1,82 @@
+#include "common/csvtext.h"
+
+namespace qm {
+
+namespace {
+QString Field(const QString &field)
+{
+    const bool quote = field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"'))
+        || field.contains(QLatin1Char('\r')) || field.contains(QLatin1Char('\n'));
+    if (!quote)
+        return field;
+    QString quoted = field;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+} // namespace
+
+QString CsvLine(const QStringList &fields)
+{
+    QStringList out;
+    out.reserve(fields.size());
+    for (const QString &field : fields)
+        out.append(Field(field));
+    return out.join(QLatin1Char(',')) + QLatin1String("\r\n");
+}
+
+QList<QStringList> ParseCsv(const QByteArray &bytes, QString *error)
+{
+    const QString text = QString::fromUtf8(bytes.startsWith(kUtf8Bom) ? bytes.mid(3) : bytes);
+    QList<QStringList> records;
+    QStringList record;
+    QString field;
+    bool quoted = false;     // inside quotes
+    bool started = false;    // the record has a field or a separator
+    const auto endField = [&] {
+        record.append(field);
+        field.clear();
+    };
+    const auto endRecord = [&] {
+        if (started) {
+            endField();
+            records.append(record);
+        }
+        record.clear();
+        started = false;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == QLatin1Char('"')) {
+                if (i + 1 < text.size() && text[i + 1] == QLatin1Char('"'))
+                    field.append(text[++i]);
+                else
+                    quoted = false;
+            } else {
+                field.append(c);
+            }
+            continue;
+        }
+        if (c == QLatin1Char('"')) {
+            quoted = true;
+            started = true;
+        } else if (c == QLatin1Char(',')) {
+            endField();
+            started = true;
+        } else if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            endRecord();
+        } else {
+            field.append(c);
+            started = true;
+        }
+    }
+    if (quoted) {
+        if (error)
+            *error = QStringLiteral("引号未结束");
+        return {};
+    }
+    endRecord();
+    return records;
+}
+
+} // namespace qm

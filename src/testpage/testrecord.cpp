@@ -1,0 +1,249 @@
+#include "testpage/testrecord.h"
+
+#include "common/csvtext.h"
+#include "common/errors.h"
+#include "common/inifile.h"
+
+#include <QFileInfo>
+
+namespace qm {
+
+namespace {
+const QString kNotRecordFile = QStringLiteral("不是测试记录文件");
+
+bool IsCsv(const QString &path)
+{
+    return path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
+}
+
+// A value as a line of a file carries it: control characters (a radio's
+// model text may hold any byte) become blanks, blanks around it go.
+QString Clean(const QString &value)
+{
+    QString out = value;
+    for (QChar &c : out)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QLatin1Char(' ');
+    return out.trimmed();
+}
+
+bool IsRecordSection(const QByteArray &name)
+{
+    const QByteArray base(kTestRecordSection);
+    return name.size() >= base.size() && qstrnicmp(name.constData(), base.constData(), size_t(base.size())) == 0
+        && (name.size() == base.size() || name.at(base.size()) == '_');
+}
+
+// Columns a character takes in a terminal: CJK and full-width forms two.
+int DisplayWidth(const QString &text)
+{
+    int width = 0;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) || (u >= 0xAC00 && u <= 0xD7A3)
+            || (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60)
+            || (u >= 0xFFE0 && u <= 0xFFE6);
+        width += wide ? 2 : 1;
+    }
+    return width;
+}
+
+QString Hex(quint8 command)
+{
+    return QStringLiteral("0x") + QString::number(command, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+}
+} // namespace
+
+const QStringList &TestRecord::keys()
+{
+    static const QStringList keys = [] {
+        QStringList k{QStringLiteral("Time"), QStringLiteral("Model"), QStringLiteral("Address")};
+        for (int row = 1; row <= 9; ++row)
+            k << QStringLiteral("VR%1").arg(row);
+        k << QStringLiteral("PowerLevel") << QStringLiteral("Voltage") << QStringLiteral("FieldStrength")
+          << QStringLiteral("Temperature") << QStringLiteral("Power") << QStringLiteral("SwrAlarm")
+          << QStringLiteral("Calibrations");
+        return k;
+    }();
+    return keys;
+}
+
+QString TestRecord::value(const QString &key) const
+{
+    return values.value(keys().indexOf(key));
+}
+
+void TestRecord::set(const QString &key, const QString &value)
+{
+    const qsizetype at = keys().indexOf(key);
+    if (at >= 0)
+        values[at] = value;
+}
+
+void TestRun::reading(Quantity quantity, const QString &shown, bool alarm)
+{
+    log.append({QDateTime::currentDateTime(), quantity, ReadingValue(quantity, shown), alarm,
+                model ? model() : QString(), address ? address() : QString()});
+}
+
+void TestRun::trimmingReport(const std::array<quint8, 10> &bytes)
+{
+    reported_ = true;
+    report_ = bytes;
+}
+
+void TestRun::calibrationSent(quint8 command)
+{
+    if (!calibrations_.contains(command))
+        calibrations_.append(command);
+}
+
+TestRecord TestRun::record(const QDateTime &time) const
+{
+    TestRecord r;
+    r.set(QStringLiteral("Time"), IsoTime(time, false));
+    r.set(QStringLiteral("Model"), model ? model() : QString());
+    r.set(QStringLiteral("Address"), address ? address() : QString());
+    if (reported_) {
+        // Rows 1..7, the power level, row 9, row 8.
+        for (int row = 1; row <= 7; ++row)
+            r.set(QStringLiteral("VR%1").arg(row), QString::number(report_[size_t(row - 1)]));
+        r.set(QStringLiteral("PowerLevel"), QString::number(report_[7]));
+        r.set(QStringLiteral("VR9"), QString::number(report_[8]));
+        r.set(QStringLiteral("VR8"), QString::number(report_[9]));
+    }
+    const QString readingKeys[kQuantities] = {QStringLiteral("Voltage"), QStringLiteral("FieldStrength"),
+                                              QStringLiteral("Temperature"), QStringLiteral("Power")};
+    bool seen[kQuantities] = {};
+    const QList<Reading> &readings = log.readings();
+    for (auto it = readings.crbegin(); it != readings.crend(); ++it) {
+        const int q = int(it->quantity);
+        if (seen[q])
+            continue;
+        seen[q] = true;
+        r.set(readingKeys[q], it->value);
+        if (it->quantity == Quantity::Power)
+            r.set(QStringLiteral("SwrAlarm"), it->alarm ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+    QStringList confirmed;
+    for (quint8 command : calibrations_)
+        confirmed << Hex(command);
+    r.set(QStringLiteral("Calibrations"), confirmed.join(QLatin1Char(' ')));
+    return r;
+}
+
+void StoreTestRecord(const QString &path, const TestRecord &record)
+{
+    QStringList values;
+    for (const QString &v : record.values)
+        values << Clean(v);
+    if (IsCsv(path)) {
+        const QByteArray old = IniDocument::loadParameters(path, true).bytes();
+        QByteArray bytes;
+        const QByteArray line = CsvLine(values).toUtf8();
+        if (old.isEmpty() || old == kUtf8Bom) {
+            bytes = QByteArray(kUtf8Bom) + CsvLine(TestRecord::keys()).toUtf8() + line;
+        } else {
+            QString error;
+            const QList<QStringList> rows = ParseCsv(old, &error);
+            if (rows.isEmpty() || rows.first() != TestRecord::keys())
+                throw FileWriteError(path, kNotRecordFile);
+            bytes = old;
+            if (!bytes.endsWith('\n') && !bytes.endsWith('\r'))
+                bytes += "\r\n";
+            bytes += line;
+        }
+        SaveBytesSafely(path, bytes);
+        return;
+    }
+    IniDocument doc = IniDocument::loadParameters(path, true);
+    const QList<QByteArray> sections = doc.sections();
+    const auto taken = [&sections](const QByteArray &name) {
+        return std::any_of(sections.begin(), sections.end(),
+                           [&name](const QByteArray &s) { return s.compare(name, Qt::CaseInsensitive) == 0; });
+    };
+    const QDateTime time = QDateTime::fromString(values.value(0), Qt::ISODate);
+    const QByteArray base = QByteArray(kTestRecordSection) + '_'
+        + (time.isValid() ? time.toString(QStringLiteral("yyyyMMddThhmmss")).toLatin1() : QByteArray("0"));
+    QByteArray section = base;
+    for (int n = 2; taken(section); ++n)
+        section = base + '_' + QByteArray::number(n);
+    for (qsizetype i = 0; i < values.size(); ++i)
+        doc.setValue(section, TestRecord::keys().at(i).toLatin1(), EncodeGbk(values.at(i)));
+    doc.save();
+}
+
+QList<TestRecord> ReadTestRecords(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        throw FileReadError(path, QStringLiteral("文件不存在"));
+    const IniDocument doc = IniDocument::loadParameters(path, false);
+    QList<TestRecord> records;
+    if (IsCsv(path)) {
+        QString error;
+        const QList<QStringList> rows = ParseCsv(doc.bytes(), &error);
+        if (!error.isEmpty())
+            throw FileReadError(path, error);
+        if (rows.isEmpty())
+            return records;
+        // Columns by their header, so that a spreadsheet may reorder them.
+        const QStringList &header = rows.first();
+        QList<qsizetype> column;
+        for (const QString &key : TestRecord::keys())
+            column << header.indexOf(key);
+        if (column.first() < 0) // no Time column
+            throw FileReadError(path, kNotRecordFile);
+        for (qsizetype i = 1; i < rows.size(); ++i) {
+            TestRecord record;
+            for (qsizetype k = 0; k < column.size(); ++k)
+                record.values[k] = rows[i].value(column[k]);
+            records << record;
+        }
+        return records;
+    }
+    for (const QByteArray &section : doc.sections()) {
+        if (!IsRecordSection(section))
+            continue;
+        TestRecord record;
+        for (qsizetype k = 0; k < TestRecord::keys().size(); ++k)
+            record.values[k] = DecodeGbk(doc.value(section, TestRecord::keys().at(k).toLatin1(), {}));
+        records << record;
+    }
+    return records;
+}
+
+TestRecordTable FormatTestRecords(const QString &path)
+{
+    QList<TestRecord> records;
+    try {
+        records = ReadTestRecords(path);
+    } catch (const Error &e) {
+        return {{}, e.message()};
+    }
+    if (records.isEmpty())
+        return {{}, QStringLiteral("文件中没有测试记录：%1").arg(path)};
+    QList<QStringList> rows{TestRecord::keys()};
+    for (const TestRecord &r : records)
+        rows << r.values;
+    QList<int> widths(TestRecord::keys().size(), 0);
+    for (const QStringList &row : rows)
+        for (qsizetype k = 0; k < widths.size(); ++k)
+            widths[k] = std::max(widths[k], DisplayWidth(row.value(k)));
+    QString text;
+    for (const QStringList &row : rows) {
+        QString line;
+        for (qsizetype k = 0; k < widths.size(); ++k) {
+            const QString cell = row.value(k);
+            line += cell;
+            if (k + 1 < widths.size())
+                line += QString(widths[k] - DisplayWidth(cell) + 2, QLatin1Char(' '));
+        }
+        while (line.endsWith(QLatin1Char(' ')))
+            line.chop(1);
+        text += line + QLatin1Char('\n');
+    }
+    return {text, {}};
+}
+
+} // namespace qm

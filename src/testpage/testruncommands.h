@@ -1,0 +1,55 @@
+#pragma once
+// The commands of the test run: the trend window (opened by Trend_Open and
+// the window's menu item), the export of the readings log and the
+// calibration record. Keeps the TestRun that TestExchange feeds.
+
+#include "testpage/testrecord.h"
+
+#include <QObject>
+#include <functional>
+
+class QAction;
+class QWidget;
+
+namespace qm {
+
+class FieldAccess;
+class Prompts;
+class Report;
+class TestExchange;
+class TrendWindow;
+
+namespace text {
+inline const QString ReadingsFilter = QStringLiteral("CSV 文件 (*.csv)");
+inline const QString RecordFilter = QStringLiteral("测试记录 (*.ini *.csv)");
+} // namespace text
+
+class TestRunCommands : public QObject {
+    Q_OBJECT
+public:
+    // model: the radio's model text (GBK) from its last read. window: the
+    // parent of the trend window.
+    TestRunCommands(TestExchange &exchange, FieldAccess &fields, Report &report, Prompts &prompts,
+                    std::function<QByteArray()> model, QWidget *window);
+    ~TestRunCommands() override;
+
+    TestRun &run() { return run_; }
+    // Null until the window is first opened.
+    TrendWindow *trendWindow() const { return trend_; }
+
+    QAction *ExportReadings;
+    QAction *SaveTestRecord;
+
+    void Trend_OpenClick();
+    void ExportReadingsClick();
+    void SaveTestRecordClick();
+
+private:
+    Report &report_;
+    Prompts &prompts_;
+    QWidget *window_;
+    TestRun run_;
+    TrendWindow *trend_ = nullptr;
+};
+
+} // namespace qm

@@ -1,0 +1,312 @@
+#include "testpage/trendwindow.h"
+
+#include <QAbstractTableModel>
+#include <QAction>
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
+
+#include <cmath>
+
+namespace qm {
+
+// The log as a table; rows appear as the window takes them in.
+class ReadingsTableModel : public QAbstractTableModel {
+public:
+    explicit ReadingsTableModel(const ReadingsLog &log, QObject *parent)
+        : QAbstractTableModel(parent)
+        , log_(log)
+    {
+    }
+
+    void showRows(qsizetype rows)
+    {
+        if (rows <= rows_)
+            return;
+        beginInsertRows({}, int(rows_), int(rows - 1));
+        rows_ = rows;
+        endInsertRows();
+    }
+
+    int rowCount(const QModelIndex &parent) const override { return parent.isValid() ? 0 : int(rows_); }
+    int columnCount(const QModelIndex &parent) const override { return parent.isValid() ? 0 : 5; }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        static const char *const kTitles[] = {"时间", "读数", "数值", "型号", "地址"};
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= 5)
+            return QAbstractTableModel::headerData(section, orientation, role);
+        return QString::fromUtf8(kTitles[section]);
+    }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= rows_)
+            return {};
+        const Reading &r = log_.readings().at(index.row());
+        if (role == Qt::ForegroundRole && r.alarm)
+            return QColor(Qt::red);
+        if (role == Qt::ToolTipRole && r.alarm)
+            return QStringLiteral("驻波告警");
+        if (role != Qt::DisplayRole)
+            return {};
+        switch (index.column()) {
+        case 0: return r.time.toString(QStringLiteral("hh:mm:ss.zzz"));
+        case 1: return QuantityName(r.quantity);
+        case 2: return r.value + QLatin1Char(' ') + QuantityUnit(r.quantity) + (r.alarm ? QStringLiteral(" 告警") : QString());
+        case 3: return r.model;
+        case 4: return r.address;
+        default: return {};
+        }
+    }
+
+private:
+    const ReadingsLog &log_;
+    qsizetype rows_ = 0;
+};
+
+namespace {
+struct Curve {
+    const char *title;
+    QColor colour;
+    Qt::Alignment side;
+};
+// By Quantity.
+const Curve kCurves[kQuantities] = {
+    {"电压 (V)", QColor(0x1f, 0x77, 0xb4), Qt::AlignLeft},
+    {"场强 (dBm)", QColor(0x2c, 0xa0, 0x2c), Qt::AlignLeft},
+    {"温度 (°C)", QColor(0xff, 0x7f, 0x0e), Qt::AlignRight},
+    {"功率 (dBm)", QColor(0x94, 0x67, 0xbd), Qt::AlignRight},
+};
+
+qint64 Msecs(const Reading &r)
+{
+    return r.time.toMSecsSinceEpoch();
+}
+} // namespace
+
+TrendWindow::TrendWindow(const ReadingsLog &log, QAction *exportReadings, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , log_(log)
+{
+    setObjectName(QStringLiteral("TrendWindow"));
+    setWindowTitle(QStringLiteral("读数趋势"));
+    resize(1100, 540);
+
+    chart_ = new QChart;
+    chart_->setObjectName(QStringLiteral("Trend_Chart"));
+    chart_->legend()->setAlignment(Qt::AlignBottom);
+    chart_->setMargins(QMargins(4, 4, 4, 4));
+    timeAxis_ = new QDateTimeAxis(chart_);
+    timeAxis_->setFormat(QStringLiteral("hh:mm:ss"));
+    timeAxis_->setTickCount(7);
+    chart_->addAxis(timeAxis_, Qt::AlignBottom);
+    for (int q = 0; q < kQuantities; ++q) {
+        const Curve &c = kCurves[q];
+        auto *series = new QLineSeries(chart_);
+        series->setName(QuantityName(Quantity(q)));
+        series->setColor(c.colour);
+        auto *axis = new QValueAxis(chart_);
+        axis->setTitleText(QString::fromUtf8(c.title));
+        axis->setLinePenColor(c.colour);
+        axis->setLabelsColor(c.colour);
+        axis->setTitleBrush(c.colour);
+        axis->setLabelFormat(QStringLiteral("%.1f"));
+        axis->setGridLineVisible(q == 0);
+        chart_->addAxis(axis, c.side);
+        chart_->addSeries(series);
+        series->attachAxis(timeAxis_);
+        series->attachAxis(axis);
+        series_[q] = series;
+        axes_[q] = axis;
+    }
+    alarms_ = new QScatterSeries(chart_);
+    alarms_->setName(QStringLiteral("驻波告警"));
+    alarms_->setColor(Qt::red);
+    alarms_->setBorderColor(Qt::red);
+    alarms_->setMarkerSize(7);
+    chart_->addSeries(alarms_);
+    alarms_->attachAxis(timeAxis_);
+    alarms_->attachAxis(axes_[int(Quantity::Power)]);
+
+    auto *view = new QChartView(chart_);
+    view->setObjectName(QStringLiteral("Trend_View"));
+    view->setRenderHint(QPainter::Antialiasing);
+
+    model_ = new ReadingsTableModel(log_, this);
+    table_ = new QTableView;
+    table_->setObjectName(QStringLiteral("Trend_Log"));
+    table_->setModel(model_);
+    table_->verticalHeader()->hide();
+    // Fixed rows: the view never measures the rows of an hour's log.
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    const int widths[] = {88, 60, 92, 76};
+    for (int i = 0; i < 4; ++i)
+        table_->setColumnWidth(i, widths[i]);
+
+    range_ = new QComboBox;
+    range_->setObjectName(QStringLiteral("Trend_Range"));
+    for (int minutes : kRangeMinutes)
+        range_->addItem(QStringLiteral("最近 %1 分钟").arg(minutes), minutes);
+    range_->setCurrentIndex(1);
+    auto *exportButton = new QToolButton;
+    exportButton->setObjectName(QStringLiteral("Trend_Export"));
+    exportButton->setDefaultAction(exportReadings);
+    exportButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
+
+    auto *bar = new QHBoxLayout;
+    bar->addWidget(new QLabel(QStringLiteral("显示范围：")));
+    bar->addWidget(range_);
+    bar->addStretch();
+    bar->addWidget(exportButton);
+    auto *split = new QSplitter;
+    split->addWidget(view);
+    split->addWidget(table_);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 0);
+    split->setSizes({680, 410});
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addLayout(bar);
+    layout->addWidget(split, 1);
+
+    refreshTimer_ = new QTimer(this);
+    refreshTimer_->setSingleShot(true);
+    refreshTimer_->setInterval(kRefreshMs);
+    connect(refreshTimer_, &QTimer::timeout, this, &TrendWindow::refresh);
+    connect(&log_, &ReadingsLog::appended, this, &TrendWindow::scheduleRefresh);
+    connect(range_, &QComboBox::currentIndexChanged, this, &TrendWindow::rebuild);
+    rebuild();
+}
+
+TrendWindow::~TrendWindow() = default;
+
+int TrendWindow::rangeMinutes() const
+{
+    return range_->currentData().toInt();
+}
+
+void TrendWindow::setRangeMinutes(int minutes)
+{
+    const int index = range_->findData(minutes);
+    if (index >= 0)
+        range_->setCurrentIndex(index);
+}
+
+void TrendWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    refresh();
+}
+
+void TrendWindow::scheduleRefresh()
+{
+    if (isVisible() && !refreshTimer_->isActive())
+        refreshTimer_->start();
+}
+
+// The curves anew from the readings of the range.
+void TrendWindow::rebuild()
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 start = now - qint64(rangeMinutes()) * 60000;
+    const QList<Reading> &readings = log_.readings();
+    QList<QPointF> points[kQuantities];
+    QList<QPointF> alarms;
+    qsizetype first = readings.size();
+    while (first > 0 && Msecs(readings.at(first - 1)) >= start)
+        --first;
+    for (qsizetype i = first; i < readings.size(); ++i) {
+        const Reading &r = readings.at(i);
+        const QPointF p(double(Msecs(r)), r.value.toDouble());
+        points[int(r.quantity)].append(p);
+        if (r.alarm)
+            alarms.append(p);
+    }
+    for (int q = 0; q < kQuantities; ++q)
+        series_[q]->replace(points[q]);
+    alarms_->replace(alarms);
+    plotted_ = readings.size();
+    model_->showRows(plotted_);
+    trimAndScale(now, true);
+}
+
+void TrendWindow::refresh()
+{
+    refreshTimer_->stop();
+    const QList<Reading> &readings = log_.readings();
+    if (plotted_ == readings.size())
+        return;
+    QList<QPointF> points[kQuantities];
+    QList<QPointF> alarms;
+    for (qsizetype i = plotted_; i < readings.size(); ++i) {
+        const Reading &r = readings.at(i);
+        const QPointF p(double(Msecs(r)), r.value.toDouble());
+        points[int(r.quantity)].append(p);
+        if (r.alarm)
+            alarms.append(p);
+    }
+    for (int q = 0; q < kQuantities; ++q)
+        if (!points[q].isEmpty())
+            series_[q]->append(points[q]);
+    if (!alarms.isEmpty())
+        alarms_->append(alarms);
+    plotted_ = readings.size();
+    const bool atEnd = table_->verticalScrollBar()->value() == table_->verticalScrollBar()->maximum();
+    model_->showRows(plotted_);
+    if (atEnd)
+        table_->scrollToBottom();
+    trimAndScale(QDateTime::currentMSecsSinceEpoch(), false);
+}
+
+// Drops the points before the range and fits the axes to what is left. The
+// time axis runs a twelfth of its range ahead of now and moves on only when
+// the readings reach its end: every relayout of the axes costs more than
+// drawing the new points.
+void TrendWindow::trimAndScale(qint64 now, bool moveAxis)
+{
+    const qint64 span = qint64(rangeMinutes()) * 60000;
+    if (moveAxis || now > axisEnd_) {
+        axisEnd_ = now + span / 12;
+        timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(axisEnd_ - span), QDateTime::fromMSecsSinceEpoch(axisEnd_));
+    }
+    const double start = double(axisEnd_ - span);
+    const auto trim = [start](QXYSeries *series) {
+        int old = 0;
+        while (old < series->count() && series->at(old).x() < start)
+            ++old;
+        if (old > 0)
+            series->removePoints(0, old);
+    };
+    for (int q = 0; q < kQuantities; ++q) {
+        trim(series_[q]);
+        if (series_[q]->count() == 0)
+            continue;
+        double low = series_[q]->at(0).y(), high = low;
+        for (int i = 1; i < series_[q]->count(); ++i) {
+            low = std::min(low, series_[q]->at(i).y());
+            high = std::max(high, series_[q]->at(i).y());
+        }
+        // Whole units with a margin, so that a steady value sits inside.
+        axes_[q]->setRange(std::floor(low) - 1, std::ceil(high) + 1);
+    }
+    trim(alarms_);
+}
+
+} // namespace qm
