@@ -538,75 +538,26 @@ void IniDocument::store(const QByteArray &section, const QByteArray &key, const 
     }
 }
 
-void IniDocument::save() const
-{
-    const QByteArray name = QFile::encodeName(path_);
-    struct stat st {};
-    bool exists = false;
-    if (!name.isEmpty() && ::stat(name.constData(), &st) == 0) {
-        exists = true;
-        // A pipe or a device would block or swallow the write, and the
-        // rename below would put a plain file in its place.
-        if (!S_ISREG(st.st_mode))
-            throw WriteError(path_, NotRegular(st.st_mode));
-        // The rename would replace a read-only file whenever its folder is
-        // writable (and root may write anything), so the owner's write bit
-        // is checked too: a file marked read-only is never overwritten.
-        if (!(st.st_mode & S_IWUSR) || ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0)
-            throw WriteError(path_, QStringLiteral("文件为只读"));
-    } else if (!name.isEmpty() && errno != ENOENT) {
-        throw WriteError(path_, qt_error_string(errno));
-    }
-
-    QSaveFile file(path_);
-    // Qt's own fallback opens the file truncated, so a write that fails
-    // afterwards would leave it empty; writeInPlace() does it safely.
-    file.setDirectWriteFallback(false);
-    // Unbuffered: a buffered save file takes small writes into memory, and
-    // a write that fails later, inside commit(), still renames the short
-    // temporary over the file.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        // A writable file in a folder where nothing may be created.
-        if (exists) {
-            writeInPlace();
-            return;
-        }
-        throw WriteError(path_, file.errorString());
-    }
-    const auto abandon = [&](const QString &reason) {
-        file.cancelWriting(); // the temporary goes with the save file
-        return WriteError(path_, reason);
-    };
-    if (file.write(bytes_) != bytes_.size())
-        throw abandon(file.errorString());
-    if (!file.flush())
-        throw abandon(file.errorString());
-    // Every byte on disk before the rename: commit() ignores a failed sync.
-    if (::fsync(file.handle()) != 0)
-        throw abandon(qt_error_string(errno));
-    if (!file.commit())
-        throw WriteError(path_, file.errorString());
-}
-
+namespace {
 // The old bytes are never all gone: the file first grows to the new length
 // (a full disk fails here, and the growth is cut off again), then the new
 // bytes overwrite the old ones in blocks the file already owns, then the
 // file is cut to the new length. Should an overwrite still fail, the old
 // bytes are written back.
-void IniDocument::writeInPlace() const
+void WriteInPlace(const QString &path, const QByteArray &bytes)
 {
-    const QByteArray name = QFile::encodeName(path_);
+    const QByteArray name = QFile::encodeName(path);
     Fd file{::open(name.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC)};
     if (file.fd < 0)
-        throw WriteError(path_, qt_error_string(errno));
+        throw WriteError(path, qt_error_string(errno));
     struct stat st {};
     if (::fstat(file.fd, &st) != 0)
-        throw WriteError(path_, qt_error_string(errno));
+        throw WriteError(path, qt_error_string(errno));
     if (!S_ISREG(st.st_mode))
-        throw WriteError(path_, NotRegular(st.st_mode));
+        throw WriteError(path, NotRegular(st.st_mode));
 
     const qint64 oldSize = st.st_size;
-    const qint64 newSize = bytes_.size();
+    const qint64 newSize = bytes.size();
     const qint64 common = std::min(oldSize, newSize);
     // The part that is overwritten, to put back on failure.
     QByteArray backup(qsizetype(common), Qt::Uninitialized);
@@ -615,32 +566,88 @@ void IniDocument::writeInPlace() const
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            throw WriteError(path_, n < 0 ? qt_error_string(errno) : QStringLiteral("文件在读取时变短"));
+            throw WriteError(path, n < 0 ? qt_error_string(errno) : QStringLiteral("文件在读取时变短"));
         got += n;
     }
 
     if (newSize > oldSize) {
-        if (!WriteAllAt(file.fd, bytes_.constData() + oldSize, newSize - oldSize, oldSize)
+        if (!WriteAllAt(file.fd, bytes.constData() + oldSize, newSize - oldSize, oldSize)
             || ::fsync(file.fd) != 0) {
             const int err = errno;
             (void)::ftruncate(file.fd, off_t(oldSize));
-            throw WriteError(path_, qt_error_string(err));
+            throw WriteError(path, qt_error_string(err));
         }
     }
     const auto restore = [&](int err) {
         (void)WriteAllAt(file.fd, backup.constData(), common, 0);
         (void)::ftruncate(file.fd, off_t(oldSize));
         (void)::fsync(file.fd);
-        return WriteError(path_, qt_error_string(err));
+        return WriteError(path, qt_error_string(err));
     };
-    if (!WriteAllAt(file.fd, bytes_.constData(), common, 0))
+    if (!WriteAllAt(file.fd, bytes.constData(), common, 0))
         throw restore(errno);
     if (newSize < oldSize && ::ftruncate(file.fd, off_t(newSize)) != 0)
         throw restore(errno);
     if (::fsync(file.fd) != 0)
         throw restore(errno);
     if (!file.close())
-        throw WriteError(path_, qt_error_string(errno));
+        throw WriteError(path, qt_error_string(errno));
+}
+} // namespace
+
+void SaveFileSafely(const QString &path, const QByteArray &bytes)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    bool exists = false;
+    if (!name.isEmpty() && ::stat(name.constData(), &st) == 0) {
+        exists = true;
+        // A pipe or a device would block or swallow the write, and the
+        // rename below would put a plain file in its place.
+        if (!S_ISREG(st.st_mode))
+            throw WriteError(path, NotRegular(st.st_mode));
+        // The rename would replace a read-only file whenever its folder is
+        // writable (and root may write anything), so the owner's write bit
+        // is checked too: a file marked read-only is never overwritten.
+        if (!(st.st_mode & S_IWUSR) || ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0)
+            throw WriteError(path, QStringLiteral("文件为只读"));
+    } else if (!name.isEmpty() && errno != ENOENT) {
+        throw WriteError(path, qt_error_string(errno));
+    }
+
+    QSaveFile file(path);
+    // Qt's own fallback opens the file truncated, so a write that fails
+    // afterwards would leave it empty; WriteInPlace() does it safely.
+    file.setDirectWriteFallback(false);
+    // Unbuffered: a buffered save file takes small writes into memory, and
+    // a write that fails later, inside commit(), still renames the short
+    // temporary over the file.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        // A writable file in a folder where nothing may be created.
+        if (exists) {
+            WriteInPlace(path, bytes);
+            return;
+        }
+        throw WriteError(path, file.errorString());
+    }
+    const auto abandon = [&](const QString &reason) {
+        file.cancelWriting(); // the temporary goes with the save file
+        return WriteError(path, reason);
+    };
+    if (file.write(bytes) != bytes.size())
+        throw abandon(file.errorString());
+    if (!file.flush())
+        throw abandon(file.errorString());
+    // Every byte on disk before the rename: commit() ignores a failed sync.
+    if (::fsync(file.handle()) != 0)
+        throw abandon(qt_error_string(errno));
+    if (!file.commit())
+        throw WriteError(path, file.errorString());
+}
+
+void IniDocument::save() const
+{
+    SaveFileSafely(path_, bytes_);
 }
 
 bool GbkCodecAvailable()

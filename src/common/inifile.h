@@ -112,7 +112,6 @@ private:
     // Moves every offset at or after at by delta, from entry first on; the
     // anchors of earlier sections move too when they stand at or after at.
     void shift(size_t first, qsizetype at, qsizetype delta);
-    void writeInPlace() const;
 
     QString path_;
     QByteArray bytes_;
@@ -120,6 +119,12 @@ private:
     QByteArray lineBreak_; // of the first line; what added lines end with
     Encoding encoding_ = Encoding::Gbk;
 };
+
+// Writes bytes to path as IniDocument::save() does: through a temporary
+// renamed into place once every byte is on disk, or in place in an order
+// that never leaves the file half old, half new. Throws Error
+// "无法写入文件：<path>（<reason>）" and leaves an old file byte for byte.
+void SaveFileSafely(const QString &path, const QByteArray &bytes);
 
 // Free text from a file (a combo-box entry, a value shown to the user) to and
 // from QString through the GBK codec.
