@@ -57,7 +57,7 @@ TVersionInfo::TVersionInfo(QWidget *parent)
     makeLabel(this, QStringLiteral("软件版本: Version1.54"), {112, 18}, QStringLiteral("VersionLine"));
     makeLabel(this, QStringLiteral("设计时间: 2005年8月15"), {112, 42}, QStringLiteral("DateLine"));
     MakerLine = makeLabel(this, QStringLiteral("qmset"), {112, 66}, QStringLiteral("MakerLine"));
-    AuthorLine = makeLabel(this, QStringLiteral("qmset developers"), {112, 90}, QStringLiteral("AuthorLine"));
+    AuthorLine = makeLabel(this, QStringLiteral("qmset 开发组"), {112, 90}, QStringLiteral("AuthorLine"));
     // Shown when the box is.
     MakerLine->hide();
     AuthorLine->hide();
