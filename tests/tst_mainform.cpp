@@ -14,9 +14,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +28,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTime>
 #include <QTextBlock>
 #include <QToolBar>
@@ -158,6 +161,8 @@ private slots:
     void startUp();
     void monitorPanelWidensAndNarrows();
     void clearButtonEmptiesMonitor();
+    void monitorRecordMenu_data();
+    void monitorRecordMenu();
     void toolBarToggle_data();
     void toolBarToggle();
     void familyChoice_data();
@@ -286,6 +291,57 @@ void TestMainForm::clearButtonEmptiesMonitor()
     QCOMPARE(memo->rowCount(), 0);
     w.memo(QStringLiteral("third"));
     QCOMPARE(memo->toPlainText(), QStringLiteral("third"));
+}
+
+void TestMainForm::monitorRecordMenu_data()
+{
+    QTest::addColumn<QString>("fileName"); // empty: the dialog is cancelled
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("saved") << QStringLiteral("记录.txt") << true;
+    QTest::newRow("cancelled") << QString() << false;
+    QTest::newRow("folder missing") << QStringLiteral("missing/记录.txt") << false;
+}
+
+// Copy and select all work on the memo's text; the record is its lines in
+// UTF-8, written only when a file is picked, and a failed write says so.
+void TestMainForm::monitorRecordMenu()
+{
+    QFETCH(QString, fileName);
+    QFETCH(bool, saved);
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    auto *memo = child<MonitorMemo>(w, QStringLiteral("Watch_Window"));
+    w.memo(QStringLiteral("读取成功！"));
+    w.memo(QStringLiteral("96 03 80 99 8C"));
+    QTemporaryDir dir;
+    const QString path = fileName.isEmpty() ? QString() : dir.filePath(fileName);
+    int asked = 0;
+    memo->chooseRecordFile = [&] { ++asked; return path; };
+
+    std::unique_ptr<QMenu> menu(memo->createRecordMenu());
+    QVERIFY(!child<QAction>(*menu, QStringLiteral("Watch_Copy"))->isEnabled());
+    child<QAction>(*menu, QStringLiteral("Watch_SelectAll"))->trigger();
+    menu.reset(memo->createRecordMenu());
+    auto *copy = child<QAction>(*menu, QStringLiteral("Watch_Copy"));
+    QVERIFY(copy->isEnabled());
+    copy->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("读取成功！\n96 03 80 99 8C"));
+
+    child<QAction>(*menu, QStringLiteral("Watch_SaveRecord"))->trigger();
+    QCOMPARE(asked, 1);
+    QCOMPARE(QFileInfo::exists(path), saved);
+    if (saved) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QStringLiteral("读取成功！\n96 03 80 99 8C\n").toUtf8());
+        QCOMPARE(panelText(w, 2), QStringLiteral("记录已保存：") + path);
+    } else {
+        QVERIFY(!panelText(w, 2).startsWith(QStringLiteral("记录已保存")));
+    }
+    QCOMPARE(rig.errors.errors.size(), fileName.contains(u'/') ? 1 : 0);
+    if (!rig.errors.errors.isEmpty())
+        QVERIFY(rig.errors.errors.constFirst().startsWith(QStringLiteral("无法写入文件：")));
 }
 
 void TestMainForm::toolBarToggle_data()

@@ -18,10 +18,26 @@ CuePlayer::CuePlayer(QObject *parent)
 // A cue still playing ends with the player.
 CuePlayer::~CuePlayer() = default;
 
+// The module's folder relative to the program's, as the build installs them.
+#ifndef QMSET_CUE_MODULE_DIR
+#define QMSET_CUE_MODULE_DIR "../lib/qmset"
+#endif
+
 QStringList CuePlayer::ModuleCandidates()
 {
     const QDir dir(QCoreApplication::applicationDirPath());
-    return {dir.filePath(QStringLiteral("qmcue.so")), QDir::cleanPath(dir.filePath(QStringLiteral("../src/qmcue.so")))};
+    const QString name = QStringLiteral("qmcue.so");
+    return {QDir::cleanPath(dir.filePath(QStringLiteral(QMSET_CUE_MODULE_DIR "/") + name)), dir.filePath(name),
+            QDir::cleanPath(dir.filePath(QStringLiteral("../src/") + name))};
+}
+
+QString CuePlayer::ModulePath()
+{
+    for (const QString &path : ModuleCandidates()) {
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return {};
 }
 
 CueOutput *CuePlayer::output()

@@ -25,9 +25,13 @@ public:
     void play(const QList<Tone> &tones);
     bool isPlaying() const;
 
-    // Where the output module is looked for: beside the program, then in
-    // ../src of it (the build tree, for tests and benchmarks).
+    // Where the output module is looked for: where the installed program
+    // keeps it (../lib/qmset of the program's folder, as installed), beside
+    // the program, then in ../src of it (the build tree, for tests and
+    // benchmarks).
     static QStringList ModuleCandidates();
+    // The first candidate that is a file; empty when there is none.
+    static QString ModulePath();
 
 signals:
     // Every cue asked for, before an output is looked for.

@@ -109,6 +109,10 @@ int main(int argc, char *argv[])
     Application app(argc, argv);
     qm::SetUpApplication();
     quitOnStopSignals();
+    // QMSET_SHOW_PATHS set: where the program found its parts, on stderr
+    // (the install tests check an installed copy with it).
+    if (qEnvironmentVariableIsSet("QMSET_SHOW_PATHS"))
+        std::fputs(qPrintable(qm::InstalledPathsReport()), stderr);
 
     const qm::CommandLine args = qm::ParseCommandLine(QApplication::arguments());
     if (args.helpShown)

@@ -418,6 +418,7 @@ void TMainForm::buildPanels()
     Watch_Window->setGeometry(4, 34, 201, 285);
     on(closeWatch, &QPushButton::clicked, this, [this] { Watch_OpenClick(); });
     on(clearWatch, &QPushButton::clicked, this, [this] { Watch_Window->clearAll(); });
+    connect(Watch_Window, &MonitorMemo::recordSaved, this, [this](const QString &path) { panel(2, QStringLiteral("记录已保存：") + path); });
 }
 
 void TMainForm::buildStatusBar()

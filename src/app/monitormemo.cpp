@@ -1,10 +1,20 @@
 #include "app/monitormemo.h"
 
+#include "common/errors.h"
+#include "common/inifile.h"
+
+#include <QContextMenuEvent>
+#include <QDateTime>
+#include <QDir>
 #include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetricsF>
+#include <QMenu>
 #include <QScrollBar>
 
 #include <cmath>
+#include <memory>
 
 namespace qm {
 
@@ -31,6 +41,62 @@ MonitorMemo::MonitorMemo(QWidget *parent)
     // A read-only memo has nothing to undo; the history would only grow
     // with every line until the memo is emptied.
     setUndoRedoEnabled(false);
+
+    chooseRecordFile = [this] {
+        QFileDialog dialog(window(), QStringLiteral("保存记录"), QString(), QStringLiteral("文本文件 (*.txt);;所有文件 (*)"));
+        dialog.setObjectName(QStringLiteral("SaveRecordDialog"));
+        // Qt's own dialog, in the program's language whatever the desktop.
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(QStringLiteral("txt"));
+        const QString folder = recordFolder_.isEmpty() ? QDir::homePath() : recordFolder_;
+        dialog.selectFile(QDir(folder).filePath(
+            QStringLiteral("监测记录-%1.txt").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")))));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().constFirst();
+    };
+}
+
+void MonitorMemo::saveRecord(const QString &path) const
+{
+    QString text = toPlainText();
+    if (!text.isEmpty())
+        text += QLatin1Char('\n');
+    SaveBytesSafely(path, text.toUtf8());
+}
+
+QMenu *MonitorMemo::createRecordMenu()
+{
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("Watch_Menu"));
+    QAction *copyItem = menu->addAction(QStringLiteral("复制"), this, &QPlainTextEdit::copy);
+    copyItem->setObjectName(QStringLiteral("Watch_Copy"));
+    copyItem->setEnabled(textCursor().hasSelection());
+    QAction *allItem = menu->addAction(QStringLiteral("全选"), this, &QPlainTextEdit::selectAll);
+    allItem->setObjectName(QStringLiteral("Watch_SelectAll"));
+    allItem->setEnabled(!document()->isEmpty());
+    menu->addSeparator();
+    QAction *saveItem = menu->addAction(QStringLiteral("保存记录..."), this, [this] { Guard([this] { saveRecordClick(); }); });
+    saveItem->setObjectName(QStringLiteral("Watch_SaveRecord"));
+    return menu;
+}
+
+void MonitorMemo::contextMenuEvent(QContextMenuEvent *event)
+{
+    std::unique_ptr<QMenu> menu(createRecordMenu());
+    menu->exec(event->globalPos());
+}
+
+void MonitorMemo::saveRecordClick()
+{
+    const QString path = chooseRecordFile ? chooseRecordFile() : QString();
+    if (path.isEmpty())
+        return;
+    recordFolder_ = QFileInfo(path).absolutePath();
+    saveRecord(path);
+    emit recordSaved(path);
 }
 
 void MonitorMemo::changeEvent(QEvent *event)

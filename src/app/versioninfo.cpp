@@ -57,7 +57,7 @@ TVersionInfo::TVersionInfo(QWidget *parent)
     makeLabel(this, QStringLiteral("软件版本: Version1.54"), {112, 14}, QStringLiteral("VersionLine"));
     makeLabel(this, QStringLiteral("设计时间: 2005年8月15"), {112, 34}, QStringLiteral("DateLine"));
     MakerLine = makeLabel(this, QStringLiteral("qmset"), {112, 54}, QStringLiteral("MakerLine"));
-    AuthorLine = makeLabel(this, QStringLiteral("qmset developers"), {112, 74}, QStringLiteral("AuthorLine"));
+    AuthorLine = makeLabel(this, QStringLiteral("qmset 开发组"), {112, 74}, QStringLiteral("AuthorLine"));
     makeLabel(this, QStringLiteral("技术支持: 请联系您的设备供应商"), {112, 94}, QStringLiteral("ContactLine"));
     // Shown when the box is.
     MakerLine->hide();

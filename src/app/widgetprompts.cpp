@@ -47,6 +47,8 @@ QFileDialog *makeDialog(QWidget *parent, const QString &folder, QFileDialog::Acc
     // The dialog asks no question when the chosen file exists: storing adds
     // to the file and leaves its other sections alone.
     dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+    // Qt's own dialog: in the program's language whatever the desktop's.
+    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
     return dialog;
 }
 } // namespace
