@@ -46,6 +46,8 @@ const QSet<QString> kAllowed = {
     // Product, device and program names.
     QStringLiteral("qmset"), QStringLiteral("qmsim"), QStringLiteral("QM"), QStringLiteral("MLB"), QStringLiteral("MLR"),
     QStringLiteral("DK"), QStringLiteral("COM"),
+    // File formats by their usual names.
+    QStringLiteral("CSV"), QStringLiteral("INI"),
     // Texts the program has always shown: the version box's caption, the
     // data radio's series "A系列"/"B系列" and "PTT时间限制", the meter
     // standard "DL/T 645".

@@ -166,6 +166,10 @@ void TestCli::exitCodes_data()
                                              << "设备地址 (设备地址): file 300, unit 1";
     QTest::newRow("verify") << mlr << none << false << section(mlr, {{"TxFreq30", "4330000"}, {"RxFreq30", "4380250"}})
                             << cmd("verify --family mlr4800 --port {port} --in {in}") << 5 << "file 4380250, unit 4380000";
+    const QByteArray record = "[Test_Record_20261208T101500]\r\nTime=2026-12-08T10:15:00+00:00\r\nModel=DK618-450\r\nAddress=1\r\n"
+                              "VR1=128\r\nPowerLevel=3\r\nVoltage=12.0\r\nCalibrations=0xF1\r\n";
+    QTest::newRow("test-report") << "" << none << false << record << cmd("test-report --in {in}") << 0 << "DK618-450";
+    QTest::newRow("test-report, no records") << "" << none << false << section(dk, {}) << cmd("test-report --in {in}") << 4 << "";
     QTest::newRow("detect odd parity") << dk << cmd("--rate 2400 --parity odd") << false << QByteArray()
                                        << cmd("detect --port {port}") << 0 << "2400 O DK618-450";
 }

@@ -55,6 +55,9 @@ const Subcommand kSubcommands[] = {
     {"batch", "qmset batch --family F --port DEVICE [--rate R] [--parity P] --in FILE.ini --report REPORT.csv",
      "Program one unit after another: write, read back, one report line per unit. Ctrl+C stops after the unit in hand.",
      NeedsFamily | TakesPort | TakesLine | NeedsIn | NeedsReport, Batch},
+    {"test-report", "qmset test-report --in FILE",
+     "Print the calibration records that the test page stored in FILE (.ini or .csv) as a table.",
+     NeedsIn, TestReport},
 };
 
 const Subcommand *findSubcommand(const char *name)

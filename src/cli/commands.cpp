@@ -9,6 +9,7 @@
 #include "common/memoryfields.h"
 #include "link/linesettings.h"
 #include "link/portlist.h"
+#include "testpage/testrecord.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -135,6 +136,17 @@ int Ports(const Options &, Context &)
 {
     for (const PortDescription &port : SystemPortLister().ports())
         Out(PortItemText(port) + QLatin1Char('\n'));
+    return ExitOk;
+}
+
+int TestReport(const Options &o, Context &)
+{
+    const TestRecordTable table = FormatTestRecords(o.in);
+    if (!table.error.isEmpty()) {
+        Err(table.error + QLatin1Char('\n'));
+        return ExitInput;
+    }
+    Out(table.text);
     return ExitOk;
 }
 

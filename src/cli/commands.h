@@ -48,6 +48,7 @@ int Write(const Options &o, Context &c);
 int Verify(const Options &o, Context &c);
 int Detect(const Options &o, Context &c);
 int Batch(const Options &o, Context &c);
+int TestReport(const Options &o, Context &c);
 
 // ---- Shared pieces ----
 
