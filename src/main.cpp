@@ -96,11 +96,23 @@ bool displayAvailable()
 }
 } // namespace
 
+// QMSET_SHOW_PATHS set: where the program found its parts, on stderr (the
+// install tests check an installed copy with it).
+void showInstalledPaths()
+{
+    std::fputs(qPrintable(qm::InstalledPathsReport()), stderr);
+}
+
 int main(int argc, char *argv[])
 {
     // The subcommands, --help and --version need no display.
-    if (qm::cli::Handles(argc, argv))
+    if (qm::cli::Handles(argc, argv)) {
+        if (qEnvironmentVariableIsSet("QMSET_SHOW_PATHS")) {
+            const QCoreApplication probe(argc, argv);
+            showInstalledPaths();
+        }
         return qm::cli::Run(argc, argv);
+    }
     if (!displayAvailable()) {
         std::fputs("qmset: no display to show the window on (DISPLAY is not set); "
                    "the subcommands run without one, see qmset --help\n", stderr);
@@ -109,10 +121,8 @@ int main(int argc, char *argv[])
     Application app(argc, argv);
     qm::SetUpApplication();
     quitOnStopSignals();
-    // QMSET_SHOW_PATHS set: where the program found its parts, on stderr
-    // (the install tests check an installed copy with it).
     if (qEnvironmentVariableIsSet("QMSET_SHOW_PATHS"))
-        std::fputs(qPrintable(qm::InstalledPathsReport()), stderr);
+        showInstalledPaths();
 
     const qm::CommandLine args = qm::ParseCommandLine(QApplication::arguments());
     if (args.helpShown)
