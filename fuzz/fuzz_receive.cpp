@@ -44,7 +44,7 @@ enum Kind {
     CentralRead,
     SubscriberWrite,
     SubscriberRead,
-    Reading,
+    SingleReading,
     AutoReading,
     KindCount
 };
@@ -134,7 +134,7 @@ void Start(Kind kind)
     case CentralRead: w.centralExchange().Mlb4800_ReadDataClick(); break;
     case SubscriberWrite: w.subscriberExchange().Mlr4800_WriteDataClick(); break;
     case SubscriberRead: w.subscriberExchange().Mlr4800_ReadDataClick(); break;
-    case Reading: w.testExchange().GetRssiClick(); break;
+    case SingleReading: w.testExchange().GetRssiClick(); break;
     case AutoReading: w.testExchange().AutoReadClick(); break;
     case Idle:
     case KindCount: break;
@@ -227,7 +227,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Guard([kind] { Start(kind); });
     fuzz::Check(rig->errors == 0, "starting the exchange failed:", rig->lastError);
     s.MonitorOn = flags & 0x01;
-    if (kind != Idle && kind != Reading && kind != AutoReading)
+    if (kind != Idle && kind != SingleReading && kind != AutoReading)
         s.ExchangeStep = data[2] % (kLastStep[kind] + 1);
     if (kind != Idle)
         s.ExchangeTicks = data[3] % (kLimit[kind] + 1);
