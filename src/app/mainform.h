@@ -35,6 +35,7 @@ class Mlr4800Page;
 class Prompts;
 class RadioExchange;
 class RadioFile;
+class SafetyNet;
 class TMlbAddrTable_Form;
 class SubscriberExchange;
 class SubscriberFile;
@@ -74,6 +75,7 @@ public:
     SubscriberExchange &subscriberExchange() { return *subscriber_; }
     TestPage *testPage() const { return test_; }
     TestExchange &testExchange() { return *testExchange_; }
+    SafetyNet &safetyNet() { return *safetyNet_; }
 
     // Report
     void memo(const QString &line) override;
@@ -125,6 +127,7 @@ private:
     void buildPanels();
     void buildStatusBar();
     void wireTestPage();
+    void buildSafetyNet();
     void FormCreate();
     void setClientSize(int width, int height);
     void activatePage(QWidget *page);
@@ -139,6 +142,7 @@ private:
     Prompts *prompts_ = nullptr;
     FieldRules *rules_ = nullptr;
     std::unique_ptr<WidgetFields> fields_;
+    SafetyNet *safetyNet_ = nullptr;
     std::unique_ptr<RadioExchange> radio_;
     std::unique_ptr<RadioFile> radioFile_;
     std::unique_ptr<CentralExchange> central_;
