@@ -3,7 +3,10 @@
 #include "app/mainform.h"
 #include "app/safetynet.h"
 #include "app/simulator.h"
+#include "common/backupstore.h"
 #include "common/fieldaccess.h"
+#include "common/fieldtable.h"
+#include "common/memoryfields.h"
 #include "common/pagehistory.h"
 #include "link/protocolstate.h"
 #include "radio/dk618fields.h"
@@ -11,6 +14,9 @@
 #include "testprompts.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -25,11 +31,19 @@ using namespace qm;
 class TestSafetyNet : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setApplicationName(QStringLiteral("qmset-test"));
+    }
+    void init() { QDir(BackupFolder()).removeRecursively(); }
     void cleanup();
     void undoGivesTheTypedPageBack_data();
     void undoGivesTheTypedPageBack();
     void undoRedoAcrossLoadAndRead();
     void historyKeepsItsDepthAndDropsRedo();
+    void backupThatCannotBeWrittenLeavesTheRead();
+    void oldBackupsArePruned();
 
 private:
     void startRadio(const QStringList &simArgs = {});
@@ -126,6 +140,19 @@ void TestSafetyNet::undoGivesTheTypedPageBack()
     QVERIFY(page_->BType->isChecked());
     QVERIFY(memo().endsWith(QStringLiteral("已撤销：读取数据")));
     QVERIFY(!window_->safetyNet().undoAction()->isEnabled());
+
+    // A successful read leaves one backup that loads back as the page read.
+    const QList<BackupEntry> backups = ListBackups(BackupFolder());
+    QCOMPARE(backups.size(), outcome.isEmpty() ? 0 : 1);
+    if (!backups.isEmpty()) {
+        QCOMPARE(backups[0].family, QStringLiteral("dk618"));
+        QCOMPARE(backups[0].model, QStringLiteral("DK618-450"));
+        window_->safetyNet().RedoPageClick();
+        MemoryFields back(Dk618Fields());
+        LoadFieldsFromFile(Dk618Fields(), back, backups[0].path);
+        QCOMPARE(Differences(Dk618Fields(), Snapshot(Dk618Fields(), back), Snapshot(Dk618Fields(), window_->fields()), StoredFields).size(), 0);
+        QCOMPARE(backups[0].address, page_->Dk618_Address->text());
+    }
 }
 
 void TestSafetyNet::undoRedoAcrossLoadAndRead()
@@ -182,6 +209,47 @@ void TestSafetyNet::historyKeepsItsDepthAndDropsRedo()
     while (h.canUndo())
         h.undo({});
     QCOMPARE(h.undoCount(), 0);
+}
+
+void TestSafetyNet::backupThatCannotBeWrittenLeavesTheRead()
+{
+    // A file where the folder should be.
+    QDir().mkpath(QFileInfo(BackupFolder()).path());
+    QFile blocker(BackupFolder());
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    startRadio();
+    page_->Dk618_Read_Data->click();
+    runExchange();
+    QCOMPARE(window_->findChild<QLabel *>(QStringLiteral("StatusPanel2"))->text(), QStringLiteral("读取成功！"));
+    QCOMPARE(memo().count(QStringLiteral("备份失败")), 1);
+    QVERIFY(memo().endsWith(QStringLiteral("读取成功！")) || memo().contains(QStringLiteral("读取成功！\n备份失败")));
+    QFile::remove(BackupFolder());
+}
+
+void TestSafetyNet::oldBackupsArePruned()
+{
+    const QString folder = BackupFolder();
+    QVERIFY(QDir().mkpath(folder));
+    const QDate today(2026, 12, 8);
+    const QDateTime noon(today, QTime(12, 0));
+    const QStringList names{BackupFileName(noon.addDays(-366), QStringLiteral("dk618"), QStringLiteral("DK618-450"), QStringLiteral("1")),
+                            BackupFileName(noon.addDays(-365), QStringLiteral("mlb4800"), QString(), QStringLiteral("7")),
+                            BackupFileName(noon.addDays(-2), QStringLiteral("mlr4800"), QStringLiteral("a_b/c"), QStringLiteral("9")),
+                            QStringLiteral("notes.ini")};
+    for (const QString &name : names) {
+        QFile f(QDir(folder).filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(PruneBackups(folder, today), 1);
+    QVERIFY(!QFile::exists(QDir(folder).filePath(names[0])));
+    for (int i = 1; i < names.size(); ++i)
+        QVERIFY(QFile::exists(QDir(folder).filePath(names[i])));
+    const QList<BackupEntry> left = ListBackups(folder);
+    QCOMPARE(left.size(), 2);
+    QCOMPARE(left[0].family, QStringLiteral("mlr4800")); // newest first
+    QCOMPARE(left[0].model, QStringLiteral("a-b-c"));
+    QCOMPARE(ListBackups(folder, QStringLiteral("mlb4800")).size(), 1);
 }
 
 QTEST_MAIN(TestSafetyNet)

@@ -10,6 +10,8 @@
 #include "app/versioninfo.h"
 #include "app/widgetprompts.h"
 #include "common/errors.h"
+#include "common/inifile.h"
+#include "link/exchange.h"
 #include "pagekit/fieldrules.h"
 #include "pagekit/spinbutton.h"
 #include "pagekit/widgetfields.h"
@@ -471,6 +473,8 @@ void TMainForm::closeEvent(QCloseEvent *event)
 void TMainForm::memo(const QString &line)
 {
     Watch_Window->appendLine(line);
+    if (line == text::ReadOk && safetyNet_)
+        safetyNet_->readSucceeded(PageControl->currentWidget(), PageControl->currentWidget() == dk618_ ? DecodeGbk(radio_->modelText()) : QString());
 }
 
 void TMainForm::panel(int index, const QString &text)

@@ -1,5 +1,7 @@
 #include "app/safetynet.h"
 
+#include "common/backupstore.h"
+#include "common/errors.h"
 #include "common/fieldaccess.h"
 #include "common/fieldtable.h"
 #include "common/report.h"
@@ -35,6 +37,19 @@ SafetyNet::SafetyNet(QWidget *window, FieldAccess &fields, Report &report, std::
     connect(UndoPage, &QAction::triggered, this, [this] { UndoPageClick(); });
     connect(RedoPage, &QAction::triggered, this, [this] { RedoPageClick(); });
     updateActions();
+    PruneBackups(BackupFolder(), QDate::currentDate());
+}
+
+void SafetyNet::readSucceeded(QWidget *page, const QString &model)
+{
+    auto it = pages_.find(page);
+    if (it == pages_.end())
+        return;
+    try {
+        WriteBackup(BackupFolder(), *it->table, fields_, model);
+    } catch (const Error &e) {
+        report_.memo(e.message());
+    }
 }
 
 void SafetyNet::addPage(QWidget *page, const FieldTable &table, const QHash<QString, QString> &changes)

@@ -33,6 +33,9 @@ public:
     // Records page before a change the program makes outside those buttons.
     void record(QWidget *page, const QString &label);
     void addActions(QMenu *menu);
+    // A read of page succeeded: its values go into a backup file; a
+    // failure is one memo line.
+    void readSucceeded(QWidget *page, const QString &model);
 
     void UndoPageClick();
     void RedoPageClick();
