@@ -1,5 +1,6 @@
 // Undo and redo of what the program does to a page, end to end: the real
 // window against the simulated radio qmsim; Timer3 ticked by the test.
+#include "app/backuplistform.h"
 #include "app/mainform.h"
 #include "app/safetynet.h"
 #include "app/simulator.h"
@@ -22,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -152,6 +154,17 @@ void TestSafetyNet::undoGivesTheTypedPageBack()
         LoadFieldsFromFile(Dk618Fields(), back, backups[0].path);
         QCOMPARE(Differences(Dk618Fields(), Snapshot(Dk618Fields(), back), Snapshot(Dk618Fields(), window_->fields()), StoredFields).size(), 0);
         QCOMPARE(backups[0].address, page_->Dk618_Address->text());
+        // Loaded back from the list over a typed page, and undone again.
+        window_->safetyNet().UndoPageClick();
+        window_->safetyNet().BackupListClick();
+        auto *list = window_->safetyNet().backupListForm();
+        QCOMPARE(list->findChild<QTableWidget *>(QStringLiteral("BackupTable"))->rowCount(), 1);
+        list->findChild<QPushButton *>(QStringLiteral("BackupLoad"))->click();
+        QCoreApplication::processEvents();
+        QCOMPARE(Differences(Dk618Fields(), Snapshot(Dk618Fields(), back), Snapshot(Dk618Fields(), window_->fields()), StoredFields).size(), 0);
+        window_->safetyNet().UndoPageClick();
+        QCOMPARE(page(), typed);
+        QVERIFY(memo().endsWith(QStringLiteral("已撤销：载入备份")));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "app/safetynet.h"
 
+#include "app/backuplistform.h"
+
 #include "common/backupstore.h"
 #include "common/errors.h"
 #include "common/fieldaccess.h"
@@ -36,6 +38,9 @@ SafetyNet::SafetyNet(QWidget *window, FieldAccess &fields, Report &report, std::
     }
     connect(UndoPage, &QAction::triggered, this, [this] { UndoPageClick(); });
     connect(RedoPage, &QAction::triggered, this, [this] { RedoPageClick(); });
+    BackupList = new QAction(QStringLiteral("备份记录..."), window);
+    BackupList->setObjectName(QStringLiteral("BackupList"));
+    connect(BackupList, &QAction::triggered, this, [this] { BackupListClick(); });
     updateActions();
     PruneBackups(BackupFolder(), QDate::currentDate());
 }
@@ -86,7 +91,40 @@ void SafetyNet::addActions(QMenu *menu)
 {
     menu->addAction(UndoPage);
     menu->addAction(RedoPage);
+    menu->addSeparator();
+    menu->addAction(BackupList);
     connect(menu, &QMenu::aboutToShow, this, [this] { updateActions(); });
+}
+
+void SafetyNet::BackupListClick()
+{
+    if (!backupList_)
+        backupList_ = new TBackupList_Form([this](const QString &family, const QString &path) { loadBackup(family, path); }, window_);
+    backupList_->refresh();
+    backupList_->show();
+    backupList_->raise();
+}
+
+QWidget *SafetyNet::pageOf(const QString &family) const
+{
+    for (auto it = pages_.begin(); it != pages_.end(); ++it)
+        if (it->table->family == family)
+            return it.key();
+    return nullptr;
+}
+
+void SafetyNet::loadBackup(const QString &family, const QString &path)
+{
+    QWidget *page = pageOf(family);
+    if (!page)
+        return;
+    record(page, QStringLiteral("载入备份"));
+    try {
+        LoadFieldsFromFile(*pages_[page].table, fields_, path);
+        report_.memo(QStringLiteral("已载入备份：%1").arg(path));
+    } catch (const Error &e) {
+        report_.memo(e.message());
+    }
 }
 
 SafetyNet::Page *SafetyNet::current()

@@ -18,6 +18,7 @@ namespace qm {
 
 class FieldAccess;
 class Report;
+class TBackupList_Form;
 struct FieldTable;
 
 class SafetyNet : public QObject {
@@ -37,10 +38,17 @@ public:
     // failure is one memo line.
     void readSucceeded(QWidget *page, const QString &model);
 
+    void BackupListClick();
+    // Loads a backup into its family's page as a parameter-file load
+    // does; undoable. The page is not shown by this.
+    void loadBackup(const QString &family, const QString &path);
+    QWidget *pageOf(const QString &family) const;
+
     void UndoPageClick();
     void RedoPageClick();
     QAction *undoAction() const { return UndoPage; }
     QAction *redoAction() const { return RedoPage; }
+    TBackupList_Form *backupListForm() const { return backupList_; }
 
 private:
     struct Page {
@@ -55,7 +63,8 @@ private:
     Report &report_;
     std::function<QWidget *()> currentPage_;
     QHash<QWidget *, Page> pages_;
-    QAction *UndoPage, *RedoPage;
+    QAction *UndoPage, *RedoPage, *BackupList;
+    TBackupList_Form *backupList_ = nullptr;
 };
 
 } // namespace qm
