@@ -5,21 +5,26 @@
 #include "app/cueplayer.h"
 #include "app/monitormemo.h"
 #include "app/password.h"
+#include "app/safetynet.h"
 #include "app/setform.h"
 #include "app/versioninfo.h"
 #include "app/widgetprompts.h"
 #include "common/errors.h"
 #include "link/exchange.h"
 #include "link/portlist.h"
+#include "common/inifile.h"
 #include "pagekit/fieldrules.h"
 #include "pagekit/spinbutton.h"
 #include "pagekit/widgetfields.h"
 #include "pagekit/widgetmaker.h"
+#include "radio/dk618fields.h"
 #include "radio/dk618page.h"
 #include "radio/radioexchange.h"
 #include "radio/radiofile.h"
 #include "units/centralexchange.h"
+#include "units/mlb4800fields.h"
 #include "units/mlb4800page.h"
+#include "units/mlr4800fields.h"
 #include "units/mlr4800page.h"
 #include "units/subscriberexchange.h"
 #include "units/subscriberfile.h"
@@ -125,6 +130,7 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     buildStatusBar();
 
     fields_ = std::make_unique<WidgetFields>(this);
+    buildSafetyNet();
     radio_ = std::make_unique<RadioExchange>(link_, *fields_, *this, *prompts_);
     radioFile_ = std::make_unique<RadioFile>(*fields_, *this, *prompts_);
     on(dk618_->Dk618_Write_Data, &QPushButton::clicked, this, [this] { radio_->Dk618_Write_DataClick(); });
@@ -182,7 +188,10 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     on(Set_Form, &TSet_Form::autoPressed, this, [this] { Set_ComAutoClick(); });
     AutoSet_Form = new TAutoSet_Form(link_, *this, this);
     // The radio found: read it exactly as the read button does.
-    AutoSet_Form->onFound = [this] { Guard([this] { radio_->Dk618_Read_DataClick(); }); };
+    AutoSet_Form->onFound = [this] {
+        safetyNet_->record(dk618_, QStringLiteral("读取数据"));
+        Guard([this] { radio_->Dk618_Read_DataClick(); });
+    };
     MlbAddrTable_Form = std::make_unique<TMlbAddrTable_Form>(this);
     VersionInfo = new TVersionInfo(this);
     Password = new TPassword(*prompts_, this);
@@ -506,6 +515,8 @@ void TMainForm::closeEvent(QCloseEvent *event)
 void TMainForm::memo(const QString &line)
 {
     Watch_Window->appendLine(line);
+    if (line == text::ReadOk && safetyNet_)
+        safetyNet_->readSucceeded(PageControl->currentWidget(), PageControl->currentWidget() == dk618_ ? DecodeGbk(radio_->modelText()) : QString());
 }
 
 void TMainForm::panel(int index, const QString &text)
@@ -526,6 +537,19 @@ void TMainForm::ClearFields()
             continue;
         edit->setText(QStringLiteral("0"));
     }
+}
+
+void TMainForm::buildSafetyNet()
+{
+    safetyNet_ = new SafetyNet(this, *fields_, *this, [this] { return PageControl->currentWidget(); });
+    const QString read = QStringLiteral("读取数据"), load = QStringLiteral("读取文档");
+    safetyNet_->addPage(dk618_, Dk618Fields(), {{QStringLiteral("Dk618_Read_Data"), read}, {QStringLiteral("Dk618_Read_File"), load}});
+    safetyNet_->addPage(mlb4800_, Mlb4800Fields(), {{QStringLiteral("Mlb4800_ReadData"), read}, {QStringLiteral("Mlb4800_ReadFile"), load}});
+    safetyNet_->addPage(mlr4800_, Mlr4800Fields(), {{QStringLiteral("Mlr4800_ReadData"), read}, {QStringLiteral("Mlr4800_ReadFile"), load}});
+    auto *menu = new QMenu(QStringLiteral("编辑 (&E)"), this);
+    menu->menuAction()->setObjectName(QStringLiteral("SafetyMenu"));
+    safetyNet_->addActions(menu);
+    menuBar()->addMenu(menu);
 }
 
 void TMainForm::hookCentralPage()

@@ -37,6 +37,7 @@ class Mlr4800Page;
 class Prompts;
 class RadioExchange;
 class RadioFile;
+class SafetyNet;
 class TMlbAddrTable_Form;
 class SubscriberExchange;
 class SubscriberFile;
@@ -80,6 +81,7 @@ public:
     TestPage *testPage() const { return test_; }
     TestExchange &testExchange() { return *testExchange_; }
     TestRunCommands &testRun() { return *testRun_; }
+    SafetyNet &safetyNet() { return *safetyNet_; }
 
     // Report
     void memo(const QString &line) override;
@@ -131,6 +133,7 @@ private:
     void buildPanels();
     void buildStatusBar();
     void wireTestPage();
+    void buildSafetyNet();
     void FormCreate();
     void setClientSize(int width, int height);
     void activatePage(QWidget *page);
@@ -153,6 +156,7 @@ private:
     Prompts *prompts_ = nullptr;
     FieldRules *rules_ = nullptr;
     std::unique_ptr<WidgetFields> fields_;
+    SafetyNet *safetyNet_ = nullptr;
     std::unique_ptr<RadioExchange> radio_;
     std::unique_ptr<RadioFile> radioFile_;
     std::unique_ptr<CentralExchange> central_;

@@ -2,7 +2,9 @@
 
 #include "cli/interrupts.h"
 #include "cli/progress.h"
+#include "common/backupstore.h"
 #include "common/errors.h"
+#include "common/inifile.h"
 #include "common/memoryfields.h"
 #include "common/prompts.h"
 #include "common/report.h"
@@ -222,7 +224,17 @@ UnitSession::Result UnitSession::run(MemoryFields &fields, bool write)
     if (portLost)
         return Result::PortLost;
     const QString outcome = sink.lines.value(sink.lines.size() - 1);
-    if (outcome == text::ReadOk || outcome == text::WriteOk)
+    if (outcome == text::ReadOk) {
+        // Every unit read leaves a backup; one that cannot be written is
+        // only a warning.
+        try {
+            WriteBackup(BackupFolder(), family_.table(), fields, DecodeGbk(model_));
+        } catch (const Error &e) {
+            progress_.note(e.message());
+        }
+        return Result::Ok;
+    }
+    if (outcome == text::WriteOk)
         return Result::Ok;
     // A reply that stopped a step: the short reply's line comes before the
     // outcome; otherwise the step waited in vain.

@@ -1,0 +1,103 @@
+#include "common/backupstore.h"
+
+#include "common/errors.h"
+#include "common/fieldaccess.h"
+#include "common/fieldtable.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+#include <algorithm>
+
+namespace qm {
+
+namespace {
+const QString kTimeFormat = QStringLiteral("yyyyMMdd-HHmmss-zzz");
+
+QString addressField(const FieldTable &table)
+{
+    for (const FieldSpec &spec : table.fields)
+        if (spec.name.endsWith(QLatin1String("_Address")))
+            return spec.name;
+    return {};
+}
+
+QString safePart(QString text)
+{
+    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9.+-]"));
+    text.replace(unsafe, QStringLiteral("-"));
+    return text.left(40);
+}
+} // namespace
+
+QString BackupFolder()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(QStringLiteral("backups"));
+}
+
+QString BackupFileName(const QDateTime &time, const QString &family, const QString &model, const QString &address)
+{
+    return QStringLiteral("%1_%2_%3_%4.ini")
+        .arg(time.toString(kTimeFormat), safePart(family), safePart(model), safePart(address));
+}
+
+bool ParseBackupFileName(const QString &name, BackupEntry *entry)
+{
+    if (!name.endsWith(QLatin1String(".ini")))
+        return false;
+    const QStringList parts = name.chopped(4).split(QLatin1Char('_'));
+    if (parts.size() != 4)
+        return false;
+    const QDateTime time = QDateTime::fromString(parts[0], kTimeFormat);
+    if (!time.isValid() || parts[1].isEmpty())
+        return false;
+    entry->time = time;
+    entry->family = parts[1];
+    entry->model = parts[2];
+    entry->address = parts[3];
+    return true;
+}
+
+QString WriteBackup(const QString &folder, const FieldTable &table, const FieldAccess &fields, const QString &model,
+                    const QDateTime &time)
+{
+    if (!QDir().mkpath(folder))
+        throw Error(QStringLiteral("备份失败：不能建立文件夹 %1").arg(QDir::toNativeSeparators(folder)));
+    const QString address = addressField(table);
+    const QString path = QDir(folder).filePath(
+        BackupFileName(time, table.family, model, address.isEmpty() ? QString() : fields.text(address)));
+    try {
+        StoreFieldsToFile(table, fields, path);
+    } catch (const Error &e) {
+        throw Error(QStringLiteral("备份失败：%1").arg(e.message()));
+    }
+    return path;
+}
+
+QList<BackupEntry> ListBackups(const QString &folder, const QString &family)
+{
+    QList<BackupEntry> out;
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList({QStringLiteral("*.ini")}, QDir::Files)) {
+        BackupEntry e;
+        if (!ParseBackupFileName(name, &e) || (!family.isEmpty() && e.family != family))
+            continue;
+        e.path = dir.filePath(name);
+        out.append(e);
+    }
+    std::sort(out.begin(), out.end(), [](const BackupEntry &a, const BackupEntry &b) { return a.time > b.time; });
+    return out;
+}
+
+int PruneBackups(const QString &folder, const QDate &today, int days)
+{
+    int removed = 0;
+    const QDate oldest = today.addDays(-days);
+    for (const BackupEntry &e : ListBackups(folder))
+        if (e.time.date() < oldest && QFile::remove(e.path))
+            ++removed;
+    return removed;
+}
+
+} // namespace qm

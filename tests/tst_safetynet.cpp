@@ -1,0 +1,269 @@
+// Undo and redo of what the program does to a page, end to end: the real
+// window against the simulated radio qmsim; Timer3 ticked by the test.
+#include "app/backuplistform.h"
+#include "app/mainform.h"
+#include "app/safetynet.h"
+#include "app/simulator.h"
+#include "common/backupstore.h"
+#include "common/fieldaccess.h"
+#include "common/fieldtable.h"
+#include "common/memoryfields.h"
+#include "common/pagehistory.h"
+#include "link/protocolstate.h"
+#include "radio/dk618fields.h"
+#include "radio/dk618page.h"
+#include "testprompts.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using namespace qm;
+
+class TestSafetyNet : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setApplicationName(QStringLiteral("qmset-test"));
+    }
+    void init() { QDir(BackupFolder()).removeRecursively(); }
+    void cleanup();
+    void undoGivesTheTypedPageBack_data();
+    void undoGivesTheTypedPageBack();
+    void undoRedoAcrossLoadAndRead();
+    void historyKeepsItsDepthAndDropsRedo();
+    void backupThatCannotBeWrittenLeavesTheRead();
+    void oldBackupsArePruned();
+
+private:
+    void startRadio(const QStringList &simArgs = {});
+    void runExchange();
+    void typeValues(int base);
+    PageState page() { return CapturePage(Dk618Fields(), window_->fields()); }
+    QString memo() const { return window_->findChild<QPlainTextEdit *>(QStringLiteral("Watch_Window"))->toPlainText(); }
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<Simulator> sim_;
+    std::unique_ptr<TestPrompts> prompts_;
+    std::unique_ptr<ErrorCatcher> errors_;
+    std::unique_ptr<TMainForm> window_;
+    Dk618Page *page_ = nullptr;
+};
+
+void TestSafetyNet::startRadio(const QStringList &simArgs)
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    sim_ = std::make_unique<Simulator>();
+    sim_->setProgram(QStringLiteral(QMSIM_PATH));
+    QVERIFY2(sim_->start(QStringLiteral("dk618"), QStringList{QStringLiteral("--delay-ms"), QStringLiteral("1")} + simArgs),
+             qPrintable(sim_->errorString()));
+    prompts_ = std::make_unique<TestPrompts>();
+    errors_ = std::make_unique<ErrorCatcher>();
+    MainFormOptions options;
+    options.prompts = prompts_.get();
+    options.portMap.insert(QStringLiteral("COM1"), sim_->linkPath());
+    window_ = std::make_unique<TMainForm>(options);
+    window_->findChild<QTimer *>(QStringLiteral("Timer3"))->stop();
+    window_->show();
+    window_->DataTransClick();
+    page_ = window_->dk618Page();
+    QVERIFY(window_->link().port().isOpen());
+}
+
+void TestSafetyNet::cleanup()
+{
+    window_.reset();
+    sim_.reset();
+    errors_.reset();
+}
+
+void TestSafetyNet::runExchange()
+{
+    ProtocolState &s = window_->link().state();
+    for (int ticks = 0; (s.RadioReadActive || s.RadioWriteActive) && ticks < 300; ++ticks) {
+        (void)QTest::qWaitFor([&] { return s.ReplyReady; }, 50);
+        window_->Timer3Timer();
+    }
+    QCoreApplication::processEvents();
+}
+
+void TestSafetyNet::typeValues(int base)
+{
+    for (int i = 0; i < 10; ++i) {
+        page_->TxFreq[i]->setText(QString::number(base + 125 * i));
+        page_->RxFreq[i]->setText(QString::number(base + 250 * i));
+    }
+    page_->Dk618_Address->setText(QString::number(base % 200));
+    page_->Ptttime->setText(QStringLiteral("95"));
+    page_->BType->setChecked(true);
+    page_->Dk618_Checkmode->setCurrentIndex(1);
+}
+
+void TestSafetyNet::undoGivesTheTypedPageBack_data()
+{
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("read answered") << QStringList() << QStringLiteral("读取成功！");
+    QTest::newRow("read unanswered") << QStringList{QStringLiteral("--silent-on"), QStringLiteral("0x67")} << QString();
+}
+
+void TestSafetyNet::undoGivesTheTypedPageBack()
+{
+    QFETCH(QStringList, simArgs);
+    QFETCH(QString, outcome);
+    startRadio(simArgs);
+    typeValues(4312345);
+    const PageState typed = page();
+    page_->Dk618_Read_Data->click();
+    runExchange();
+    const QString panel2 = window_->findChild<QLabel *>(QStringLiteral("StatusPanel2"))->text();
+    if (!outcome.isEmpty())
+        QCOMPARE(panel2, outcome);
+    else
+        QVERIFY(panel2 != QStringLiteral("读取成功！"));
+    QVERIFY(page() != typed);
+
+    window_->safetyNet().UndoPageClick();
+    QCOMPARE(page(), typed);
+    QCOMPARE(page_->TxFreq[9]->text(), QStringLiteral("4313470"));
+    QCOMPARE(page_->Dk618_Checkmode->currentIndex(), 1);
+    QVERIFY(page_->BType->isChecked());
+    QVERIFY(memo().endsWith(QStringLiteral("已撤销：读取数据")));
+    QVERIFY(!window_->safetyNet().undoAction()->isEnabled());
+
+    // A successful read leaves one backup that loads back as the page read.
+    const QList<BackupEntry> backups = ListBackups(BackupFolder());
+    QCOMPARE(backups.size(), outcome.isEmpty() ? 0 : 1);
+    if (!backups.isEmpty()) {
+        QCOMPARE(backups[0].family, QStringLiteral("dk618"));
+        QCOMPARE(backups[0].model, QStringLiteral("DK618-450"));
+        window_->safetyNet().RedoPageClick();
+        MemoryFields back(Dk618Fields());
+        LoadFieldsFromFile(Dk618Fields(), back, backups[0].path);
+        QCOMPARE(Differences(Dk618Fields(), Snapshot(Dk618Fields(), back), Snapshot(Dk618Fields(), window_->fields()), StoredFields).size(), 0);
+        QCOMPARE(backups[0].address, page_->Dk618_Address->text());
+        // Loaded back from the list over a typed page, and undone again.
+        window_->safetyNet().UndoPageClick();
+        window_->safetyNet().BackupListClick();
+        auto *list = window_->safetyNet().backupListForm();
+        QCOMPARE(list->findChild<QTableWidget *>(QStringLiteral("BackupTable"))->rowCount(), 1);
+        list->findChild<QPushButton *>(QStringLiteral("BackupLoad"))->click();
+        QCoreApplication::processEvents();
+        QCOMPARE(Differences(Dk618Fields(), Snapshot(Dk618Fields(), back), Snapshot(Dk618Fields(), window_->fields()), StoredFields).size(), 0);
+        window_->safetyNet().UndoPageClick();
+        QCOMPARE(page(), typed);
+        QVERIFY(memo().endsWith(QStringLiteral("已撤销：载入备份")));
+    }
+}
+
+void TestSafetyNet::undoRedoAcrossLoadAndRead()
+{
+    startRadio();
+    typeValues(4400000);
+    const QString file = dir_->filePath(QStringLiteral("saved.ini"));
+    prompts_->fileNames.enqueue(file);
+    page_->Dk618_Save_File->click();
+    const PageState saved = page();
+    typeValues(4411000);
+    const PageState typed = page();
+
+    prompts_->fileNames.enqueue(file);
+    page_->Dk618_Read_File->click();
+    QCoreApplication::processEvents();
+    QCOMPARE(page(), saved);
+    // A load cancelled in its dialog changes nothing and is not recorded.
+    page_->Dk618_Read_File->click();
+    QCoreApplication::processEvents();
+    page_->Dk618_Read_Data->click();
+    runExchange();
+    const PageState read = page();
+    QVERIFY(read != saved);
+
+    SafetyNet &net = window_->safetyNet();
+    net.UndoPageClick();
+    QCOMPARE(page(), saved);
+    net.UndoPageClick();
+    QCOMPARE(page(), typed);
+    QVERIFY(memo().endsWith(QStringLiteral("已撤销：读取数据\n已撤销：读取文档")));
+    net.UndoPageClick(); // nothing more
+    QCOMPARE(page(), typed);
+    net.RedoPageClick();
+    QCOMPARE(page(), saved);
+    net.RedoPageClick();
+    QCOMPARE(page(), read);
+    QVERIFY(memo().endsWith(QStringLiteral("已重做：读取文档\n已重做：读取数据")));
+    QVERIFY(!net.redoAction()->isEnabled());
+    QVERIFY2(errors_->errors.isEmpty(), qPrintable(errors_->errors.join('\n')));
+}
+
+void TestSafetyNet::historyKeepsItsDepthAndDropsRedo()
+{
+    PageHistory h(20);
+    for (int i = 0; i < 25; ++i)
+        h.record(QString::number(i), {{QStringLiteral("f"), QString::number(i)}});
+    QCOMPARE(h.undoCount(), 20);
+    const auto step = h.undo({{QStringLiteral("f"), QStringLiteral("now")}});
+    QCOMPARE(step.label, QStringLiteral("24"));
+    QVERIFY(h.canRedo());
+    h.record(QStringLiteral("new"), {});
+    QVERIFY(!h.canRedo());
+    while (h.canUndo())
+        h.undo({});
+    QCOMPARE(h.undoCount(), 0);
+}
+
+void TestSafetyNet::backupThatCannotBeWrittenLeavesTheRead()
+{
+    // A file where the folder should be.
+    QDir().mkpath(QFileInfo(BackupFolder()).path());
+    QFile blocker(BackupFolder());
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    startRadio();
+    page_->Dk618_Read_Data->click();
+    runExchange();
+    QCOMPARE(window_->findChild<QLabel *>(QStringLiteral("StatusPanel2"))->text(), QStringLiteral("读取成功！"));
+    QCOMPARE(memo().count(QStringLiteral("备份失败")), 1);
+    QVERIFY(memo().endsWith(QStringLiteral("读取成功！")) || memo().contains(QStringLiteral("读取成功！\n备份失败")));
+    QFile::remove(BackupFolder());
+}
+
+void TestSafetyNet::oldBackupsArePruned()
+{
+    const QString folder = BackupFolder();
+    QVERIFY(QDir().mkpath(folder));
+    const QDate today(2026, 12, 8);
+    const QDateTime noon(today, QTime(12, 0));
+    const QStringList names{BackupFileName(noon.addDays(-366), QStringLiteral("dk618"), QStringLiteral("DK618-450"), QStringLiteral("1")),
+                            BackupFileName(noon.addDays(-365), QStringLiteral("mlb4800"), QString(), QStringLiteral("7")),
+                            BackupFileName(noon.addDays(-2), QStringLiteral("mlr4800"), QStringLiteral("a_b/c"), QStringLiteral("9")),
+                            QStringLiteral("notes.ini")};
+    for (const QString &name : names) {
+        QFile f(QDir(folder).filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(PruneBackups(folder, today), 1);
+    QVERIFY(!QFile::exists(QDir(folder).filePath(names[0])));
+    for (int i = 1; i < names.size(); ++i)
+        QVERIFY(QFile::exists(QDir(folder).filePath(names[i])));
+    const QList<BackupEntry> left = ListBackups(folder);
+    QCOMPARE(left.size(), 2);
+    QCOMPARE(left[0].family, QStringLiteral("mlr4800")); // newest first
+    QCOMPARE(left[0].model, QStringLiteral("a-b-c"));
+    QCOMPARE(ListBackups(folder, QStringLiteral("mlb4800")).size(), 1);
+}
+
+QTEST_MAIN(TestSafetyNet)
+#include "tst_safetynet.moc"
