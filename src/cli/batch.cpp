@@ -103,9 +103,9 @@ bool waitForUnit(UnitSession &session, Interrupts &interrupts, bool present)
 // "..._Address").
 QString addressOf(const FieldTable &table, const MemoryFields &fields)
 {
-    for (const FieldSpec &spec : table.fields)
-        if (spec.name.endsWith(QLatin1String("_Address")))
-            return fields.text(spec.name);
+    for (const FieldSpec &fieldSpec : table.fields)
+        if (fieldSpec.name.endsWith(QLatin1String("_Address")))
+            return fields.text(fieldSpec.name);
     return {};
 }
 

@@ -60,9 +60,9 @@ bool LoadInput(const Family &family, const QString &path, MemoryFields &fields, 
         // A line break can stand in no value: it marks a key that is not there.
         const QByteArray absent = "\n";
         QStringList missing;
-        for (const FieldSpec &spec : table.fields)
-            if (spec.stored() && doc.value(table.section, spec.key, absent) == absent)
-                missing << spec.keyText();
+        for (const FieldSpec &fieldSpec : table.fields)
+            if (fieldSpec.stored() && doc.value(table.section, fieldSpec.key, absent) == absent)
+                missing << fieldSpec.keyText();
         if (missing.size() == std::count_if(table.fields.begin(), table.fields.end(), [](const FieldSpec &s) { return s.stored(); })) {
             *error = QStringLiteral("%1: no section [%2] with its keys").arg(path, QString::fromLatin1(table.section));
             return false;
@@ -108,9 +108,9 @@ QJsonObject UnitJson(UnitSession &session, const QString &result)
 QJsonObject FieldsJson(const Family &family, const MemoryFields &fields, unsigned scope)
 {
     QJsonObject out;
-    for (const FieldSpec &spec : family.table().fields)
-        if (InScope(spec, scope))
-            out.insert(spec.keyText(), FieldValue(spec, fields));
+    for (const FieldSpec &fieldSpec : family.table().fields)
+        if (InScope(fieldSpec, scope))
+            out.insert(fieldSpec.keyText(), FieldValue(fieldSpec, fields));
     return out;
 }
 

@@ -17,9 +17,9 @@ const QString kTimeFormat = QStringLiteral("yyyyMMdd-HHmmss-zzz");
 
 QString addressField(const FieldTable &table)
 {
-    for (const FieldSpec &spec : table.fields)
-        if (spec.name.endsWith(QLatin1String("_Address")))
-            return spec.name;
+    for (const FieldSpec &fieldSpec : table.fields)
+        if (fieldSpec.name.endsWith(QLatin1String("_Address")))
+            return fieldSpec.name;
     return {};
 }
 

@@ -13,52 +13,52 @@ QString FieldSpec::keyText() const
 
 const FieldSpec *FieldTable::find(const QString &name) const
 {
-    for (const FieldSpec &spec : fields)
-        if (spec.name == name || (spec.kind == FieldKind::RadioPair && spec.partner == name))
-            return &spec;
+    for (const FieldSpec &fieldSpec : fields)
+        if (fieldSpec.name == name || (fieldSpec.kind == FieldKind::RadioPair && fieldSpec.partner == name))
+            return &fieldSpec;
     return nullptr;
 }
 
 namespace {
 
-bool isChoice(const FieldSpec &spec)
+bool isChoice(const FieldSpec &fieldSpec)
 {
-    return spec.kind == FieldKind::Check || spec.kind == FieldKind::RadioPair;
+    return fieldSpec.kind == FieldKind::Check || fieldSpec.kind == FieldKind::RadioPair;
 }
 
 // The GBK bytes a stored field is written as.
-QByteArray storedBytes(const FieldSpec &spec, const FieldAccess &fields)
+QByteArray storedBytes(const FieldSpec &fieldSpec, const FieldAccess &fields)
 {
-    if (spec.rule == FileRule::Choice)
-        return fields.checked(spec.name) ? spec.onValue : spec.offValue;
-    return EncodeGbk(fields.text(spec.name));
+    if (fieldSpec.rule == FileRule::Choice)
+        return fields.checked(fieldSpec.name) ? fieldSpec.onValue : fieldSpec.offValue;
+    return EncodeGbk(fields.text(fieldSpec.name));
 }
 
-void loadValue(const FieldSpec &spec, FieldAccess &fields, const QByteArray &value)
+void loadValue(const FieldSpec &fieldSpec, FieldAccess &fields, const QByteArray &value)
 {
-    switch (spec.rule) {
+    switch (fieldSpec.rule) {
     case FileRule::None:
         return;
     case FileRule::Number:
-        fields.setText(spec.name, QString::number(StrToInt(DecodeGbk(value))));
+        fields.setText(fieldSpec.name, QString::number(StrToInt(DecodeGbk(value))));
         return;
     case FileRule::Text:
-        fields.setText(spec.name, DecodeGbk(value));
+        fields.setText(fieldSpec.name, DecodeGbk(value));
         return;
     case FileRule::Choice: {
-        const bool on = spec.loadMatchesOn ? value == spec.onValue : value != spec.offValue;
-        if (spec.kind == FieldKind::RadioPair)
-            fields.setChecked(on ? spec.name : spec.partner, true);
+        const bool on = fieldSpec.loadMatchesOn ? value == fieldSpec.onValue : value != fieldSpec.offValue;
+        if (fieldSpec.kind == FieldKind::RadioPair)
+            fields.setChecked(on ? fieldSpec.name : fieldSpec.partner, true);
         else
-            fields.setChecked(spec.name, on);
+            fields.setChecked(fieldSpec.name, on);
         return;
     }
     case FileRule::NumberToItem:
-        fields.setItemIndex(spec.name, spec.itemOfNumber(StrToInt(DecodeGbk(value))));
+        fields.setItemIndex(fieldSpec.name, fieldSpec.itemOfNumber(StrToInt(DecodeGbk(value))));
         return;
     case FileRule::ValueToItem: {
-        const qsizetype index = spec.valueItems.indexOf(value);
-        fields.setItemIndex(spec.name, index >= 0 ? int(index) : spec.fallbackItem);
+        const qsizetype index = fieldSpec.valueItems.indexOf(value);
+        fields.setItemIndex(fieldSpec.name, index >= 0 ? int(index) : fieldSpec.fallbackItem);
         return;
     }
     }
@@ -68,19 +68,19 @@ void loadValue(const FieldSpec &spec, FieldAccess &fields, const QByteArray &val
 
 void StoreFields(const FieldTable &table, const FieldAccess &fields, IniDocument &doc)
 {
-    for (const FieldSpec &spec : table.fields)
-        if (spec.stored())
-            doc.setValue(table.section, spec.key, storedBytes(spec, fields));
+    for (const FieldSpec &fieldSpec : table.fields)
+        if (fieldSpec.stored())
+            doc.setValue(table.section, fieldSpec.key, storedBytes(fieldSpec, fields));
 }
 
 void LoadFields(const FieldTable &table, FieldAccess &fields, const IniDocument &doc, const FieldSpec **failedAt)
 {
-    for (const FieldSpec &spec : table.fields) {
-        if (!spec.stored())
+    for (const FieldSpec &fieldSpec : table.fields) {
+        if (!fieldSpec.stored())
             continue;
         if (failedAt)
-            *failedAt = &spec;
-        loadValue(spec, fields, doc.value(table.section, spec.key, spec.defaultValue));
+            *failedAt = &fieldSpec;
+        loadValue(fieldSpec, fields, doc.value(table.section, fieldSpec.key, fieldSpec.defaultValue));
     }
     if (failedAt)
         *failedAt = nullptr;
@@ -101,43 +101,43 @@ void LoadFieldsFromFile(const FieldTable &table, FieldAccess &fields, const QStr
     LoadFields(table, fields, doc, failedAt);
 }
 
-QString FieldValue(const FieldSpec &spec, const FieldAccess &fields)
+QString FieldValue(const FieldSpec &fieldSpec, const FieldAccess &fields)
 {
-    if (spec.stored())
-        return DecodeGbk(storedBytes(spec, fields));
-    if (isChoice(spec)) {
-        const bool on = fields.checked(spec.name);
-        if (spec.onValue.isEmpty() && spec.offValue.isEmpty())
+    if (fieldSpec.stored())
+        return DecodeGbk(storedBytes(fieldSpec, fields));
+    if (isChoice(fieldSpec)) {
+        const bool on = fields.checked(fieldSpec.name);
+        if (fieldSpec.onValue.isEmpty() && fieldSpec.offValue.isEmpty())
             return on ? QStringLiteral("1") : QStringLiteral("0");
-        return DecodeGbk(on ? spec.onValue : spec.offValue);
+        return DecodeGbk(on ? fieldSpec.onValue : fieldSpec.offValue);
     }
-    return fields.text(spec.name);
+    return fields.text(fieldSpec.name);
 }
 
 FieldValues Snapshot(const FieldTable &table, const FieldAccess &fields)
 {
     FieldValues values;
-    for (const FieldSpec &spec : table.fields)
-        values.insert(spec.name, FieldValue(spec, fields));
+    for (const FieldSpec &fieldSpec : table.fields)
+        values.insert(fieldSpec.name, FieldValue(fieldSpec, fields));
     return values;
 }
 
-bool InScope(const FieldSpec &spec, unsigned scope)
+bool InScope(const FieldSpec &fieldSpec, unsigned scope)
 {
-    return (!(scope & StoredFields) || spec.stored()) && (!(scope & SentFields) || spec.sent)
-        && (!(scope & ReturnedFields) || spec.returned);
+    return (!(scope & StoredFields) || fieldSpec.stored()) && (!(scope & SentFields) || fieldSpec.sent)
+        && (!(scope & ReturnedFields) || fieldSpec.returned);
 }
 
 QList<FieldDifference> Differences(const FieldTable &table, const FieldValues &a, const FieldValues &b, unsigned scope)
 {
     QList<FieldDifference> out;
-    for (const FieldSpec &spec : table.fields) {
-        if (!InScope(spec, scope))
+    for (const FieldSpec &fieldSpec : table.fields) {
+        if (!InScope(fieldSpec, scope))
             continue;
-        const QString va = a.value(spec.name);
-        const QString vb = b.value(spec.name);
+        const QString va = a.value(fieldSpec.name);
+        const QString vb = b.value(fieldSpec.name);
         if (va != vb)
-            out.append({spec.name, spec.keyText(), spec.caption, va, vb});
+            out.append({fieldSpec.name, fieldSpec.keyText(), fieldSpec.caption, va, vb});
     }
     return out;
 }
@@ -149,25 +149,25 @@ QList<FieldDifference> Differences(const FieldTable &table, const FieldAccess &a
 
 QString CheckWritable(const FieldTable &table, const FieldAccess &fields)
 {
-    for (const FieldSpec &spec : table.fields) {
-        if (!spec.sent)
+    for (const FieldSpec &fieldSpec : table.fields) {
+        if (!fieldSpec.sent)
             continue;
-        const QString value = FieldValue(spec, fields);
-        const auto refuse = [&](const QString &reason) { return QStringLiteral("%1=%2: %3").arg(spec.keyText(), value, reason); };
-        if (spec.kind == FieldKind::Edit && spec.maximum >= spec.minimum) {
+        const QString value = FieldValue(fieldSpec, fields);
+        const auto refuse = [&](const QString &reason) { return QStringLiteral("%1=%2: %3").arg(fieldSpec.keyText(), value, reason); };
+        if (fieldSpec.kind == FieldKind::Edit && fieldSpec.maximum >= fieldSpec.minimum) {
             qint64 n = 0;
             try {
-                n = StrToInt(fields.text(spec.name));
+                n = StrToInt(fields.text(fieldSpec.name));
             } catch (const Error &) {
                 return refuse(QStringLiteral("not a whole number"));
             }
-            if (n < spec.minimum || n > spec.maximum)
-                return refuse(QStringLiteral("outside %1..%2").arg(spec.minimum).arg(spec.maximum));
-            if (spec.multipleOf > 0 && n % spec.multipleOf != 0)
-                return refuse(QStringLiteral("not a multiple of %1").arg(spec.multipleOf));
+            if (n < fieldSpec.minimum || n > fieldSpec.maximum)
+                return refuse(QStringLiteral("outside %1..%2").arg(fieldSpec.minimum).arg(fieldSpec.maximum));
+            if (fieldSpec.multipleOf > 0 && n % fieldSpec.multipleOf != 0)
+                return refuse(QStringLiteral("not a multiple of %1").arg(fieldSpec.multipleOf));
         }
-        if (spec.kind == FieldKind::Combo && spec.listOnly && fields.itemIndex(spec.name) < 0)
-            return refuse(QStringLiteral("not one of %1").arg(spec.items.join(QLatin1Char(' '))));
+        if (fieldSpec.kind == FieldKind::Combo && fieldSpec.listOnly && fields.itemIndex(fieldSpec.name) < 0)
+            return refuse(QStringLiteral("not one of %1").arg(fieldSpec.items.join(QLatin1Char(' '))));
     }
     return table.crossCheck ? table.crossCheck(fields) : QString();
 }

@@ -116,7 +116,7 @@ void LoadFieldsFromFile(const FieldTable &table, FieldAccess &fields, const QStr
 // A field's value as text: for a stored field exactly what the file would
 // hold (decoded from GBK); otherwise the text of an edit or combo, or
 // onValue / offValue of a check box or radio pair ("1" / "0" without them).
-QString FieldValue(const FieldSpec &spec, const FieldAccess &fields);
+QString FieldValue(const FieldSpec &fieldSpec, const FieldAccess &fields);
 
 // objectName -> FieldValue of every field of a table: a snapshot that
 // outlives the fields it was taken from.
@@ -139,7 +139,7 @@ struct FieldDifference {
     QString a, b;    // the two values
 };
 
-bool InScope(const FieldSpec &spec, unsigned scope);
+bool InScope(const FieldSpec &fieldSpec, unsigned scope);
 // The fields of table, in table order, whose values differ between a and b.
 // A field missing from a snapshot counts as an empty value.
 QList<FieldDifference> Differences(const FieldTable &table, const FieldValues &a, const FieldValues &b,

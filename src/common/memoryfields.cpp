@@ -19,34 +19,34 @@ MemoryFields::MemoryFields(const QList<const FieldTable *> &tables)
 
 void MemoryFields::add(const FieldTable &table)
 {
-    for (const FieldSpec &spec : table.fields) {
+    for (const FieldSpec &fieldSpec : table.fields) {
         Field f;
-        switch (spec.kind) {
+        switch (fieldSpec.kind) {
         case FieldKind::Edit:
             f.kind = Kind::Edit;
-            f.text = spec.initial;
+            f.text = fieldSpec.initial;
             break;
         case FieldKind::Combo:
             f.kind = Kind::Combo;
-            f.text = spec.initial;
-            f.items = spec.items;
+            f.text = fieldSpec.initial;
+            f.items = fieldSpec.items;
             break;
         case FieldKind::Check:
             f.kind = Kind::Check;
-            f.checked = spec.initial == QLatin1String("1");
+            f.checked = fieldSpec.initial == QLatin1String("1");
             break;
         case FieldKind::RadioPair: {
             f.kind = Kind::Radio;
-            f.checked = spec.initial == QLatin1String("1");
-            f.partner = spec.partner;
+            f.checked = fieldSpec.initial == QLatin1String("1");
+            f.partner = fieldSpec.partner;
             Field other = f;
             other.checked = !f.checked;
-            other.partner = spec.name;
-            fields_.insert(spec.partner, other);
+            other.partner = fieldSpec.name;
+            fields_.insert(fieldSpec.partner, other);
             break;
         }
         }
-        fields_.insert(spec.name, f);
+        fields_.insert(fieldSpec.name, f);
     }
 }
 

@@ -8,39 +8,39 @@ namespace qm {
 PageState CapturePage(const FieldTable &table, const FieldAccess &fields)
 {
     PageState state;
-    for (const FieldSpec &spec : table.fields) {
-        if (!fields.has(spec.name))
+    for (const FieldSpec &fieldSpec : table.fields) {
+        if (!fields.has(fieldSpec.name))
             continue;
-        if (spec.kind == FieldKind::Check || spec.kind == FieldKind::RadioPair)
-            state.insert(spec.name, fields.checked(spec.name) ? QStringLiteral("1") : QStringLiteral("0"));
+        if (fieldSpec.kind == FieldKind::Check || fieldSpec.kind == FieldKind::RadioPair)
+            state.insert(fieldSpec.name, fields.checked(fieldSpec.name) ? QStringLiteral("1") : QStringLiteral("0"));
         else
-            state.insert(spec.name, fields.text(spec.name));
+            state.insert(fieldSpec.name, fields.text(fieldSpec.name));
     }
     return state;
 }
 
 void RestorePage(const FieldTable &table, FieldAccess &fields, const PageState &state)
 {
-    for (const FieldSpec &spec : table.fields) {
-        const auto it = state.constFind(spec.name);
-        if (it == state.constEnd() || !fields.has(spec.name))
+    for (const FieldSpec &fieldSpec : table.fields) {
+        const auto it = state.constFind(fieldSpec.name);
+        if (it == state.constEnd() || !fields.has(fieldSpec.name))
             continue;
         const QString &value = *it;
-        switch (spec.kind) {
-        case FieldKind::Edit: fields.setText(spec.name, value); break;
-        case FieldKind::Check: fields.setChecked(spec.name, value == QLatin1String("1")); break;
+        switch (fieldSpec.kind) {
+        case FieldKind::Edit: fields.setText(fieldSpec.name, value); break;
+        case FieldKind::Check: fields.setChecked(fieldSpec.name, value == QLatin1String("1")); break;
         case FieldKind::RadioPair:
             if (value == QLatin1String("1"))
-                fields.setChecked(spec.name, true);
-            else if (fields.has(spec.partner))
-                fields.setChecked(spec.partner, true);
+                fields.setChecked(fieldSpec.name, true);
+            else if (fields.has(fieldSpec.partner))
+                fields.setChecked(fieldSpec.partner, true);
             break;
         case FieldKind::Combo: {
-            const int item = int(spec.items.indexOf(value));
+            const int item = int(fieldSpec.items.indexOf(value));
             if (item >= 0)
-                fields.setItemIndex(spec.name, item);
+                fields.setItemIndex(fieldSpec.name, item);
             else
-                fields.setText(spec.name, value);
+                fields.setText(fieldSpec.name, value);
             break;
         }
         }
