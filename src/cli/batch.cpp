@@ -116,18 +116,10 @@ int Batch(const Options &o, Context &c)
     const Family &family = *o.family;
     const FieldTable &table = family.table();
     MemoryFields file(table);
-    QString error;
-    if (!LoadInput(family, o.in, file, c.progress, &error)) {
-        c.progress.note(error);
+    if (!LoadWriteInput(family, o.in, file, c.progress))
         return ExitInput;
-    }
-    if (const QString problem = CheckWritable(table, file); !problem.isEmpty()) {
-        c.progress.note(problem);
-        return ExitInput;
-    }
-    if (file.has(QStringLiteral("Modify_Sync")))
-        file.setChecked(QStringLiteral("Modify_Sync"), true);
     ReportFile report;
+    QString error;
     if (!report.open(o.report, &error)) {
         c.progress.note(error);
         return ExitInput;

@@ -139,6 +139,24 @@ int Ports(const Options &, Context &)
     return ExitOk;
 }
 
+bool LoadWriteInput(const Family &family, const QString &path, MemoryFields &fields, Progress &progress)
+{
+    QString error;
+    if (!LoadInput(family, path, fields, progress, &error)) {
+        progress.note(error);
+        return false;
+    }
+    if (const QString problem = CheckWritable(family.table(), fields); !problem.isEmpty()) {
+        progress.note(problem);
+        return false;
+    }
+    // The radio takes the written line at once: the port follows it, so a
+    // verify can read it back.
+    if (fields.has(QStringLiteral("Modify_Sync")))
+        fields.setChecked(QStringLiteral("Modify_Sync"), true);
+    return true;
+}
+
 int TestReport(const Options &o, Context &)
 {
     const TestRecordTable table = FormatTestRecords(o.in);
@@ -195,19 +213,8 @@ int Write(const Options &o, Context &c)
     const Family &family = *o.family;
     const FieldTable &table = family.table();
     MemoryFields fields(table);
-    QString error;
-    if (!LoadInput(family, o.in, fields, c.progress, &error)) {
-        c.progress.note(error);
+    if (!LoadWriteInput(family, o.in, fields, c.progress))
         return ExitInput;
-    }
-    if (const QString problem = CheckWritable(table, fields); !problem.isEmpty()) {
-        c.progress.note(problem);
-        return ExitInput;
-    }
-    // The radio takes the written line at once: the port follows it, so a
-    // verify can read it back.
-    if (fields.has(QStringLiteral("Modify_Sync")))
-        fields.setChecked(QStringLiteral("Modify_Sync"), true);
     UnitSession session(family, c.progress, c.interrupts);
     if (!OpenPort(session, o, c.progress))
         return ExitPort;

@@ -57,6 +57,10 @@ int TestReport(const Options &o, Context &c);
 // stderr). A missing file, a file without any key of the section, or a
 // value that is no number is refused with "KEY=VALUE: reason" in *error.
 bool LoadInput(const Family &family, const QString &path, MemoryFields &fields, Progress &progress, QString *error);
+// What a write sends: the file's section loaded as above, every value through
+// the write's checks, and the port following a data radio's new line (so a
+// read-back finds it). False with the reason printed.
+bool LoadWriteInput(const Family &family, const QString &path, MemoryFields &fields, Progress &progress);
 // Opens the port at the line of the options (or the family's usual one);
 // false with the reason printed.
 bool OpenPort(UnitSession &session, const Options &o, Progress &progress);
