@@ -1,7 +1,7 @@
 #include "cli/cli.h"
 
 #include "cli/commands.h"
-#include "cli/family.h"
+#include "headless/families.h"
 #include "cli/interrupts.h"
 #include "cli/progress.h"
 #include "common/errors.h"

@@ -1,6 +1,6 @@
 #include "cli/commands.h"
 
-#include "cli/family.h"
+#include "headless/families.h"
 #include "cli/interrupts.h"
 #include "cli/progress.h"
 #include "common/errors.h"

@@ -2,7 +2,7 @@
 // with even and with odd parity), the family's usual line first, each
 // waited for only as long as its rate needs.
 #include "cli/commands.h"
-#include "cli/family.h"
+#include "headless/families.h"
 #include "cli/interrupts.h"
 #include "cli/progress.h"
 #include "common/errors.h"

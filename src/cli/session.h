@@ -1,10 +1,10 @@
 #pragma once
-// One unit of a family on one port, without a window: the pages' own
-// exchange classes run on fields held in memory, their ticks driven by a
-// 100 ms timer of the command line, their memo lines and messages taken as
-// progress and outcome.
+// One unit of a family on one port for the command line: its reads and
+// writes run on fields held in memory (see UnitRun) and are waited for,
+// with progress on stderr and Ctrl+C heeded.
 
-#include "cli/family.h"
+#include "headless/families.h"
+#include "headless/unitrun.h"
 #include "link/link.h"
 
 #include <QObject>
@@ -36,13 +36,7 @@ public:
     qint32 rateIndex() { return link_.line().RateIndex; }
     qint32 parityIndex() { return link_.line().ParityIndex; }
 
-    enum class Result {
-        Ok,
-        NoAnswer,    // a reply did not come (or came too short); detail() names the request
-        Refused,     // a value did not pass the write's checks; nothing was sent
-        PortLost,    // the port went away or refused a write
-        Interrupted, // stopped by Ctrl+C (a read at once; a write only at the second)
-    };
+    using Result = UnitRun::Result;
     // The write and read exchanges of the family's page on fields. A write
     // goes on to its end after a first Ctrl+C.
     Result write(MemoryFields &fields);
@@ -74,9 +68,5 @@ private:
     QString detail_;
     QByteArray model_;
 };
-
-// What a failed exchange says, for messages: "no answer to 0x6B current
-// channel within 10.1 s" and the like.
-QString ResultText(UnitSession::Result result);
 
 } // namespace qm::cli

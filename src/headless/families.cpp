@@ -1,4 +1,4 @@
-#include "cli/family.h"
+#include "headless/families.h"
 
 #include "link/frame.h"
 #include "link/linesettings.h"
@@ -6,7 +6,7 @@
 #include "units/mlb4800fields.h"
 #include "units/mlr4800fields.h"
 
-namespace qm::cli {
+namespace qm {
 
 namespace {
 const Family kFamilies[] = {
@@ -70,4 +70,4 @@ QChar ParityLetter(qint32 parityIndex)
     return QLatin1Char("NEO?"[std::clamp(parityIndex, 0, 3)]);
 }
 
-} // namespace qm::cli
+} // namespace qm

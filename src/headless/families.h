@@ -1,5 +1,5 @@
 #pragma once
-// What the command line knows of each unit family: its field table, the
+// What a run without a window knows of each unit family: its field table, the
 // line it usually runs at, the request that tells whether a unit is there,
 // and the names of the requests its exchanges wait on, step by step.
 
@@ -11,7 +11,7 @@ namespace qm {
 struct FieldTable;
 }
 
-namespace qm::cli {
+namespace qm {
 
 struct Family {
     QString name;  // "dk618", "mlb4800", "mlr4800"
@@ -40,4 +40,4 @@ qint32 RateIndexOfText(const QString &text);
 qint32 ParityIndexOfText(const QString &text);
 QChar ParityLetter(qint32 parityIndex);
 
-} // namespace qm::cli
+} // namespace qm
