@@ -165,6 +165,11 @@ void TestFieldTable::differencesInScope()
     QCOMPARE(sent.size(), 2);
     QCOMPARE(sent[1].key, QStringLiteral("Meter_Category"));
     QCOMPARE(sent[1].b, QStringLiteral("其他"));
+    // A number typed with a leading zero is the number the unit returns.
+    a.setText(QStringLiteral("Mlr4800_Address"), QStringLiteral("0300"));
+    QCOMPARE(Differences(Mlr4800Fields(), a, b, StoredFields | ReturnedFields).size(), 0);
+    a.setText(QStringLiteral("Mlr4800_Address"), QStringLiteral("30O"));
+    QCOMPARE(Differences(Mlr4800Fields(), a, b, StoredFields | ReturnedFields).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestFieldTable)

@@ -7,12 +7,16 @@
 #include "app/password.h"
 #include "app/safetynet.h"
 #include "app/setform.h"
+#include "app/unitreader.h"
+#include "app/writechecks.h"
+#include "app/comparepage.h"
 #include "app/versioninfo.h"
 #include "app/widgetprompts.h"
 #include "common/errors.h"
 #include "link/exchange.h"
 #include "link/portlist.h"
 #include "common/inifile.h"
+#include "headless/families.h"
 #include "pagekit/fieldrules.h"
 #include "pagekit/spinbutton.h"
 #include "pagekit/widgetfields.h"
@@ -133,7 +137,9 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     buildSafetyNet();
     radio_ = std::make_unique<RadioExchange>(link_, *fields_, *this, *prompts_);
     radioFile_ = std::make_unique<RadioFile>(*fields_, *this, *prompts_);
-    on(dk618_->Dk618_Write_Data, &QPushButton::clicked, this, [this] { radio_->Dk618_Write_DataClick(); });
+    on(dk618_->Dk618_Write_Data, &QPushButton::clicked, this, [this] {
+        writeChecks_->WriteClick(*FindFamily(QStringLiteral("dk618")), [this] { Guard([this] { radio_->Dk618_Write_DataClick(); }); });
+    });
     on(dk618_->Dk618_Read_Data, &QPushButton::clicked, this, [this] { radio_->Dk618_Read_DataClick(); });
     on(dk618_->Dk618_Save_File, &QPushButton::clicked, this, [this] { radioFile_->Dk618_Save_FileClick(); });
     on(dk618_->Dk618_Read_File, &QPushButton::clicked, this, [this] { radioFile_->Dk618_Read_FileClick(); });
@@ -143,7 +149,9 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     hookCentralPage();
     subscriber_ = std::make_unique<SubscriberExchange>(link_, *fields_, *this, *prompts_);
     subscriberFile_ = std::make_unique<SubscriberFile>(*fields_, *this, *prompts_);
-    on(mlr4800_->Mlr4800_WriteData, &QPushButton::clicked, this, [this] { subscriber_->Mlr4800_WriteDataClick(); });
+    on(mlr4800_->Mlr4800_WriteData, &QPushButton::clicked, this, [this] {
+        writeChecks_->WriteClick(*FindFamily(QStringLiteral("mlr4800")), [this] { Guard([this] { subscriber_->Mlr4800_WriteDataClick(); }); });
+    });
     on(mlr4800_->Mlr4800_ReadData, &QPushButton::clicked, this, [this] { subscriber_->Mlr4800_ReadDataClick(); });
     on(mlr4800_->Mlr4800_SaveFile, &QPushButton::clicked, this, [this] { subscriberFile_->Mlr4800_SaveFileClick(); });
     on(mlr4800_->Mlr4800_ReadFile, &QPushButton::clicked, this, [this] { subscriberFile_->Mlr4800_ReadFileClick(); });
@@ -152,6 +160,9 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     // A lost port ends the running exchange at once (after the loss itself
     // is reported), whichever page it belongs to.
     connect(&link_, &Link::portLost, this, [this] {
+        // A read beside the pages ends its own exchange.
+        if (reader_->busy())
+            return;
         Guard([this] {
             radio_->PortLost();
             central_->PortLost();
@@ -162,6 +173,8 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     // exchange that waits for its reply ends as failed now.
     connect(&link_, &Link::writeFailed, this, [this](const QString &message) {
         ReportError(message);
+        if (reader_->busy())
+            return;
         Guard([this] {
             radio_->PortLost();
             central_->PortLost();
@@ -517,6 +530,8 @@ void TMainForm::memo(const QString &line)
     Watch_Window->appendLine(line);
     if (line == text::ReadOk && safetyNet_)
         safetyNet_->readSucceeded(PageControl->currentWidget(), PageControl->currentWidget() == dk618_ ? DecodeGbk(radio_->modelText()) : QString());
+    if ((line == text::WriteOk || line == text::WriteFailed) && writeChecks_)
+        writeChecks_->writeEnded(line == text::WriteOk);
 }
 
 void TMainForm::panel(int index, const QString &text)
@@ -549,14 +564,34 @@ void TMainForm::buildSafetyNet()
     auto *menu = new QMenu(QStringLiteral("编辑 (&E)"), this);
     menu->menuAction()->setObjectName(QStringLiteral("SafetyMenu"));
     safetyNet_->addActions(menu);
+    reader_ = new UnitReader(link_, *fields_, *this, this);
+    comparePage_ = new ComparePage(this, *fields_, *this, *prompts_, *reader_, [this] { return familyOfPage(PageControl->currentWidget()); });
+    menu->addSeparator();
+    menu->addAction(comparePage_->action());
+    writeChecks_ = new WriteChecks(this, link_, *fields_, *this, *reader_);
+    menu->addSeparator();
+    writeChecks_->addActions(menu);
     menuBar()->addMenu(menu);
+}
+
+const Family *TMainForm::familyOfPage(QWidget *page) const
+{
+    if (page == dk618_)
+        return FindFamily(QStringLiteral("dk618"));
+    if (page == mlb4800_)
+        return FindFamily(QStringLiteral("mlb4800"));
+    if (page == mlr4800_)
+        return FindFamily(QStringLiteral("mlr4800"));
+    return nullptr;
 }
 
 void TMainForm::hookCentralPage()
 {
     central_ = std::make_unique<CentralExchange>(link_, *fields_, *this, *prompts_);
     CentralExchange *c = central_.get();
-    on(mlb4800_->Mlb4800_WriteData, &QPushButton::clicked, this, [c] { c->Mlb4800_WriteDataClick(); });
+    on(mlb4800_->Mlb4800_WriteData, &QPushButton::clicked, this, [this, c] {
+        writeChecks_->WriteClick(*FindFamily(QStringLiteral("mlb4800")), [c] { Guard([c] { c->Mlb4800_WriteDataClick(); }); });
+    });
     on(mlb4800_->Mlb4800_ReadData, &QPushButton::clicked, this, [c] { c->Mlb4800_ReadDataClick(); });
     on(mlb4800_->Mlb4800_SaveFile, &QPushButton::clicked, this, [c] { c->Mlb4800_SaveFileClick(); });
     on(mlb4800_->Mlb4800_ReadFile, &QPushButton::clicked, this, [c] { c->Mlb4800_ReadFileClick(); });
@@ -804,17 +839,21 @@ void TMainForm::Timer1Timer()
 {
     if (timerDispItem_->isVisible())
         TimerDisp->setText(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
-    central_->Timer1Timer();
+    // A read beside the pages ticks its own exchange.
+    if (!reader_->busy())
+        central_->Timer1Timer();
 }
 
 void TMainForm::Timer2Timer()
 {
-    subscriber_->Timer2Timer();
+    if (!reader_->busy())
+        subscriber_->Timer2Timer();
 }
 
 void TMainForm::Timer3Timer()
 {
-    radio_->Timer3Timer();
+    if (!reader_->busy())
+        radio_->Timer3Timer();
 }
 
 void TMainForm::Timer4Timer()

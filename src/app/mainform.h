@@ -25,6 +25,7 @@ class QToolButton;
 namespace qm {
 
 class CentralExchange;
+class ComparePage;
 class CuePlayer;
 class Dk618Page;
 class FieldAccess;
@@ -47,6 +48,9 @@ class TSet_Form;
 class TestExchange;
 class TestPage;
 class TestRunCommands;
+class UnitReader;
+class WriteChecks;
+struct Family;
 class TVersionInfo;
 class WidgetFields;
 
@@ -82,6 +86,11 @@ public:
     TestExchange &testExchange() { return *testExchange_; }
     TestRunCommands &testRun() { return *testRun_; }
     SafetyNet &safetyNet() { return *safetyNet_; }
+    UnitReader &unitReader() { return *reader_; }
+    WriteChecks &writeChecks() { return *writeChecks_; }
+    ComparePage &comparePage() { return *comparePage_; }
+    // The family of a family page; null for the other pages.
+    const Family *familyOfPage(QWidget *page) const;
 
     // Report
     void memo(const QString &line) override;
@@ -157,6 +166,9 @@ private:
     FieldRules *rules_ = nullptr;
     std::unique_ptr<WidgetFields> fields_;
     SafetyNet *safetyNet_ = nullptr;
+    UnitReader *reader_ = nullptr;
+    WriteChecks *writeChecks_ = nullptr;
+    ComparePage *comparePage_ = nullptr;
     std::unique_ptr<RadioExchange> radio_;
     std::unique_ptr<RadioFile> radioFile_;
     std::unique_ptr<CentralExchange> central_;

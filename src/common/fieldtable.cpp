@@ -128,6 +128,24 @@ bool InScope(const FieldSpec &fieldSpec, unsigned scope)
         && (!(scope & ReturnedFields) || fieldSpec.returned);
 }
 
+namespace {
+// Two values of a field are the same when their texts are, or, for a field
+// holding a whole number, when their numbers are ("0433" typed, 433 read).
+bool sameValue(const FieldSpec &fieldSpec, const QString &a, const QString &b)
+{
+    if (a == b)
+        return true;
+    const bool number = fieldSpec.rule == FileRule::Number || (fieldSpec.kind == FieldKind::Edit && fieldSpec.maximum >= fieldSpec.minimum);
+    if (!number)
+        return false;
+    try {
+        return StrToInt(a) == StrToInt(b);
+    } catch (const Error &) {
+        return false;
+    }
+}
+} // namespace
+
 QList<FieldDifference> Differences(const FieldTable &table, const FieldValues &a, const FieldValues &b, unsigned scope)
 {
     QList<FieldDifference> out;
@@ -136,7 +154,7 @@ QList<FieldDifference> Differences(const FieldTable &table, const FieldValues &a
             continue;
         const QString va = a.value(fieldSpec.name);
         const QString vb = b.value(fieldSpec.name);
-        if (va != vb)
+        if (!sameValue(fieldSpec, va, vb))
             out.append({fieldSpec.name, fieldSpec.keyText(), fieldSpec.caption, va, vb});
     }
     return out;

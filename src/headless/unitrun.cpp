@@ -121,6 +121,7 @@ bool UnitRun::start(MemoryFields &fields, bool write)
     fields_ = &fields;
     result_ = Result::Ok;
     detail_.clear();
+    failedStep_.clear();
     backupPath_.clear();
     backupError_.clear();
     model_.clear();
@@ -130,6 +131,14 @@ bool UnitRun::start(MemoryFields &fields, bool write)
     if (!link_.port().isOpen()) {
         detail_ = QStringLiteral("port %1 is not open").arg(link_.port().portName());
         result_ = Result::PortLost;
+        return false;
+    }
+    // Another exchange holds the line (a click of the same family would
+    // only be ignored, so it is refused here); a pending test reading gives
+    // way to the click as it does to a page's.
+    if (const ExchangeOwner owner = RunningExchange(s); owner != ExchangeOwner::None && owner != ExchangeOwner::Measurement) {
+        detail_ = LineHeldBy(owner);
+        result_ = Result::Refused;
         return false;
     }
     // The click: its checks refuse with a message and send nothing.
@@ -220,6 +229,7 @@ void UnitRun::judge()
     // outcome; otherwise the step waited in vain.
     const QStringList &steps = write_ ? family_.writeSteps : family_.readSteps;
     const QString before = lines.value(lines.size() - 2);
+    failedStep_ = steps.value(stepBefore_);
     if (before.startsWith(QStringLiteral("应答")))
         detail_ = QStringLiteral("%1 (%2)").arg(before, steps.value(stepBefore_));
     else

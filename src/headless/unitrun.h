@@ -47,6 +47,8 @@ public:
     Result result() const { return result_; }
     // What went wrong.
     QString detail() const { return detail_; }
+    // NoAnswer: the request whose reply did not come ("0x63 channel table").
+    QString failedStep() const { return failedStep_; }
     // The model text of a data-radio exchange.
     QByteArray modelText() const { return model_; }
     // A successful read leaves a backup: its path, or why it could not be
@@ -79,7 +81,7 @@ private:
     bool write_ = false;
     qint32 stepBefore_ = 0;
     Result result_ = Result::Ok;
-    QString detail_, backupPath_, backupError_;
+    QString detail_, failedStep_, backupPath_, backupError_;
     QByteArray model_;
 };
 
