@@ -1,6 +1,12 @@
-// Undo and redo of what the program does to a page, end to end: the real
-// window against the simulated radio qmsim; Timer3 ticked by the test.
+// The safety net around the pages, end to end: undo and redo of what the
+// program does to a page, backups of every read, the comparison and the
+// checks around a write; the real window against the simulated radio
+// qmsim, Timer3 ticked by the test (reads beside the page tick themselves).
 #include "app/backuplistform.h"
+#include "app/compareform.h"
+#include "app/comparepage.h"
+#include "app/unitreader.h"
+#include "app/writechecks.h"
 #include "app/mainform.h"
 #include "app/safetynet.h"
 #include "app/simulator.h"
@@ -14,6 +20,8 @@
 #include "radio/dk618page.h"
 #include "testprompts.h"
 
+#include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -46,11 +54,20 @@ private slots:
     void historyKeepsItsDepthAndDropsRedo();
     void backupThatCannotBeWrittenLeavesTheRead();
     void oldBackupsArePruned();
+    void compareShowsTheChangedFields_data();
+    void compareShowsTheChangedFields();
+    void verifyAfterWrite_data();
+    void verifyAfterWrite();
+    void backupBeforeWrite_data();
+    void backupBeforeWrite();
 
 private:
     void startRadio(const QStringList &simArgs = {});
     void runExchange();
     void typeValues(int base);
+    QString panel2() const { return window_->findChild<QLabel *>(QStringLiteral("StatusPanel2"))->text(); }
+    // Waits for the read beside the page to end.
+    bool readerDone() { return QTest::qWaitFor([&] { return !window_->unitReader().busy(); }, 20000); }
     PageState page() { return CapturePage(Dk618Fields(), window_->fields()); }
     QString memo() const { return window_->findChild<QPlainTextEdit *>(QStringLiteral("Watch_Window"))->toPlainText(); }
 
@@ -263,6 +280,133 @@ void TestSafetyNet::oldBackupsArePruned()
     QCOMPARE(left[0].family, QStringLiteral("mlr4800")); // newest first
     QCOMPARE(left[0].model, QStringLiteral("a-b-c"));
     QCOMPARE(ListBackups(folder, QStringLiteral("mlb4800")).size(), 1);
+}
+
+void TestSafetyNet::compareShowsTheChangedFields_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::newRow("unit") << QStringLiteral("unit");
+    QTest::newRow("file") << QStringLiteral("file");
+    QTest::newRow("backup") << QStringLiteral("backup");
+}
+
+void TestSafetyNet::compareShowsTheChangedFields()
+{
+    QFETCH(QString, source);
+    startRadio();
+    // The page as the unit holds it (the read leaves a backup), saved to a
+    // file too; then two fields changed on the page.
+    page_->Dk618_Read_Data->click();
+    runExchange();
+    QCOMPARE(panel2(), QStringLiteral("读取成功！"));
+    const QString file = dir_->filePath(QStringLiteral("unit.ini"));
+    prompts_->fileNames.enqueue(file);
+    page_->Dk618_Save_File->click();
+    page_->TxFreq[3]->setText(QStringLiteral("4301250"));
+    page_->Dk618_Address->setText(QStringLiteral("123"));
+    const PageState changed = page();
+
+    window_->findChild<QAction *>(QStringLiteral("ComparePage"))->trigger();
+    TCompare_Form *form = window_->comparePage().form();
+    QVERIFY(form && form->isVisible());
+    if (source == QLatin1String("unit")) {
+        form->findChild<QPushButton *>(QStringLiteral("CompareUnit"))->click();
+        QVERIFY(readerDone());
+    } else if (source == QLatin1String("file")) {
+        prompts_->fileNames.enqueue(file);
+        form->findChild<QPushButton *>(QStringLiteral("CompareFile"))->click();
+    } else {
+        QCOMPARE(form->findChild<QComboBox *>(QStringLiteral("CompareBackupChoice"))->count(), 1);
+        form->findChild<QPushButton *>(QStringLiteral("CompareBackup"))->click();
+    }
+    QCoreApplication::processEvents();
+    QCOMPARE(page(), changed);
+    QCOMPARE(form->differingRows(), 2);
+    QTableWidget *table = form->table();
+    const int headerColumn = 1;
+    QStringList marked;
+    form->findChild<QCheckBox *>(QStringLiteral("CompareOnlyDifferences"))->setChecked(true);
+    for (int row = 0; row < table->rowCount(); ++row)
+        if (!table->isRowHidden(row))
+            marked << table->item(row, headerColumn)->text();
+    QCOMPARE(marked, (QStringList{QStringLiteral("信道3发射频率"), QStringLiteral("设备地址")}));
+    QVERIFY(table->findItems(QStringLiteral("4301250 (430.1250 MHz)"), Qt::MatchExactly).size() == 1);
+    QVERIFY2(errors_->errors.isEmpty(), qPrintable(errors_->errors.join('\n')));
+}
+
+void TestSafetyNet::verifyAfterWrite_data()
+{
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QString>("differing");
+    QTest::newRow("unit keeps everything") << QStringList() << QStringLiteral("写录成功，校验通过！") << QString();
+    QTest::newRow("unit ignores the address write") << QStringList{QStringLiteral("--ignore-write"), QStringLiteral("65")}
+                                                    << QStringLiteral("写录成功，校验失败：1项不一致！") << QStringLiteral("校验不符：设备地址 页面 77，设备 ");
+}
+
+void TestSafetyNet::verifyAfterWrite()
+{
+    QFETCH(QStringList, simArgs);
+    QFETCH(QString, outcome);
+    QFETCH(QString, differing);
+    startRadio(simArgs);
+    page_->Dk618_Read_Data->click();
+    runExchange();
+    page_->TxFreq[0]->setText(QStringLiteral("4350000"));
+    page_->Dk618_Address->setText(QStringLiteral("77"));
+    const PageState written = page();
+    window_->writeChecks().verifyAction()->setChecked(true);
+    page_->Dk618_Write_Data->click();
+    runExchange();
+    QVERIFY(QTest::qWaitFor([&] { return panel2().startsWith(QStringLiteral("写录成功，校验")) && !panel2().contains(QStringLiteral("正在")); }, 20000));
+    QCOMPARE(panel2(), outcome);
+    QCOMPARE(page(), written);
+    QCOMPARE(memo().count(QStringLiteral("校验不符：")), differing.isEmpty() ? 0 : 1);
+    if (!differing.isEmpty())
+        QVERIFY2(memo().contains(differing), qPrintable(memo()));
+}
+
+void TestSafetyNet::backupBeforeWrite_data()
+{
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<bool>("folderBlocked");
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("backup read and stored") << QStringList() << false << QStringLiteral("写录成功！");
+    QTest::newRow("unit lost during the backup read")
+        << QStringList{QStringLiteral("--hangup-on"), QStringLiteral("63"), QStringLiteral("--hangup-pause"), QStringLiteral("60000")} << false
+        << QStringLiteral("未写录：备份读取失败");
+    QTest::newRow("backup folder not writable") << QStringList() << true << QStringLiteral("未写录：备份未能保存");
+}
+
+void TestSafetyNet::backupBeforeWrite()
+{
+    QFETCH(QStringList, simArgs);
+    QFETCH(bool, folderBlocked);
+    QFETCH(QString, outcome);
+    if (folderBlocked) {
+        QDir().mkpath(QFileInfo(BackupFolder()).path());
+        QFile blocker(BackupFolder());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    startRadio(simArgs);
+    page_->TxFreq[0]->setText(QStringLiteral("4350000"));
+    page_->Dk618_Address->setText(QStringLiteral("77"));
+    const PageState typed = page();
+    window_->writeChecks().backupAction()->setChecked(true);
+    page_->Dk618_Write_Data->click();
+    QVERIFY(readerDone());
+    QCOMPARE(page(), typed);
+    runExchange();
+    QCOMPARE(panel2(), outcome);
+    const bool written = outcome == QLatin1String("写录成功！");
+    QCOMPARE(memo().contains(QStringLiteral("写录数据...")), written);
+    if (written) {
+        const QList<BackupEntry> backups = ListBackups(BackupFolder());
+        QCOMPARE(backups.size(), 1);
+        QVERIFY(memo().contains(QStringLiteral("已备份：") + backups[0].path));
+    }
+    if (folderBlocked)
+        QFile::remove(BackupFolder());
 }
 
 QTEST_MAIN(TestSafetyNet)
