@@ -30,6 +30,8 @@ private slots:
     void writeChecks_data();
     void writeChecks();
     void differencesInScope();
+    void frequencyInMhz_data();
+    void frequencyInMhz();
 };
 
 void TestFieldTable::memoryFieldsActLikeThePage()
@@ -170,6 +172,27 @@ void TestFieldTable::differencesInScope()
     QCOMPARE(Differences(Mlr4800Fields(), a, b, StoredFields | ReturnedFields).size(), 0);
     a.setText(QStringLiteral("Mlr4800_Address"), QStringLiteral("30O"));
     QCOMPARE(Differences(Mlr4800Fields(), a, b, StoredFields | ReturnedFields).size(), 1);
+}
+
+void TestFieldTable::frequencyInMhz_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("mhz");
+    QTest::newRow("433 MHz") << "4330100" << "433.0100 MHz";
+    QTest::newRow("zero") << "0" << "0.0000 MHz";
+    QTest::newRow("under 1 MHz") << "125" << "0.0125 MHz";
+    QTest::newRow("negative") << "-4330125" << "-433.0125 MHz";
+    QTest::newRow("largest integer") << "2147483647" << "214748.3647 MHz";
+    QTest::newRow("beyond 32 bits") << "4294967296" << "";
+    QTest::newRow("no number") << "433.01" << "";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestFieldTable::frequencyInMhz()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, mhz);
+    QCOMPARE(FrequencyMhzText(value), mhz);
 }
 
 QTEST_GUILESS_MAIN(TestFieldTable)

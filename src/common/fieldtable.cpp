@@ -165,6 +165,21 @@ QList<FieldDifference> Differences(const FieldTable &table, const FieldAccess &a
     return Differences(table, Snapshot(table, a), Snapshot(table, b), scope);
 }
 
+QString FrequencyMhzText(const QString &value)
+{
+    qint64 n = 0;
+    try {
+        n = StrToInt(value);
+    } catch (const Error &) {
+        return {};
+    }
+    const qint64 magnitude = n < 0 ? -n : n;
+    return QStringLiteral("%1%2.%3 MHz")
+        .arg(n < 0 ? QStringLiteral("-") : QString())
+        .arg(magnitude / 10000)
+        .arg(magnitude % 10000, 4, 10, QLatin1Char('0'));
+}
+
 QString CheckWritable(const FieldTable &table, const FieldAccess &fields)
 {
     for (const FieldSpec &fieldSpec : table.fields) {

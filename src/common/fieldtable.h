@@ -72,6 +72,8 @@ struct FieldSpec {
     qint64 maximum = -1;
     qint32 multipleOf = 0;
     bool listOnly = false;
+    // An edit holding a frequency in units of 100 Hz: 4330100 is 433.0100 MHz.
+    bool frequency = false;
 
     bool sent = false;     // a write exchange sends it
     bool returned = false; // a read exchange fills it
@@ -146,6 +148,10 @@ QList<FieldDifference> Differences(const FieldTable &table, const FieldValues &a
                                    unsigned scope = AllFields);
 QList<FieldDifference> Differences(const FieldTable &table, const FieldAccess &a, const FieldAccess &b,
                                    unsigned scope = AllFields);
+
+// A frequency field's value in MHz, "433.0100 MHz" for "4330100"; empty for
+// a text that is no whole number.
+QString FrequencyMhzText(const QString &value);
 
 // ---- What a write checks ---------------------------------------------------
 

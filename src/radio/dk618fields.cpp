@@ -31,7 +31,7 @@ FieldTable makeTable()
     const auto frequency = [](const QString &name, const QString &caption, const QByteArray &key) {
         return FieldSpec{.name = name, .kind = FieldKind::Edit, .caption = caption, .key = key, .rule = FileRule::Number,
                          .defaultValue = "0", .initial = QStringLiteral("0"), .minimum = 0, .maximum = 9999999,
-                         .multipleOf = 125, .sent = true, .returned = true};
+                         .multipleOf = 125, .frequency = true, .sent = true, .returned = true};
     };
     for (int i = 0; i < 10; ++i) {
         t.fields.append(frequency(QStringLiteral("TxFreq%1").arg(i), QStringLiteral("信道%1发射频率").arg(i), TxFreqKeys[i]));

@@ -25,7 +25,7 @@ FieldTable makeTable()
                              .caption = QStringLiteral("信道%1%2频率").arg(channel).arg(kColumns[column]),
                              .key = CentralFreqKey(column, channel), .rule = FileRule::Number, .defaultValue = "0",
                              .initial = QStringLiteral("0"), .minimum = 0, .maximum = 9999999, .multipleOf = 250,
-                             .sent = true, .returned = true});
+                             .frequency = true, .sent = true, .returned = true});
         }
     }
     t.fields.append({.name = QStringLiteral("Mlb4800_CurrentChannel"), .kind = FieldKind::Edit, .caption = QStringLiteral("当前信道"),

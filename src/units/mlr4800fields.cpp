@@ -17,7 +17,8 @@ FieldTable makeTable()
     const auto frequency = [](const char *name, const QString &caption, const QByteArray &key, bool onTheLine) {
         return FieldSpec{.name = QLatin1String(name), .kind = FieldKind::Edit, .caption = caption, .key = key,
                          .rule = FileRule::Number, .defaultValue = "0", .initial = QStringLiteral("0"), .minimum = 0,
-                         .maximum = 9999999, .multipleOf = mlr4800::kFrequencyStep, .sent = onTheLine, .returned = onTheLine};
+                         .maximum = 9999999, .multipleOf = mlr4800::kFrequencyStep, .frequency = true,
+                         .sent = onTheLine, .returned = onTheLine};
     };
     t.fields.append(frequency("TxFreq30", QStringLiteral("上行发射频率"), KeyUplinkTxFreq, true));
     t.fields.append(frequency("RxFreq30", QStringLiteral("上行接收频率"), KeyUplinkRxFreq, true));
