@@ -31,7 +31,7 @@ using namespace qm;
 
 namespace {
 
-enum Family { Radio, Central, Subscriber };
+enum PageFamily { Radio, Central, Subscriber };
 
 struct FamilyInfo {
     const char *name; // qmsim's family
@@ -40,7 +40,7 @@ struct FamilyInfo {
     QStringList fields; // what a read fills
 };
 
-const FamilyInfo &Info(Family family)
+const FamilyInfo &Info(PageFamily family)
 {
     static const FamilyInfo infos[] = {
         {"dk618", "Dk618_Write_Data", "Dk618_Read_Data", [] {
@@ -97,22 +97,22 @@ private slots:
 private:
     // The window on COM1 = a fresh simulated unit of the family, its
     // exchange timers stopped, the family's page chosen.
-    void openWindow(Family family, const QStringList &simArgs = {});
+    void openWindow(PageFamily family, const QStringList &simArgs = {});
     // Starts another unit of the family and points COM1 at it.
-    Simulator *startUnit(Family family, const QStringList &simArgs);
+    Simulator *startUnit(PageFamily family, const QStringList &simArgs);
     // What a user does to reopen: the settings dialog, showing the current
     // settings, and its OK button.
     void reopenThroughSettings();
     // Valid values in every field a write sends.
     void fillWritableFields();
     void click(const char *button) { child<QPushButton>(*window_, QLatin1String(button))->click(); }
-    void tick(Family family);
+    void tick(PageFamily family);
     // Ticks until the family's exchange ends. A request gets a moment to be
     // answered (the unit answers within milliseconds); one left unanswered
     // is ticked on to its time-out without waiting.
-    void runExchange(Family family, int limit = 300);
-    bool running(Family family);
-    QMap<QString, QString> values(Family family);
+    void runExchange(PageFamily family, int limit = 300);
+    bool running(PageFamily family);
+    QMap<QString, QString> values(PageFamily family);
     // Answers the unit sent (log lines "tx"), as they were before noise.
     QSet<QByteArray> answersSent(const QString &log) const;
     QString panel(int i) const { return child<QLabel>(*window_, QStringLiteral("StatusPanel%1").arg(i))->text(); }
@@ -133,7 +133,7 @@ void TestLinkFaults::cleanup()
     errors_.reset();
 }
 
-Simulator *TestLinkFaults::startUnit(Family family, const QStringList &simArgs)
+Simulator *TestLinkFaults::startUnit(PageFamily family, const QStringList &simArgs)
 {
     auto sim = std::make_unique<Simulator>();
     sim->setProgram(QStringLiteral(QMSIM_PATH));
@@ -150,7 +150,7 @@ Simulator *TestLinkFaults::startUnit(Family family, const QStringList &simArgs)
     return sims_.back().get();
 }
 
-void TestLinkFaults::openWindow(Family family, const QStringList &simArgs)
+void TestLinkFaults::openWindow(PageFamily family, const QStringList &simArgs)
 {
     Simulator *sim = startUnit(family, simArgs);
     QVERIFY(sim);
@@ -194,7 +194,7 @@ void TestLinkFaults::fillWritableFields()
     f.setText(QStringLiteral("Mlr4800_Address"), QStringLiteral("1234"));
 }
 
-void TestLinkFaults::tick(Family family)
+void TestLinkFaults::tick(PageFamily family)
 {
     Guard([this, family] {
         switch (family) {
@@ -205,13 +205,13 @@ void TestLinkFaults::tick(Family family)
     });
 }
 
-bool TestLinkFaults::running(Family family)
+bool TestLinkFaults::running(PageFamily family)
 {
     const ExchangeOwner owner = RunningExchange(state());
     return owner == (family == Radio ? ExchangeOwner::Radio : family == Central ? ExchangeOwner::Central : ExchangeOwner::Subscriber);
 }
 
-void TestLinkFaults::runExchange(Family family, int limit)
+void TestLinkFaults::runExchange(PageFamily family, int limit)
 {
     bool requestOut = true;
     for (int i = 0; i < limit && running(family); ++i) {
@@ -225,7 +225,7 @@ void TestLinkFaults::runExchange(Family family, int limit)
     QVERIFY2(!running(family), "the exchange neither ended nor timed out");
 }
 
-QMap<QString, QString> TestLinkFaults::values(Family family)
+QMap<QString, QString> TestLinkFaults::values(PageFamily family)
 {
     QMap<QString, QString> shot;
     for (const QString &name : Info(family).fields) {
@@ -268,7 +268,7 @@ void TestLinkFaults::unitKilledMidExchange()
     QFETCH(int, family);
     QFETCH(bool, write);
     QFETCH(int, killAtStep);
-    const Family fam = Family(family);
+    const PageFamily fam = PageFamily(family);
     const FamilyInfo &info = Info(fam);
     openWindow(fam);
     fillWritableFields();
@@ -326,7 +326,7 @@ void TestLinkFaults::headerByteAfterEveryAnswer_data()
 void TestLinkFaults::headerByteAfterEveryAnswer()
 {
     QFETCH(int, family);
-    const Family fam = Family(family);
+    const PageFamily fam = PageFamily(family);
     openWindow(fam, {"--noise-after", "96"});
     fillWritableFields();
     click(Info(fam).write);
@@ -358,7 +358,7 @@ void TestLinkFaults::noiseNeverPassesForValues()
 {
     QFETCH(int, family);
     QFETCH(int, seed);
-    const Family fam = Family(family);
+    const PageFamily fam = PageFamily(family);
     const FamilyInfo &info = Info(fam);
     // What a clean unit reads as at first, and once the test's values are
     // written into it.

@@ -70,7 +70,7 @@ PortDescription Plain(const QString &location)
     return p;
 }
 
-enum Family { Radio, Central, Subscriber };
+enum PageFamily { Radio, Central, Subscriber };
 
 } // namespace
 
@@ -94,8 +94,8 @@ private:
     TSet_Form *settings() { return child<TSet_Form>(*window_, QStringLiteral("Set_Form")); }
     QString panel(int i) const { return child<QLabel>(*window_, QStringLiteral("StatusPanel%1").arg(i))->text(); }
     QString memo() const { return child<MonitorMemo>(*window_, QStringLiteral("Watch_Window"))->toPlainText(); }
-    void tick(Family family);
-    bool running(Family family);
+    void tick(PageFamily family);
+    bool running(PageFamily family);
 
     FakeLister lister_;
     QTemporaryDir dir_;
@@ -139,7 +139,7 @@ Simulator *TestSerialPorts::startUnit(const char *family, const QStringList &arg
     return sims_.back().get();
 }
 
-void TestSerialPorts::tick(Family family)
+void TestSerialPorts::tick(PageFamily family)
 {
     Guard([this, family] {
         switch (family) {
@@ -150,7 +150,7 @@ void TestSerialPorts::tick(Family family)
     });
 }
 
-bool TestSerialPorts::running(Family family)
+bool TestSerialPorts::running(PageFamily family)
 {
     const ExchangeOwner owner = RunningExchange(window_->link().state());
     return owner == (family == Radio ? ExchangeOwner::Radio : family == Central ? ExchangeOwner::Central : ExchangeOwner::Subscriber);
@@ -400,7 +400,7 @@ void TestSerialPorts::unplugAndComeBack()
     QFETCH(int, family);
     QFETCH(QString, hangupOn);
     const bool automatic = family < 0;
-    const Family fam = automatic ? Radio : Family(family);
+    const PageFamily fam = automatic ? Radio : PageFamily(family);
     static const char *const names[] = {"dk618", "mlb4800", "mlr4800"};
     static const char *const reads[] = {"Dk618_Read_Data", "Mlb4800_ReadData", "Mlr4800_ReadData"};
     const QString log = dir_.filePath(QStringLiteral("hangup-%1.log").arg(QTest::currentDataTag()));

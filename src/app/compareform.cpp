@@ -128,10 +128,10 @@ void TCompare_Form::setSources(const QList<BackupEntry> &backups)
 }
 
 void TCompare_Form::showComparison(const FieldTable &table, const FieldValues &page, const QString &otherTitle,
-                                   const FieldValues &other)
+                                   const FieldValues &other, unsigned scope)
 {
     QSet<QString> differs;
-    for (const FieldDifference &d : Differences(table, page, other))
+    for (const FieldDifference &d : Differences(table, page, other, scope))
         differs.insert(d.name);
 
     CompareTable->setHorizontalHeaderItem(OtherColumn, new QTableWidgetItem(otherTitle));
@@ -141,19 +141,27 @@ void TCompare_Form::showComparison(const FieldTable &table, const FieldValues &p
     // Fixed colours, so that a marked row reads the same on any palette.
     const QBrush markBackground(QColor(255, 221, 221));
     const QBrush markText(Qt::black);
+    const QBrush outsideText(Qt::gray);
+    int compared = 0;
     for (int row = 0; row < table.fields.size(); ++row) {
         const FieldSpec &fieldSpec = table.fields[row];
         const bool mark = differs.contains(fieldSpec.name);
+        // A field the other side does not hold (not read back, not in the
+        // file) is listed but not compared.
+        const bool inScope = InScope(fieldSpec, scope);
+        compared += inScope ? 1 : 0;
         marked_.append(mark);
         differing_ += mark ? 1 : 0;
         const QString cells[ColumnCount] = {mark ? QStringLiteral("≠") : QString(), captionOf(fieldSpec),
                                             shownValue(fieldSpec, page.value(fieldSpec.name)),
-                                            shownValue(fieldSpec, other.value(fieldSpec.name))};
+                                            inScope ? shownValue(fieldSpec, other.value(fieldSpec.name)) : QStringLiteral("（不比较）")};
         for (int col = 0; col < ColumnCount; ++col) {
             auto *item = new QTableWidgetItem(cells[col]);
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
             if (col == MarkColumn)
                 item->setTextAlignment(Qt::AlignCenter);
+            if (!inScope)
+                item->setForeground(outsideText);
             if (mark) {
                 item->setBackground(markBackground);
                 item->setForeground(markText);
@@ -165,7 +173,7 @@ void TCompare_Form::showComparison(const FieldTable &table, const FieldValues &p
         }
     }
     CompareSummary->setText(differing_ == 0 ? QStringLiteral("全部相同")
-                                            : QStringLiteral("共 %1 项，不同 %2 项").arg(table.fields.size()).arg(differing_));
+                                            : QStringLiteral("共 %1 项，不同 %2 项").arg(compared).arg(differing_));
     applyFilter();
 }
 

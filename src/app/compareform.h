@@ -27,9 +27,10 @@ public:
     // The backups to choose from, those of the page's family, newest first.
     void setSources(const QList<BackupEntry> &backups);
     // One row per field of table, in table order; the rows whose values
-    // Differences() finds different are marked.
+    // Differences() finds different among the fields in scope are marked,
+    // the others outside it listed as not compared.
     void showComparison(const FieldTable &table, const FieldValues &page, const QString &otherTitle,
-                        const FieldValues &other);
+                        const FieldValues &other, unsigned scope = AllFields);
     // No comparison: the other side could not be read.
     void showFailure(const QString &text);
 

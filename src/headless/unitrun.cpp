@@ -137,7 +137,7 @@ bool UnitRun::start(MemoryFields &fields, bool write)
     // only be ignored, so it is refused here); a pending test reading gives
     // way to the click as it does to a page's.
     if (const ExchangeOwner owner = RunningExchange(s); owner != ExchangeOwner::None && owner != ExchangeOwner::Measurement) {
-        detail_ = LineHeldBy(owner);
+        detail_ = text::LineHeldBy(owner);
         result_ = Result::Refused;
         return false;
     }
