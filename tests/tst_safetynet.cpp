@@ -15,6 +15,7 @@
 #include "common/fieldtable.h"
 #include "common/memoryfields.h"
 #include "common/pagehistory.h"
+#include "link/exchange.h"
 #include "link/protocolstate.h"
 #include "radio/dk618fields.h"
 #include "radio/dk618page.h"
@@ -31,6 +32,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -62,7 +64,8 @@ private slots:
     void backupBeforeWrite();
 
 private:
-    void startRadio(const QStringList &simArgs = {});
+    void startRadio(const QStringList &simArgs = {}) { startUnit(QStringLiteral("dk618"), simArgs); }
+    void startUnit(const QString &family, const QStringList &simArgs);
     void runExchange();
     void typeValues(int base);
     QString panel2() const { return window_->findChild<QLabel *>(QStringLiteral("StatusPanel2"))->text(); }
@@ -79,12 +82,12 @@ private:
     Dk618Page *page_ = nullptr;
 };
 
-void TestSafetyNet::startRadio(const QStringList &simArgs)
+void TestSafetyNet::startUnit(const QString &family, const QStringList &simArgs)
 {
     dir_ = std::make_unique<QTemporaryDir>();
     sim_ = std::make_unique<Simulator>();
     sim_->setProgram(QStringLiteral(QMSIM_PATH));
-    QVERIFY2(sim_->start(QStringLiteral("dk618"), QStringList{QStringLiteral("--delay-ms"), QStringLiteral("1")} + simArgs),
+    QVERIFY2(sim_->start(family, QStringList{QStringLiteral("--delay-ms"), QStringLiteral("1")} + simArgs),
              qPrintable(sim_->errorString()));
     prompts_ = std::make_unique<TestPrompts>();
     errors_ = std::make_unique<ErrorCatcher>();
@@ -94,7 +97,12 @@ void TestSafetyNet::startRadio(const QStringList &simArgs)
     window_ = std::make_unique<TMainForm>(options);
     window_->findChild<QTimer *>(QStringLiteral("Timer3"))->stop();
     window_->show();
-    window_->DataTransClick();
+    if (family == QLatin1String("mlb4800"))
+        window_->MLB4800Click();
+    else if (family == QLatin1String("mlr4800"))
+        window_->MLR4800Click();
+    else
+        window_->DataTransClick();
     page_ = window_->dk618Page();
     QVERIFY(window_->link().port().isOpen());
 }
@@ -109,7 +117,13 @@ void TestSafetyNet::cleanup()
 void TestSafetyNet::runExchange()
 {
     ProtocolState &s = window_->link().state();
-    for (int ticks = 0; (s.RadioReadActive || s.RadioWriteActive) && ticks < 300; ++ticks) {
+    // The unit pages' own timers run; the radio's is ticked here.
+    if (RunningExchange(s) != ExchangeOwner::Radio) {
+        QVERIFY(QTest::qWaitFor([&] { return RunningExchange(s) == ExchangeOwner::None; }, 20000));
+        QCoreApplication::processEvents();
+        return;
+    }
+    for (int ticks = 0; RunningExchange(s) != ExchangeOwner::None && ticks < 300; ++ticks) {
         (void)QTest::qWaitFor([&] { return s.ReplyReady; }, 50);
         window_->Timer3Timer();
     }
@@ -338,34 +352,50 @@ void TestSafetyNet::compareShowsTheChangedFields()
 
 void TestSafetyNet::verifyAfterWrite_data()
 {
+    QTest::addColumn<QString>("family");
     QTest::addColumn<QStringList>("simArgs");
     QTest::addColumn<QString>("outcome");
     QTest::addColumn<QString>("differing");
-    QTest::newRow("unit keeps everything") << QStringList() << QStringLiteral("写录成功，校验通过！") << QString();
-    QTest::newRow("unit ignores the address write") << QStringList{QStringLiteral("--ignore-write"), QStringLiteral("65")}
-                                                    << QStringLiteral("写录成功，校验失败：1项不一致！") << QStringLiteral("校验不符：设备地址 页面 77，设备 ");
+    const QStringList ignoreAddress{QStringLiteral("--ignore-write"), QStringLiteral("65")};
+    const QString failed = QStringLiteral("写录成功，校验失败：1项不一致！");
+    QTest::newRow("dk618 keeps everything") << QStringLiteral("dk618") << QStringList() << QStringLiteral("写录成功，校验通过！") << QString();
+    QTest::newRow("dk618 ignores the address") << QStringLiteral("dk618") << ignoreAddress << failed << QStringLiteral("校验不符：设备地址 页面 77，设备 ");
+    QTest::newRow("mlb4800 ignores the address") << QStringLiteral("mlb4800") << ignoreAddress << failed << QStringLiteral("校验不符：设备地址 页面 77，设备 ");
+    QTest::newRow("mlr4800 keeps everything") << QStringLiteral("mlr4800") << QStringList() << QStringLiteral("写录成功，校验通过！") << QString();
+    QTest::newRow("mlr4800 ignores the address") << QStringLiteral("mlr4800") << ignoreAddress << failed << QStringLiteral("校验不符：终端设备地址 页面 77，设备 ");
 }
 
 void TestSafetyNet::verifyAfterWrite()
 {
+    QFETCH(QString, family);
     QFETCH(QStringList, simArgs);
     QFETCH(QString, outcome);
     QFETCH(QString, differing);
-    startRadio(simArgs);
-    page_->Dk618_Read_Data->click();
+    startUnit(family, simArgs);
+    const FieldTable &table = window_->familyOfPage(window_->findChild<QTabWidget *>(QStringLiteral("PageControl"))->currentWidget())->table();
+    const QString prefix = family == QLatin1String("dk618") ? QStringLiteral("Dk618_") : family.left(1).toUpper() + family.mid(1) + QLatin1Char('_');
+    const auto button = [&](const QString &what) {
+        return window_->findChild<QPushButton *>(prefix + (family == QLatin1String("dk618") ? what + QStringLiteral("_Data") : what + QStringLiteral("Data")));
+    };
+    button(QStringLiteral("Read"))->click();
     runExchange();
-    page_->TxFreq[0]->setText(QStringLiteral("4350000"));
-    page_->Dk618_Address->setText(QStringLiteral("77"));
-    const PageState written = page();
+    QCOMPARE(panel2(), QStringLiteral("读取成功！"));
+    FieldAccess &fields = window_->fields();
+    fields.setText(prefix + QStringLiteral("Address"), QStringLiteral("77"));
+    const FieldValues written = Snapshot(table, fields);
     window_->writeChecks().verifyAction()->setChecked(true);
-    page_->Dk618_Write_Data->click();
+    button(QStringLiteral("Write"))->click();
     runExchange();
     QVERIFY(QTest::qWaitFor([&] { return panel2().startsWith(QStringLiteral("写录成功，校验")) && !panel2().contains(QStringLiteral("正在")); }, 20000));
     QCOMPARE(panel2(), outcome);
-    QCOMPARE(page(), written);
+    QCOMPARE(Snapshot(table, fields), written);
     QCOMPARE(memo().count(QStringLiteral("校验不符：")), differing.isEmpty() ? 0 : 1);
     if (!differing.isEmpty())
         QVERIFY2(memo().contains(differing), qPrintable(memo()));
+    // The subscriber unit's base-station frequencies are only in its file.
+    QCOMPARE(memo().contains(QStringLiteral("不读回、未校验：基站发射频率、基站接收频率")), family == QLatin1String("mlr4800"));
+    QCOMPARE(memo().count(QStringLiteral("不读回、未校验：")), family == QLatin1String("mlr4800") ? 1 : 0);
+    QVERIFY2(errors_->errors.isEmpty(), qPrintable(errors_->errors.join('\n')));
 }
 
 void TestSafetyNet::backupBeforeWrite_data()

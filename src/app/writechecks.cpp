@@ -118,7 +118,9 @@ void WriteChecks::verify()
         const FieldTable &table = family->table();
         QStringList notBack;
         for (const FieldSpec &fieldSpec : table.fields)
-            if (fieldSpec.sent && !fieldSpec.returned)
+            // Page values a read does not fill: on the line only one way, or
+            // only in the parameter file.
+            if (!fieldSpec.returned && (fieldSpec.sent || fieldSpec.stored()))
                 notBack << fieldSpec.caption;
         if (!notBack.isEmpty())
             report_.memo(QStringLiteral("不读回、未校验：%1").arg(notBack.join(QStringLiteral("、"))));
