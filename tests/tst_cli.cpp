@@ -2,6 +2,7 @@
 // display, against simulated units (qmsim, or models answering on a pseudo
 // terminal of the test's own), for each subcommand and exit code.
 #include "app/mainform.h"
+#include "common/backupstore.h"
 #include "common/fieldtable.h"
 #include "common/inifile.h"
 #include "common/memoryfields.h"
@@ -264,6 +265,14 @@ void TestCli::windowFileWrittenAndReadBack()
             StoreFieldsToFile(table, m, stored);
         }
     }
+    // The command line's backups go to a data folder of this test: a
+    // backup a year and a day old is removed when a command talks to a
+    // unit, a read leaves exactly one new one.
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    const QDir backups(dir.filePath(QStringLiteral("data/qmset/backups")));
+    QVERIFY(backups.mkpath(QStringLiteral(".")));
+    const QString old = backups.filePath(BackupFileName(QDateTime::currentDateTime().addDays(-366), family, QString(), QStringLiteral("1")));
+    writeFile(old, "");
     Sim sim;
     QVERIFY(sim.start(family, port, {}));
     const Run w = qmset({QStringLiteral("write"), QStringLiteral("--family"), family, QStringLiteral("--port"), port,
@@ -272,6 +281,10 @@ void TestCli::windowFileWrittenAndReadBack()
     const Run r = qmset(QStringList{QStringLiteral("read"), QStringLiteral("--family"), family, QStringLiteral("--port"), port,
                                     QStringLiteral("--out"), back} + line);
     QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY(!QFile::exists(old));
+    const QList<BackupEntry> kept = ListBackups(backups.path());
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(kept[0].family, family);
     MemoryFields a(table), b(table);
     LoadFieldsFromFile(table, a, stored);
     LoadFieldsFromFile(table, b, back);

@@ -2,12 +2,12 @@
 // unit to answer, writes the file, reads it back, appends a line to the
 // report, and waits for the unit to go before the next one.
 #include "cli/commands.h"
-#include "headless/families.h"
 #include "cli/interrupts.h"
 #include "cli/progress.h"
 #include "common/fieldtable.h"
 #include "common/inifile.h"
 #include "common/memoryfields.h"
+#include "headless/families.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

@@ -1,11 +1,12 @@
 #include "cli/cli.h"
 
 #include "cli/commands.h"
-#include "headless/families.h"
 #include "cli/interrupts.h"
 #include "cli/progress.h"
+#include "common/backupstore.h"
 #include "common/errors.h"
 #include "common/version.h"
+#include "headless/families.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -223,6 +224,10 @@ int Run(int argc, char **argv)
         Err(QStringLiteral("qmset %1: %2\nUsage: %3\n").arg(QLatin1String(sub->name), error, QLatin1String(sub->synopsis)));
         return ExitUsage;
     }
+    // Commands that talk to a unit keep its backups; the old ones go first,
+    // as at the window's start.
+    if (options.family)
+        PruneBackups(BackupFolder(), QDate::currentDate());
     Progress progress;
     Interrupts interrupts;
     Context context{progress, interrupts};

@@ -1,12 +1,12 @@
 #include "cli/commands.h"
 
-#include "headless/families.h"
 #include "cli/interrupts.h"
 #include "cli/progress.h"
 #include "common/errors.h"
 #include "common/fieldtable.h"
 #include "common/inifile.h"
 #include "common/memoryfields.h"
+#include "headless/families.h"
 #include "link/linesettings.h"
 #include "link/portlist.h"
 #include "testpage/testrecord.h"

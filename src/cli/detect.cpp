@@ -2,12 +2,12 @@
 // with even and with odd parity), the family's usual line first, each
 // waited for only as long as its rate needs.
 #include "cli/commands.h"
-#include "headless/families.h"
 #include "cli/interrupts.h"
 #include "cli/progress.h"
 #include "common/errors.h"
 #include "common/inifile.h"
 #include "common/report.h"
+#include "headless/families.h"
 #include "link/autoset.h"
 #include "link/linesettings.h"
 #include "radio/radioexchange.h"
