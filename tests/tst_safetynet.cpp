@@ -58,6 +58,7 @@ private slots:
     void oldBackupsArePruned();
     void compareShowsTheChangedFields_data();
     void compareShowsTheChangedFields();
+    void windowClosedDuringAReadBeside();
     void verifyAfterWrite_data();
     void verifyAfterWrite();
     void backupBeforeWrite_data();
@@ -348,6 +349,17 @@ void TestSafetyNet::compareShowsTheChangedFields()
     QCOMPARE(marked, (QStringList{QStringLiteral("信道3发射频率"), QStringLiteral("设备地址")}));
     QVERIFY(table->findItems(QStringLiteral("4301250 (430.1250 MHz)"), Qt::MatchExactly).size() == 1);
     QVERIFY2(errors_->errors.isEmpty(), qPrintable(errors_->errors.join('\n')));
+}
+
+void TestSafetyNet::windowClosedDuringAReadBeside()
+{
+    startRadio({QStringLiteral("--silent-on"), QStringLiteral("63")});
+    window_->comparePage().ComparePageClick();
+    window_->comparePage().form()->findChild<QPushButton *>(QStringLiteral("CompareUnit"))->click();
+    QVERIFY(window_->unitReader().busy());
+    QTest::qWait(150);
+    window_.reset(); // the link goes before the read (checked under the sanitizers)
+    QVERIFY(errors_->errors.isEmpty());
 }
 
 void TestSafetyNet::verifyAfterWrite_data()

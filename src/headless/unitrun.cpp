@@ -94,6 +94,7 @@ UnitRun::UnitRun(const Family &family, Link &link, QObject *parent)
     : QObject(parent)
     , family_(family)
     , link_(link)
+    , linkAlive_(&link)
 {
     timer_.setInterval(kTickMs);
     connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
@@ -101,7 +102,7 @@ UnitRun::UnitRun(const Family &family, Link &link, QObject *parent)
 
 UnitRun::~UnitRun()
 {
-    if (running_)
+    if (running_ && linkAlive_)
         stopEveryExchange(link_.state());
     for (const auto &c : connections_)
         disconnect(c);

@@ -9,6 +9,7 @@
 #include "headless/families.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -72,6 +73,8 @@ private:
 
     const Family &family_;
     Link &link_;
+    // The link may go first (a window closed during a read).
+    QPointer<Link> linkAlive_;
     QTimer timer_;
     std::unique_ptr<Sink> sink_;
     std::unique_ptr<Driver> driver_;
