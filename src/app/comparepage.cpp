@@ -26,7 +26,7 @@ ComparePage::ComparePage(QWidget *window, FieldAccess &fields, Report &report, P
     , reader_(reader)
     , family_(std::move(family))
 {
-    ComparePage_ = new QAction(QStringLiteral("比较..."), this);
+    ComparePage_ = new QAction(QStringLiteral("比较 (&C)..."), this);
     ComparePage_->setObjectName(QStringLiteral("ComparePage"));
     connect(ComparePage_, &QAction::triggered, this, [this] { ComparePageClick(); });
 }

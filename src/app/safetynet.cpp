@@ -23,10 +23,10 @@ SafetyNet::SafetyNet(QWidget *window, FieldAccess &fields, Report &report, std::
     , report_(report)
     , currentPage_(std::move(currentPage))
 {
-    UndoPage = new QAction(QStringLiteral("撤销"), window);
+    UndoPage = new QAction(QStringLiteral("撤销 (&U)"), window);
     UndoPage->setObjectName(QStringLiteral("UndoPage"));
     UndoPage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    RedoPage = new QAction(QStringLiteral("重做"), window);
+    RedoPage = new QAction(QStringLiteral("重做 (&R)"), window);
     RedoPage->setObjectName(QStringLiteral("RedoPage"));
     RedoPage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
     // A window shortcut: a line edit with the focus takes Ctrl+Z for its
@@ -38,7 +38,7 @@ SafetyNet::SafetyNet(QWidget *window, FieldAccess &fields, Report &report, std::
     }
     connect(UndoPage, &QAction::triggered, this, [this] { UndoPageClick(); });
     connect(RedoPage, &QAction::triggered, this, [this] { RedoPageClick(); });
-    BackupList = new QAction(QStringLiteral("备份记录..."), window);
+    BackupList = new QAction(QStringLiteral("备份记录 (&B)..."), window);
     BackupList->setObjectName(QStringLiteral("BackupList"));
     connect(BackupList, &QAction::triggered, this, [this] { BackupListClick(); });
     updateActions();

@@ -25,9 +25,9 @@ WriteChecks::WriteChecks(QObject *owner, Link &link, FieldAccess &fields, Report
     , report_(report)
     , reader_(reader)
 {
-    BackupBeforeWrite = new QAction(QStringLiteral("写录前先读取备份"), this);
+    BackupBeforeWrite = new QAction(QStringLiteral("写录前先读取备份 (&K)"), this);
     BackupBeforeWrite->setObjectName(QStringLiteral("BackupBeforeWrite"));
-    VerifyAfterWrite = new QAction(QStringLiteral("写录后校验"), this);
+    VerifyAfterWrite = new QAction(QStringLiteral("写录后校验 (&V)"), this);
     VerifyAfterWrite->setObjectName(QStringLiteral("VerifyAfterWrite"));
     for (QAction *a : {BackupBeforeWrite, VerifyAfterWrite}) {
         a->setCheckable(true);
