@@ -319,6 +319,15 @@ void TestSafetyNet::compareShowsTheChangedFields()
     page_->Dk618_Save_File->click();
     page_->TxFreq[3]->setText(QStringLiteral("4301250"));
     page_->Dk618_Address->setText(QStringLiteral("123"));
+    if (source == QLatin1String("unit")) {
+        // The two fields changed in the unit instead: written, and the page
+        // loaded back from the file.
+        page_->Dk618_Write_Data->click();
+        runExchange();
+        QCOMPARE(panel2(), QStringLiteral("写录成功！"));
+        prompts_->fileNames.enqueue(file);
+        page_->Dk618_Read_File->click();
+    }
     const PageState changed = page();
 
     window_->findChild<QAction *>(QStringLiteral("ComparePage"))->trigger();
