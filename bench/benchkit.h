@@ -137,19 +137,7 @@ inline Floor FloorOf(const Traffic &traffic, double byteMs, double turnaroundMs,
     return floor;
 }
 
-// Message boxes and file dialogs answered without a window: every message is
-// kept, so a benchmark can tell that something went wrong.
-class RecordingPrompts : public qm::Prompts {
-public:
-    QStringList messages;
-    void message(const QString &text) override { messages << text; }
-    bool confirm(const QString &, const QString &text) override
-    {
-        messages << text;
-        return false;
-    }
-    QString saveFileName() override { return {}; }
-    QString openFileName() override { return {}; }
-};
+// Message boxes and file dialogs answered without a window.
+using RecordingPrompts = qm::RecordingPrompts;
 
 } // namespace bench

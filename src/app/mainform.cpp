@@ -159,29 +159,12 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     connect(&link_, &Link::monitorLine, this, [this](const QString &line) { memo(line); });
     // A lost port ends the running exchange at once (after the loss itself
     // is reported), whichever page it belongs to.
-    connect(&link_, &Link::portLost, this, [this] {
-        // A read beside the pages ends its own exchange.
-        if (reader_->busy())
-            return;
-        Guard([this] {
-            radio_->PortLost();
-            central_->PortLost();
-            subscriber_->PortLost();
-        });
-    });
+    connect(&link_, &Link::portLost, this, [this] { endPageExchanges(false); });
     // A queued write that failed is a refused write: reported once, and the
     // exchange that waits for its reply ends as failed now.
     connect(&link_, &Link::writeFailed, this, [this](const QString &message) {
         ReportError(message);
-        if (reader_->busy())
-            return;
-        Guard([this] {
-            radio_->PortLost();
-            central_->PortLost();
-            subscriber_->PortLost();
-            if (RunningExchange(link_.state()) == ExchangeOwner::Measurement)
-                link_.state().MeasurePending = false;
-        });
+        endPageExchanges(true);
     });
     connect(&link_, &Link::portStatus, this, [this](const QString &text) { panel(1, text); });
 
@@ -240,6 +223,20 @@ TMainForm::~TMainForm()
 {
     AutoSet_Form->abort();
     qApp->removeEventFilter(this);
+}
+
+void TMainForm::endPageExchanges(bool measurementToo)
+{
+    // A read beside the pages ends its own exchange.
+    if (reader_->busy())
+        return;
+    Guard([this, measurementToo] {
+        radio_->PortLost();
+        central_->PortLost();
+        subscriber_->PortLost();
+        if (measurementToo && RunningExchange(link_.state()) == ExchangeOwner::Measurement)
+            link_.state().MeasurePending = false;
+    });
 }
 
 FieldAccess &TMainForm::fields()

@@ -146,6 +146,9 @@ private:
     void FormCreate();
     void setClientSize(int width, int height);
     void activatePage(QWidget *page);
+    // A lost port (or a refused queued write, which also drops a pending
+    // test reading) ends the running page exchange at once as failed.
+    void endPageExchanges(bool measurementToo);
     void hookCentralPage();
     // Simulate mode: COM1 follows the simulated unit of the chosen family.
     void followSimulatedUnit(const QString &family);

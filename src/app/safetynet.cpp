@@ -135,27 +135,25 @@ SafetyNet::Page *SafetyNet::current()
 
 void SafetyNet::UndoPageClick()
 {
-    Page *page = current();
-    if (!page || !page->history.canUndo()) {
-        report_.memo(QStringLiteral("没有可撤销的操作"));
-        return;
-    }
-    const auto step = page->history.undo(CapturePage(*page->table, fields_));
-    RestorePage(*page->table, fields_, step.state);
-    report_.memo(QStringLiteral("已撤销：%1").arg(step.label));
-    updateActions();
+    walk(true);
 }
 
 void SafetyNet::RedoPageClick()
 {
+    walk(false);
+}
+
+void SafetyNet::walk(bool back)
+{
     Page *page = current();
-    if (!page || !page->history.canRedo()) {
-        report_.memo(QStringLiteral("没有可重做的操作"));
+    if (!page || !(back ? page->history.canUndo() : page->history.canRedo())) {
+        report_.memo(back ? QStringLiteral("没有可撤销的操作") : QStringLiteral("没有可重做的操作"));
         return;
     }
-    const auto step = page->history.redo(CapturePage(*page->table, fields_));
+    const PageState now = CapturePage(*page->table, fields_);
+    const auto step = back ? page->history.undo(now) : page->history.redo(now);
     RestorePage(*page->table, fields_, step.state);
-    report_.memo(QStringLiteral("已重做：%1").arg(step.label));
+    report_.memo((back ? QStringLiteral("已撤销：%1") : QStringLiteral("已重做：%1")).arg(step.label));
     updateActions();
 }
 

@@ -56,6 +56,8 @@ private:
         PageHistory history;
     };
     Page *current();
+    // One step back (undo) or forward (redo) on the page shown.
+    void walk(bool back);
     void updateActions();
 
     QWidget *window_;

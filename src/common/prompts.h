@@ -4,6 +4,7 @@
 // tests and a command-line front end answer through their own Prompts.
 
 #include <QString>
+#include <QStringList>
 
 namespace qm {
 
@@ -28,6 +29,22 @@ public:
         (void)replaces;
         return saveFileName();
     }
+};
+
+// Prompts with nobody to ask (a run without a window, a benchmark): every
+// message kept, so the caller can tell what went wrong; confirmations
+// refused; file dialogs cancelled.
+class RecordingPrompts : public Prompts {
+public:
+    QStringList messages;
+    void message(const QString &text) override { messages << text; }
+    bool confirm(const QString &, const QString &text) override
+    {
+        messages << text;
+        return false;
+    }
+    QString saveFileName() override { return {}; }
+    QString openFileName() override { return {}; }
 };
 
 } // namespace qm

@@ -31,7 +31,7 @@ void stopEveryExchange(ProtocolState &s)
 } // namespace
 
 // The tool's memo lines and messages, taken as progress and outcome.
-class UnitRun::Sink : public Report, public Prompts {
+class UnitRun::Sink : public Report, public RecordingPrompts {
 public:
     explicit Sink(UnitRun &run)
         : run_(run)
@@ -48,17 +48,8 @@ public:
         if (run_.fields_)
             run_.fields_->clearEdits();
     }
-    void message(const QString &text) override { messages << text; }
-    bool confirm(const QString &, const QString &text) override
-    {
-        messages << text;
-        return false;
-    }
-    QString saveFileName() override { return {}; }
-    QString openFileName() override { return {}; }
 
     QStringList lines;
-    QStringList messages;
 
 private:
     UnitRun &run_;

@@ -95,6 +95,25 @@ qint64 Msecs(const Reading &r)
 {
     return r.time.toMSecsSinceEpoch();
 }
+
+// The points of readings [from, end): one list per quantity, and the
+// alarmed ones again.
+struct Points {
+    QList<QPointF> curve[kQuantities];
+    QList<QPointF> alarms;
+};
+Points PointsOf(const QList<Reading> &readings, qsizetype from)
+{
+    Points out;
+    for (qsizetype i = from; i < readings.size(); ++i) {
+        const Reading &r = readings.at(i);
+        const QPointF p(double(Msecs(r)), r.value.toDouble());
+        out.curve[int(r.quantity)].append(p);
+        if (r.alarm)
+            out.alarms.append(p);
+    }
+    return out;
+}
 } // namespace
 
 TrendWindow::TrendWindow(const ReadingsLog &log, QAction *exportReadings, QWidget *parent)
@@ -227,21 +246,13 @@ void TrendWindow::rebuild()
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     const qint64 start = now - qint64(rangeMinutes()) * 60000;
     const QList<Reading> &readings = log_.readings();
-    QList<QPointF> points[kQuantities];
-    QList<QPointF> alarms;
     qsizetype first = readings.size();
     while (first > 0 && Msecs(readings.at(first - 1)) >= start)
         --first;
-    for (qsizetype i = first; i < readings.size(); ++i) {
-        const Reading &r = readings.at(i);
-        const QPointF p(double(Msecs(r)), r.value.toDouble());
-        points[int(r.quantity)].append(p);
-        if (r.alarm)
-            alarms.append(p);
-    }
+    const Points points = PointsOf(readings, first);
     for (int q = 0; q < kQuantities; ++q)
-        series_[q]->replace(points[q]);
-    alarms_->replace(alarms);
+        series_[q]->replace(points.curve[q]);
+    alarms_->replace(points.alarms);
     plotted_ = readings.size();
     model_->showRows(plotted_);
     trimAndScale(now, true);
@@ -253,20 +264,12 @@ void TrendWindow::refresh()
     const QList<Reading> &readings = log_.readings();
     if (plotted_ == readings.size())
         return;
-    QList<QPointF> points[kQuantities];
-    QList<QPointF> alarms;
-    for (qsizetype i = plotted_; i < readings.size(); ++i) {
-        const Reading &r = readings.at(i);
-        const QPointF p(double(Msecs(r)), r.value.toDouble());
-        points[int(r.quantity)].append(p);
-        if (r.alarm)
-            alarms.append(p);
-    }
+    const Points points = PointsOf(readings, plotted_);
     for (int q = 0; q < kQuantities; ++q)
-        if (!points[q].isEmpty())
-            series_[q]->append(points[q]);
-    if (!alarms.isEmpty())
-        alarms_->append(alarms);
+        if (!points.curve[q].isEmpty())
+            series_[q]->append(points.curve[q]);
+    if (!points.alarms.isEmpty())
+        alarms_->append(points.alarms);
     plotted_ = readings.size();
     const bool atEnd = table_->verticalScrollBar()->value() == table_->verticalScrollBar()->maximum();
     model_->showRows(plotted_);
