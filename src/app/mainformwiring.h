@@ -1,0 +1,22 @@
+#pragma once
+// What the main window's own files share: the layout's fixed measures and
+// the connection of a trigger to a handler run under the error report.
+
+#include "common/errors.h"
+
+#include <QObject>
+
+namespace qm {
+
+inline constexpr int kToolBarHeight = 33;
+inline constexpr int kPanelTop = 32;
+inline constexpr int kStatusHeight = 21;
+
+// Connects a trigger to a handler run under the top-level error report.
+template <typename Sender, typename Signal, typename F>
+void on(Sender *sender, Signal signal, QObject *context, F handler)
+{
+    QObject::connect(sender, signal, context, [handler] { Guard(handler); });
+}
+
+} // namespace qm
