@@ -217,8 +217,7 @@ void TMainForm::FormCreate()
 
     SerialPort &port = link_.port();
     port.setPortName(QStringLiteral("COM1"));
-    port.setRate(9600);
-    port.setParity(QSerialPort::NoParity);
+    port.setLine({9600, QSerialPort::NoParity});
     // The message waits until the window is up, so the user sees what it
     // is about; the program goes on with the port closed.
     autoMapCom1();

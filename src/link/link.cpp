@@ -18,6 +18,7 @@ Link::Link(QObject *parent)
         emit portLost(message);
     });
     connect(&port_, &SerialPort::writeFailed, this, &Link::writeFailed);
+    connect(&port_, &SerialPort::notice, this, &Link::monitorLine);
 }
 
 void Link::SendFrame(quint8 command, int len, quint8 selector)
@@ -50,14 +51,17 @@ QString Link::portStatusText() const
 
 void Link::ApplyLineSettings()
 {
+    // One value for the port, so a network port sends the new line at once.
+    PortLine line = port_.line();
     if (const qint32 rate = RateOfIndex(line_.RateIndex))
-        port_.setRate(rate);
+        line.rate = rate;
     switch (line_.ParityIndex) {
-    case 0: port_.setParity(QSerialPort::NoParity); break;
-    case 1: port_.setParity(QSerialPort::EvenParity); break;
-    case 2: port_.setParity(QSerialPort::OddParity); break;
+    case 0: line.parity = QSerialPort::NoParity; break;
+    case 1: line.parity = QSerialPort::EvenParity; break;
+    case 2: line.parity = QSerialPort::OddParity; break;
     default: break;
     }
+    port_.setLine(line);
     emit portStatus(portStatusText());
 }
 

@@ -40,7 +40,8 @@ public:
     void receiveBytes(const quint8 *bytes, qint64 count);
 
 signals:
-    // A line for the monitor memo (the traffic echo).
+    // A line for the monitor memo (the traffic echo, and what the port has
+    // to say about itself).
     void monitorLine(const QString &line);
     // New text for the port status panel.
     void portStatus(const QString &text);
