@@ -1,8 +1,10 @@
 #include "link/portkeeper.h"
 
+#include "link/networkport.h"
 #include "link/serialport.h"
 
 #include <QFileInfo>
+#include <utility>
 
 namespace qm {
 
@@ -31,12 +33,26 @@ PortKeeper::PortKeeper(SerialPort &port, const PortLister &lister, QObject *pare
     });
     connect(&port_, &SerialPort::opened, this, &PortKeeper::onOpened);
     connect(&port_, &SerialPort::lost, this, &PortKeeper::onLost);
+    connect(&port_, &SerialPort::openFailed, this, [this] { reconnecting_ = false; });
 }
 
 void PortKeeper::onOpened()
 {
+    const bool reconnected = std::exchange(reconnecting_, false) && isWaiting() && port_.portName() == portName_
+        && port_.deviceFor(portName_) == mapped_;
     stopWaiting();
     const QString device = port_.deviceFor(port_.portName());
+    if (IsNetworkPort(device)) {
+        device_ = PortDescription{};
+        device_.location = device;
+        // The same line as for an adapter that is back.
+        if (reconnected)
+            emit reopened(QStringLiteral("通讯口已恢复：%1 = %2，%3,%4,8,1")
+                              .arg(portName_, device)
+                              .arg(port_.rate())
+                              .arg(parityLetter(port_.parity())));
+        return;
+    }
     // Pseudo terminals are never listed; asking would only cost time.
     std::optional<PortDescription> listed;
     if (!IsPseudoTerminal(device))
@@ -54,7 +70,11 @@ void PortKeeper::onLost()
     device_.location = mapped_;
     listDue_ = true;
     ticks_ = 0;
-    watch_.start({QFileInfo(mapped_).absolutePath()});
+    reconnecting_ = false;
+    // A device server is asked again once a second; there is no node to
+    // watch for.
+    if (!IsNetworkPort(mapped_))
+        watch_.start({QFileInfo(mapped_).absolutePath()});
     timer_.start();
     emit waiting(QStringLiteral("通讯口已断开，等待设备重新接入：%1").arg(portName_));
 }
@@ -71,6 +91,14 @@ void PortKeeper::check()
         return;
     if (port_.isOpen() || port_.portName() != portName_ || port_.deviceFor(portName_) != mapped_) {
         stopWaiting();
+        return;
+    }
+    if (IsNetworkPort(mapped_)) {
+        // One attempt at a time; it ends within 3 s, without waiting here.
+        if (!reconnecting_) {
+            reconnecting_ = true;
+            port_.startOpen();
+        }
         return;
     }
     const bool exists = QFileInfo::exists(device_.location);

@@ -8,6 +8,9 @@
 // after the port has closed, and the watching is a file-system watch with a
 // slow check once a second, so waiting costs next to nothing.
 //
+// A device server on the network is asked again once a second, each
+// attempt without waiting, until it takes the connection.
+//
 // Waiting ends as soon as anyone else opens the port or points its name at
 // another device (the user chose another port).
 
@@ -52,6 +55,7 @@ private:
     QString mapped_;     // the device that name opens now
     bool listDue_ = false;
     int ticks_ = 0;
+    bool reconnecting_ = false; // an attempt on a network port is under way
 };
 
 } // namespace qm
