@@ -27,7 +27,8 @@ CommandLine ParseCommandLine(const QStringList &arguments)
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
     const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Open DEVICE when COMn is chosen (COM1..COM4), e.g. COM1=/dev/ttyUSB0. "
+                                  QStringLiteral("Open DEVICE when COMn is chosen (COM1..COM4), e.g. COM1=/dev/ttyUSB0 or "
+                                                 "COM1=rfc2217://192.168.1.20:4001 (socket://HOST:PORT for raw bytes). "
                                                  "May be given once per port."),
                                   QStringLiteral("COMn=DEVICE"));
     const QCommandLineOption simulate(QStringLiteral("simulate"),

@@ -420,6 +420,15 @@ void TMainForm::Set_ComAutoClick()
     Set_ComOKClick();
     if (link_.line().PortBusy)
         return;
+    // Every trial would go at the device server's own line, and the first
+    // answer would be taken for a line never tried.
+    if (!link_.port().setsLine()) {
+        const QString said = QStringLiteral("无法自动检测：%1 的速率和校验由设备服务器决定，请在服务器上设置，或改用 rfc2217://")
+                                 .arg(link_.port().deviceFor(link_.port().portName()));
+        memo(said);
+        panel(2, said);
+        return;
+    }
     memo(text::AutoSetStarting);
     panel(2, text::AutoSetWait);
     // Starts at 300 bit/s without parity, whatever the lists held.

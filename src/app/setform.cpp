@@ -32,7 +32,7 @@ TSet_Form::TSet_Form(const PortLister &lister, QWidget *parent)
     // it always has.
     makeLabel(this, QStringLiteral("设备："), {164, 26});
     Set_Device = makeCombo(this, QStringLiteral("Set_Device"), {200, 20, 108, 24}, {}, true);
-    Set_Device->setToolTip(QStringLiteral("COM 口对应的串口设备；可从列表选择，也可输入路径"));
+    Set_Device->setToolTip(QStringLiteral("COM 口对应的串口设备；可从列表选择，也可输入路径，或网络串口 rfc2217://主机:端口、socket://主机:端口"));
     connect(Comport, &QComboBox::currentIndexChanged, this, [this] { showDeviceOfPort(); });
     connect(&watch_, &DeviceWatch::changed, this, &TSet_Form::refreshDevices);
 

@@ -84,14 +84,17 @@ QString overallHelp()
         "series units over RS-232. Without a subcommand the window starts (it needs a\n"
         "display); the subcommands run without one.\n\n"
         "Window options:\n"
-        "  --port COMn=DEVICE  Open DEVICE when COMn is chosen (COM1..COM4).\n"
+        "  --port COMn=DEVICE  Open DEVICE (a path, rfc2217:// or socket://HOST:PORT)\n"
+        "                      when COMn is chosen (COM1..COM4).\n"
         "  --simulate          One simulated unit (qmsim) per family.\n"
         "  --sim-arg ARG       Pass ARG on to the simulated data radio.\n\n"
         "Subcommands:\n");
     for (const Subcommand &s : kSubcommands)
         text += QStringLiteral("  %1\n      %2\n").arg(QLatin1String(s.synopsis), QLatin1String(s.summary));
     text += QStringLiteral(
-        "\nF is dk618, mlb4800 or mlr4800. DEVICE is a device path or COM1..COM4. The rate\n"
+        "\nF is dk618, mlb4800 or mlr4800. DEVICE is a device path, COM1..COM4, or a\n"
+        "device server's port: rfc2217://HOST:PORT (the rate and parity are set through\n"
+        "it) or socket://HOST:PORT (raw bytes at the server's own line). The rate\n"
         "and parity default to the family's usual line: 19200 N for dk618 and mlb4800,\n"
         "1200 E for mlr4800. Progress goes to stderr, results to stdout.\n\n"
         "Exit codes: 0 done, 1 wrong usage or stdout not written, 2 the unit did not\n"
@@ -110,7 +113,7 @@ bool parseOptions(const Subcommand &sub, const QStringList &arguments, Options *
     p.setApplicationDescription(QLatin1String(sub.summary));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption family(QStringLiteral("family"), QStringLiteral("Unit family: dk618, mlb4800 or mlr4800."), QStringLiteral("F"));
-    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Device path or COM1..COM4."), QStringLiteral("DEVICE"));
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Device path, COM1..COM4, rfc2217://HOST:PORT or socket://HOST:PORT."), QStringLiteral("DEVICE"));
     const QCommandLineOption rate(QStringLiteral("rate"), QStringLiteral("Line rate: 300 .. 19200 (default: the family's)."), QStringLiteral("R"));
     const QCommandLineOption parity(QStringLiteral("parity"), QStringLiteral("Parity: N, E or O (default: the family's)."), QStringLiteral("P"));
     const QCommandLineOption in(QStringLiteral("in"), QStringLiteral("Parameter file to write or compare."), QStringLiteral("FILE.ini"));

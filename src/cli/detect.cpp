@@ -31,6 +31,14 @@ int Detect(const Options &o, Context &c)
     if (!OpenPort(session, Options{.family = &family, .port = o.port}, &error))
         return Fail(c, ExitPort, error);
     NoteUnit(session, c.record, false);
+    // Through a raw network port (or a device server that refuses line
+    // control) every trial would run at the server's own line, and the
+    // first answer would name a line never tried.
+    if (!session.link().port().setsLine())
+        return Fail(c, ExitUsage,
+                    QStringLiteral("detect: the line of %1 is the device server's own and cannot be set from here; "
+                                   "set it on the server, or use rfc2217:// with a server that takes line settings")
+                        .arg(session.port()));
     NoReport report;
     AutoSetSearch search(session.link(), report);
     search.setProbe(family.probeCommand, family.probeSelector);

@@ -52,6 +52,8 @@ UnitSession::UnitSession(const Family &family, Progress &progress, Interrupts &i
     , interrupts_(interrupts)
     , link_(this)
 {
+    // What a network port has to say of itself (a line it cannot set).
+    connect(&link_.port(), &SerialPort::notice, this, [this](const QString &line) { progress_.note(line); });
 }
 
 bool UnitSession::open(const QString &port, qint32 rateIndex, qint32 parityIndex, QString *error)
