@@ -11,24 +11,16 @@
 #include "app/mainform.h"
 #include "app/simulator.h"
 #include "benchkit.h"
+#include "windowrun.h"
 #include "common/errors.h"
 #include "common/fieldaccess.h"
-#include "link/exchange.h"
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFileInfo>
-#include <QPlainTextEdit>
 #include <QTemporaryDir>
-#include <QTextBlock>
-#include <QTimer>
 
 #include <cmath>
 #include <map>
 #include <memory>
-#include <optional>
 
 namespace {
 
@@ -73,68 +65,6 @@ const Exchange kExchanges[] = {
     {"MLR4800 write", Family::Subscriber, "Timer2", "Mlr4800_WriteData", false, false},
 };
 
-// What the unit's log holds from offset on.
-QByteArray LogSince(const QString &log, qint64 offset)
-{
-    QFile file(log);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
-        return {};
-    return file.readAll();
-}
-
-qint64 FileSize(const QString &path)
-{
-    return QFileInfo(path).size();
-}
-
-// Clicks button right after the next tick of timer and waits for the
-// outcome in the monitor; the milliseconds from the click to the success
-// text, or nothing with the outcome in why.
-std::optional<double> RunOnce(qm::TMainForm &form, QTimer *timer, QAbstractButton *button, bool read, QString &why)
-{
-    auto *memo = form.findChild<QPlainTextEdit *>(QStringLiteral("Watch_Window"));
-    const QString success = read ? qm::text::ReadOk : qm::text::WriteOk;
-    const QString failure = read ? qm::text::ReadFailed : qm::text::WriteFailed;
-    QEventLoop loop;
-    QElapsedTimer clock;
-    bool clicked = false;
-    std::optional<double> ms;
-    const auto click = QObject::connect(timer, &QTimer::timeout, &loop, [&] {
-        if (clicked)
-            return;
-        clicked = true;
-        clock.start();
-        button->click();
-    });
-    const auto outcome = QObject::connect(memo, &QPlainTextEdit::textChanged, &loop, [&] {
-        if (!clicked)
-            return;
-        const QString last = memo->document()->lastBlock().text();
-        if (last == success) {
-            ms = double(clock.nsecsElapsed()) / 1e6;
-            loop.quit();
-        } else if (last == failure || last.endsWith(qm::text::TryAgainLater)) {
-            why = last;
-            loop.quit();
-        }
-    });
-    QTimer::singleShot(20000, &loop, [&] {
-        why = QStringLiteral("no outcome within 20 s");
-        loop.quit();
-    });
-    loop.exec();
-    QObject::disconnect(click);
-    QObject::disconnect(outcome);
-    return ms;
-}
-
-void Settle(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -170,7 +100,7 @@ int main(int argc, char *argv[])
     options.prompts = &prompts;
     qm::TMainForm form(options);
     form.show();
-    Settle(200);
+    bench::Settle(200);
 
     bool allPass = true;
     std::optional<Family> shown;
@@ -182,7 +112,7 @@ int main(int argc, char *argv[])
             case Family::Subscriber: form.MLR4800Click(); break;
             }
             shown = ex.family;
-            Settle(200);
+            bench::Settle(200);
         }
         if (ex.family == Family::Central)
             form.fields().setChecked(QStringLiteral("Mlb4800_Operate"), ex.currentOnly);
@@ -196,18 +126,18 @@ int main(int argc, char *argv[])
         double lineMs = 0, floorMs = 0;
         qsizetype steps = 0;
         for (int run = 0; run < kRuns && why.isEmpty(); ++run) {
-            const qint64 logAt = FileSize(logs[ex.family]);
+            const qint64 logAt = bench::FileSize(logs[ex.family]);
             prompts.messages.clear();
             errors.clear();
-            const auto ms = RunOnce(form, timer, button, ex.read, why);
-            Settle(30);
+            const auto ms = bench::RunOnce(form, timer, button, ex.read, why);
+            bench::Settle(30);
             if (!prompts.messages.isEmpty())
                 why = prompts.messages.join(QLatin1Char(' '));
             if (!errors.isEmpty())
                 why = errors.join(QLatin1Char(' '));
             if (!ms || !why.isEmpty())
                 break;
-            const bench::Traffic traffic = bench::ParseTraffic(LogSince(logs[ex.family], logAt));
+            const bench::Traffic traffic = bench::ParseTraffic(bench::LogSince(logs[ex.family], logAt));
             if (traffic.unanswered || traffic.steps.isEmpty()) {
                 why = QStringLiteral("a request went unanswered");
                 break;
