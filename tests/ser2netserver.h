@@ -22,9 +22,10 @@
 class Ser2NetServer {
 public:
     struct Port {
-        bool telnet = true;                // RFC 2217, else raw TCP (socket://)
+        bool telnet = true;                // telnet (rfc2217://), else raw TCP (socket://)
         QString device;                    // the serial device ser2net opens
         QString line = QStringLiteral("19200n81"); // its line until a client sets another
+        bool lineControl = true;           // telnet with RFC 2217's com-port option
         quint16 tcpPort = 0;               // given by start()
     };
 
@@ -103,7 +104,7 @@ private:
                                    "  accepter: %2tcp,127.0.0.1,%3\n"
                                    "  connector: \"serialdev,%4,%5,local\"\n")
                         .arg(i)
-                        .arg(p.telnet ? QStringLiteral("telnet(rfc2217),") : QString())
+                        .arg(!p.telnet ? QString() : p.lineControl ? QStringLiteral("telnet(rfc2217),") : QStringLiteral("telnet,"))
                         .arg(p.tcpPort)
                         .arg(p.device, p.line)
                         .toUtf8();

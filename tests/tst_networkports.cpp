@@ -73,7 +73,8 @@ private slots:
     void exchangesThroughRfc2217_data();
     void exchangesThroughRfc2217();
     void serverKilledDuringReadAndBack();
-    void rawSocketAtTheServersLine();
+    void lineOfTheServer_data();
+    void lineOfTheServer();
     void detectionThroughRfc2217();
     void openFailuresSayWhy_data();
     void openFailuresSayWhy();
@@ -301,15 +302,29 @@ void TestNetworkPorts::serverKilledDuringReadAndBack()
     QVERIFY2(errors_->errors.isEmpty(), qPrintable(errors_->errors.join('\n')));
 }
 
-// socket:// carries the bytes only: the unit is read at the line the
-// server is set to, whatever the tool's settings say; the monitor says so
+// socket:// carries the bytes only, and a telnet server without line
+// control keeps its own settings: the unit is read at the line the server
+// is set to, whatever the tool's settings say, and the monitor says so
 // once. Detection cannot work there and is refused, in the window and on
 // the command line.
-void TestNetworkPorts::rawSocketAtTheServersLine()
+void TestNetworkPorts::lineOfTheServer_data()
 {
+    QTest::addColumn<bool>("telnet");
+    QTest::addColumn<QString>("notice"); // %1: the server's port
+    QTest::newRow("socket://") << false
+                               << "网络串口 127.0.0.1:%1 只转发原始数据（socket://）：速率和校验不能由本程序设置，以设备服务器的设置为准";
+    QTest::newRow("telnet without line control") << true
+                                                 << "网络串口 127.0.0.1:%1 不接受 RFC 2217 的串口设置：速率和校验由设备服务器自己的设置决定";
+}
+
+void TestNetworkPorts::lineOfTheServer()
+{
+    QFETCH(bool, telnet);
+    QFETCH(QString, notice);
     Simulator *sim = startUnit("dk618", {"--rate", "9600", "--parity", "odd"});
     QVERIFY(sim);
-    QVERIFY2(server_.start({{.telnet = false, .device = sim->linkPath(), .line = "9600o81"}}), qPrintable(server_.errorString()));
+    QVERIFY2(server_.start({{.telnet = telnet, .device = sim->linkPath(), .line = "9600o81", .lineControl = false}}),
+             qPrintable(server_.errorString()));
     PtyPair home;
     makeWindow(home.slavePath());
     choose(Radio);
@@ -326,8 +341,7 @@ void TestNetworkPorts::rawSocketAtTheServersLine()
     QVERIFY(port.isOpen() && !port.setsLine());
     QCOMPARE(port.rate(), 19200); // the tool's own setting, which goes nowhere
     QCOMPARE(child<QLabel>(*window_, QStringLiteral("StatusPanel1"))->toolTip(), QStringLiteral("COM1：") + server_.url());
-    const QString notice = QStringLiteral("网络串口 127.0.0.1:%1 只转发原始数据（socket://）：速率和校验不能由本程序设置，以设备服务器的设置为准")
-                               .arg(server_.tcpPort());
+    notice = notice.arg(server_.tcpPort());
     for (int read = 0; read < 2; ++read) {
         child<QPushButton>(*window_, QStringLiteral("Dk618_Read_Data"))->click();
         runExchange(Radio);

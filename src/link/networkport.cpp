@@ -202,11 +202,7 @@ void NetworkPort::onConnected()
         settle();
         return;
     }
-    if (rawNoticed_ != address_.where) {
-        rawNoticed_ = address_.where;
-        emit notice(QStringLiteral("网络串口 %1 只转发原始数据（socket://）：速率和校验不能由本程序设置，以设备服务器的设置为准")
-                        .arg(address_.where));
-    }
+    tellLineOnce(QStringLiteral("网络串口 %1 只转发原始数据（socket://）：速率和校验不能由本程序设置，以设备服务器的设置为准"));
     becomeOpen();
 }
 
@@ -263,6 +259,8 @@ void NetworkPort::onSocketReadyRead()
             socket_->write(answers);
         for (const QString &note : telnet_->takeNotes())
             emit notice(note);
+        if (telnet_->lineControl() == Rfc2217Session::LineControl::Refused)
+            tellLineOnce(QStringLiteral("网络串口 %1 不接受 RFC 2217 的串口设置：速率和校验由设备服务器自己的设置决定"));
     }
     if (phase_ != Phase::Open)
         serverText_ += bytes.left(std::max<qsizetype>(0, kLongestServerText + 2 - serverText_.size()));
@@ -335,6 +333,15 @@ void NetworkPort::drop(const QString &why)
         inbound_.clear();
         emit lost(reason);
     });
+}
+
+void NetworkPort::tellLineOnce(const QString &text)
+{
+    // Once for a server, not at every reopen of the settings dialog.
+    if (lineTold_ == address_.where)
+        return;
+    lineTold_ = address_.where;
+    emit notice(text.arg(address_.where));
 }
 
 QString NetworkPort::socketErrorText() const

@@ -86,6 +86,9 @@ private:
     // The open connection went away: closed after the signal, then lost().
     void drop(const QString &why);
     void discardSocket();
+    // The memo line that the line cannot be set here (text's %1: the
+    // server), once for a server.
+    void tellLineOnce(const QString &text);
     QString socketErrorText() const;
 
     QTcpSocket *socket_ = nullptr;
@@ -103,7 +106,7 @@ private:
     QByteArray inbound_;     // data received, not yet read
     QByteArray serverText_;  // what the server said before it closed an opening
     QString error_;
-    QString rawNoticed_;     // the raw port told about last
+    QString lineTold_;       // the server last told of as keeping its own line
 };
 
 } // namespace qm

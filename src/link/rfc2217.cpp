@@ -237,11 +237,11 @@ void Rfc2217Session::onDont(quint8 option)
 
 void Rfc2217Session::refused(quint8 option)
 {
-    if (option == kComPort && lineControl_ != LineControl::Refused) {
+    // A refused line control is told by the port, once for the server.
+    if (option == kComPort) {
         lineControl_ = LineControl::Refused;
         for (auto &asked : asked_)
             asked.clear();
-        notes_ << QStringLiteral("网络串口 %1 不接受 RFC 2217 的串口设置：速率和校验由设备服务器自己的设置决定").arg(where_);
     } else if (option == kBinary && !binaryNoted_) {
         binaryNoted_ = true;
         notes_ << QStringLiteral("网络串口 %1 不接受二进制传输：帧中的个别字节可能被改动").arg(where_);

@@ -36,7 +36,7 @@ public:
 
     // Takes bytes received from the server and gives back the data among
     // them. Answers due to the server are collected for takeAnswers(), lines
-    // for the user for takeNotes().
+    // for the user (a setting or binary mode not taken) for takeNotes().
     QByteArray take(QByteArrayView bytes);
     QByteArray takeAnswers();
     QStringList takeNotes();
