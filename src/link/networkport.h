@@ -52,6 +52,7 @@ public:
     void startOpen(const QString &device, const PortLine &line) override;
     void close() override;
     bool isOpen() const override { return phase_ == Phase::Open; }
+    bool isOpening() const override { return opening(); }
     QString errorString() const override { return error_; }
     void setLine(const PortLine &line) override;
     bool setsLine() const override;

@@ -95,7 +95,7 @@ void PortKeeper::check()
     }
     if (IsNetworkPort(mapped_)) {
         // One attempt at a time; it ends within 3 s, without waiting here.
-        if (!reconnecting_) {
+        if (!port_.isOpening()) {
             reconnecting_ = true;
             port_.startOpen();
         }

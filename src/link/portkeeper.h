@@ -55,7 +55,7 @@ private:
     QString mapped_;     // the device that name opens now
     bool listDue_ = false;
     int ticks_ = 0;
-    bool reconnecting_ = false; // an attempt on a network port is under way
+    bool reconnecting_ = false; // the keeper has asked a device server again
 };
 
 } // namespace qm

@@ -37,6 +37,8 @@ public:
     // Closes the port, or gives up an open under way. Harmless when closed.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    // Whether an open of startOpen() is under way.
+    virtual bool isOpening() const { return false; }
     virtual QString errorString() const = 0;
 
     // Puts line on the open port: the bytes written after it go at the new

@@ -42,6 +42,9 @@ public:
     void startOpen();
     void close();
     bool isOpen() const { return active_->isOpen(); }
+    // Whether an open of startOpen() is under way; open() and close() give
+    // it up.
+    bool isOpening() const { return active_->isOpening(); }
     QString errorString() const { return error_; }
 
     // Takes effect at once on an open port.
