@@ -55,6 +55,7 @@ private slots:
     void undoRedoAcrossLoadAndRead();
     void historyKeepsItsDepthAndDropsRedo();
     void backupThatCannotBeWrittenLeavesTheRead();
+    void oldBackupsArePruned_data();
     void oldBackupsArePruned();
     void compareShowsTheChangedFields_data();
     void compareShowsTheChangedFields();
@@ -272,29 +273,56 @@ void TestSafetyNet::backupThatCannotBeWrittenLeavesTheRead()
     QFile::remove(BackupFolder());
 }
 
+// Backups older than a year go, by their name's date and their file's date
+// both (a clock set ahead, or one set back when they were written, makes
+// either say nothing), and never the newest 20 of a family.
+void TestSafetyNet::oldBackupsArePruned_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("nameAge");
+    QTest::addColumn<int>("fileAge");
+    QTest::addColumn<int>("left");
+    QTest::newRow("clock set ahead: a family's few backups stay") << 3 << 2000 << 2000 << 3;
+    QTest::newRow("more than 20 older than a year") << 25 << 366 << 366 << 20;
+    QTest::newRow("exactly a year old") << 25 << 365 << 365 << 25;
+    QTest::newRow("old names, recent files") << 25 << 400 << 10 << 25;
+    QTest::newRow("recent names, old files") << 25 << 10 << 400 << 25;
+}
+
 void TestSafetyNet::oldBackupsArePruned()
 {
+    QFETCH(int, count);
+    QFETCH(int, nameAge);
+    QFETCH(int, fileAge);
+    QFETCH(int, left);
     const QString folder = BackupFolder();
     QVERIFY(QDir().mkpath(folder));
     const QDate today(2026, 12, 8);
     const QDateTime noon(today, QTime(12, 0));
-    const QStringList names{BackupFileName(noon.addDays(-366), QStringLiteral("dk618"), QStringLiteral("DK618-450"), QStringLiteral("1")),
-                            BackupFileName(noon.addDays(-365), QStringLiteral("mlb4800"), QString(), QStringLiteral("7")),
-                            BackupFileName(noon.addDays(-2), QStringLiteral("mlr4800"), QStringLiteral("a_b/c"), QStringLiteral("9")),
-                            QStringLiteral("notes.ini")};
-    for (const QString &name : names) {
+    const auto make = [&](const QString &name, int fileAgeDays) {
         QFile f(QDir(folder).filePath(name));
         QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.setFileTime(noon.addDays(-fileAgeDays), QFileDevice::FileModificationTime));
+    };
+    QStringList names;
+    for (int i = 0; i < count; ++i) {
+        names << BackupFileName(noon.addDays(-nameAge).addSecs(-60 * i), QStringLiteral("mlr4800"), QStringLiteral("a_b/c"), QStringLiteral("9"));
+        make(names.last(), fileAge);
     }
-    QCOMPARE(PruneBackups(folder, today), 1);
-    QVERIFY(!QFile::exists(QDir(folder).filePath(names[0])));
-    for (int i = 1; i < names.size(); ++i)
-        QVERIFY(QFile::exists(QDir(folder).filePath(names[i])));
-    const QList<BackupEntry> left = ListBackups(folder);
-    QCOMPARE(left.size(), 2);
-    QCOMPARE(left[0].family, QStringLiteral("mlr4800")); // newest first
-    QCOMPARE(left[0].model, QStringLiteral("a-b-c"));
+    // Another family's only backup, and a file that is no backup.
+    make(BackupFileName(noon.addDays(-900), QStringLiteral("mlb4800"), QString(), QStringLiteral("7")), 900);
+    make(QStringLiteral("notes.ini"), 900);
+
+    QCOMPARE(PruneBackups(folder, today), count - left);
+    // The newest stay.
+    for (int i = 0; i < count; ++i)
+        QCOMPARE(QFile::exists(QDir(folder).filePath(names[i])), i < left);
     QCOMPARE(ListBackups(folder, QStringLiteral("mlb4800")).size(), 1);
+    QVERIFY(QFile::exists(QDir(folder).filePath(QStringLiteral("notes.ini"))));
+    const QList<BackupEntry> kept = ListBackups(folder, QStringLiteral("mlr4800"));
+    QCOMPARE(kept.size(), left);
+    QCOMPARE(kept[0].model, QStringLiteral("a-b-c"));
+    QCOMPARE(kept[0].path, QDir(folder).filePath(names[0])); // newest first
 }
 
 void TestSafetyNet::compareShowsTheChangedFields_data()

@@ -5,6 +5,8 @@
 #include "common/fieldtable.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -90,13 +92,24 @@ QList<BackupEntry> ListBackups(const QString &folder, const QString &family)
     return out;
 }
 
-int PruneBackups(const QString &folder, const QDate &today, int days)
+int PruneBackups(const QString &folder, const QDate &today, int days, int keep)
 {
     int removed = 0;
     const QDate oldest = today.addDays(-days);
-    for (const BackupEntry &e : ListBackups(folder))
-        if (e.time.date() < oldest && QFile::remove(e.path))
+    // Newest first: the first keep of each family stay whatever the dates
+    // say, so that a clock set ahead never leaves a family without backups.
+    QHash<QString, int> seen;
+    for (const BackupEntry &e : ListBackups(folder)) {
+        if (++seen[e.family] <= keep || e.time.date() >= oldest)
+            continue;
+        // A name is only what the clock said when it was written; the file
+        // system's own date must agree that the file is old.
+        const QDateTime modified = QFileInfo(e.path).lastModified();
+        if (!modified.isValid() || modified.date() >= oldest)
+            continue;
+        if (QFile::remove(e.path))
             ++removed;
+    }
     return removed;
 }
 

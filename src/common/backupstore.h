@@ -33,8 +33,9 @@ QString WriteBackup(const QString &folder, const FieldTable &table, const FieldA
                     const QDateTime &time = QDateTime::currentDateTime());
 // Every backup in folder, newest first; family non-empty keeps that one.
 QList<BackupEntry> ListBackups(const QString &folder, const QString &family = {});
-// Removes the backups whose name's date lies more than days before today;
-// returns how many went.
-int PruneBackups(const QString &folder, const QDate &today, int days = 365);
+// Removes the backups whose name's date and file date both lie more than
+// days before today, but never the newest keep of a family; returns how
+// many went.
+int PruneBackups(const QString &folder, const QDate &today, int days = 365, int keep = 20);
 
 } // namespace qm
