@@ -47,9 +47,9 @@ void RestorePage(const FieldTable &table, FieldAccess &fields, const PageState &
     }
 }
 
-void PageHistory::record(const QString &label, const PageState &before)
+void PageHistory::record(const QString &label, const PageState &before, quint64 group)
 {
-    undo_.append({label, before});
+    undo_.append({label, before, group});
     while (undo_.size() > depth_)
         undo_.removeFirst();
     redo_.clear();
@@ -58,14 +58,14 @@ void PageHistory::record(const QString &label, const PageState &before)
 PageHistory::Step PageHistory::undo(const PageState &current)
 {
     Step step = undo_.takeLast();
-    redo_.append({step.label, current});
+    redo_.append({step.label, current, step.group});
     return step;
 }
 
 PageHistory::Step PageHistory::redo(const PageState &current)
 {
     Step step = redo_.takeLast();
-    undo_.append({step.label, current});
+    undo_.append({step.label, current, step.group});
     return step;
 }
 
