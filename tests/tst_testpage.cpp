@@ -16,6 +16,7 @@
 #include "testpage/testrecord.h"
 #include "testpage/testruncommands.h"
 #include "testpage/trendwindow.h"
+#include "common/csvtext.h"
 #include "findchild.h"
 #include "ptypair.h"
 #include "scratchdisk.h"
@@ -196,6 +197,9 @@ private slots:
     void failedExportKeepsTheOldFile();
     void calibrationRecord_data();
     void calibrationRecord();
+    void recordHoldsOnlyTheRadioNowConnected_data();
+    void recordHoldsOnlyTheRadioNowConnected();
+    void olderRecordFileGainsTheNewColumn();
 };
 
 void TestTestPage::passwords_data()
@@ -947,9 +951,12 @@ void TestTestPage::calibrationRecord()
     QTRY_COMPARE(rig.page->Power_lab->text(), QStringLiteral("3"));
     rig.page->VR[7]->up()->click(); // the radio takes 201
     QTRY_VERIFY(rig.radioCommands().endsWith(char(0xC0)));
+    rig.page->VR_Text[7]->setText(QStringLiteral("0"));
     rig.click(QStringLiteral("Read_VR"));
-    QTRY_COMPARE(rig.page->VR_Text[7]->text(), QStringLiteral("201"));
+    QTRY_COMPARE(rig.page->VR_Text[7]->text(), QStringLiteral("201")); // the report is in
     rig.page->VR_Text[0]->setText(QStringLiteral("7")); // typed, not reported
+    rig.page->VR[7]->up()->click(); // 202 sent, not read back
+    QTRY_VERIFY(rig.radioCommands().endsWith(bytes({0xD0, 0xC0})));
     rig.prompts.confirmations << true << false;
     rig.click(QStringLiteral("RssiModi"));
     QTRY_VERIFY(rig.state().ReplyReady); // its answer in before the reading goes out
@@ -991,6 +998,8 @@ void TestTestPage::calibrationRecord()
     QCOMPARE(r.value("Model"), QStringLiteral("DK618-450"));
     QCOMPARE(r.value("Address"), QStringLiteral("1"));
     QCOMPARE(r.value("Calibrations"), QStringLiteral("0xF1"));
+    QCOMPARE(r.value("NotReadBack"), QStringLiteral("VR8 PowerLevel"));
+    QVERIFY(rig.memo().endsWith(QStringLiteral("未读回：VR8 PowerLevel（记录中为设备最后报告的值）")));
     QCOMPARE(r.value("Voltage") + ' ' + r.value("Power") + ' ' + r.value("SwrAlarm"), QStringLiteral("12.0 35.5 0"));
     QCOMPARE(r.value("FieldStrength") + r.value("Temperature"), QString());
     QVERIFY(QDateTime::fromString(r.value("Time"), Qt::ISODate).isValid());
@@ -1008,8 +1017,85 @@ void TestTestPage::calibrationRecord()
     const QStringList lines = table.text.trimmed().split('\n');
     QCOMPARE(lines.size(), 3);
     QVERIFY(lines.first().startsWith(QStringLiteral("Time ")));
-    QVERIFY(lines.at(1).contains(QStringLiteral("DK618-450")) && lines.at(1).endsWith(QStringLiteral("0xF1")));
+    QVERIFY(lines.at(1).contains(QStringLiteral("DK618-450")) && lines.at(1).contains(QStringLiteral("0xF1 ")) && lines.at(1).endsWith(QStringLiteral("VR8 PowerLevel")));
     QVERIFY(FormatTestRecords(rig.dir.filePath(QStringLiteral("missing.ini"))).error.startsWith(QStringLiteral("无法读取文件：")));
+
+    // Another radio at address 7: its record holds its own reading alone.
+    rig.f().setText(QStringLiteral("Dk618_Address"), QStringLiteral("7"));
+    rig.click(QStringLiteral("ReadVolt"));
+    rig.tick3(true);
+    rig.prompts.fileNames.enqueue(path);
+    child<QPushButton>(*rig.form, QStringLiteral("Record_Save"))->click();
+    const TestRecord other = ReadTestRecords(path).last();
+    QCOMPARE(other.value("Address"), QStringLiteral("7"));
+    QCOMPARE(other.value("Voltage"), QStringLiteral("12.0"));
+    for (const char *key : {"VR8", "PowerLevel", "Calibrations", "Power", "NotReadBack"})
+        QCOMPARE(other.value(QLatin1String(key)), QString());
+}
+
+// The record holds what the radio connected now reported: a change of the
+// model text or the address is another radio, and what came before is
+// none of its values, also when the first radio comes back.
+void TestTestPage::recordHoldsOnlyTheRadioNowConnected_data()
+{
+    QTest::addColumn<QStringList>("radios"); // model/address before each event
+    QTest::addColumn<QString>("expected");   // VR1 Calibrations Voltage Power NotReadBack
+    QTest::newRow("one radio") << QStringList{"A/1", "A/1", "A/1", "A/1", "A/1"} << "10|0xF1|12.0|35.5|VR3";
+    QTest::newRow("another model") << QStringList{"A/1", "A/1", "A/1", "A/1", "B/1"} << "||||";
+    QTest::newRow("another address before the power") << QStringList{"A/1", "A/1", "A/1", "A/7", "A/7"} << "|||35.5|";
+    QTest::newRow("the first radio again") << QStringList{"A/1", "A/1", "B/1", "A/1", "A/1"} << "|||35.5|";
+}
+
+void TestTestPage::recordHoldsOnlyTheRadioNowConnected()
+{
+    QFETCH(QStringList, radios);
+    QFETCH(QString, expected);
+    TestRun run;
+    QString radio;
+    run.model = [&radio] { return radio.section('/', 0, 0); };
+    run.address = [&radio] { return radio.section('/', 1, 1); };
+    const std::function<void()> events[] = {
+        [&] { run.trimmingReport({10, 20, 30, 40, 50, 60, 70, 3, 90, 80}); },
+        [&] { run.calibrationSent(0xF1); },
+        [&] { run.reading(Quantity::Voltage, QStringLiteral("12.0"), false), run.trimmingSent(3); },
+        [&] { run.reading(Quantity::Power, QStringLiteral("35.5"), false); },
+    };
+    for (int i = 0; i < 4; ++i) {
+        radio = radios[i];
+        events[i]();
+    }
+    radio = radios[4];
+    const TestRecord r = run.record(QDateTime::currentDateTime());
+    QCOMPARE(r.value("Model") + '/' + r.value("Address"), radios[4]);
+    QCOMPARE(QStringList({r.value("VR1"), r.value("Calibrations"), r.value("Voltage"), r.value("Power"), r.value("NotReadBack")}).join('|'), expected);
+    QCOMPARE(run.log.readings().size(), 2); // the trend keeps every radio's readings
+}
+
+// A record file of a version without the newest column: its header gains
+// it, its lines stay, and both read back.
+void TestTestPage::olderRecordFileGainsTheNewColumn()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("old.csv"));
+    QStringList header = TestRecord::keys();
+    header.removeLast();
+    const QByteArray oldLine = "2026-01-02T03:04:05+08:00,DK618-450,1,1,2,3,4,5,6,7,8,9,3,12.0,-95,27,35.5,0,0xF1\r\n";
+    const QByteArray old = QByteArray(kUtf8Bom) + header.join(',').toUtf8() + "\r\n" + oldLine;
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(old) == old.size());
+    f.close();
+    TestRecord record;
+    record.set(QStringLiteral("Time"), QStringLiteral("2026-02-03T04:05:06+08:00"));
+    record.set(QStringLiteral("NotReadBack"), QStringLiteral("VR2"));
+    StoreTestRecord(path, record);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray now = f.readAll();
+    QVERIFY(now.startsWith(QByteArray(kUtf8Bom) + TestRecord::keys().join(',').toUtf8() + "\r\n" + oldLine));
+    const QList<TestRecord> records = ReadTestRecords(path);
+    QCOMPARE(records.size(), 2);
+    QCOMPARE(records[0].value("Calibrations"), QStringLiteral("0xF1"));
+    QCOMPARE(records[0].value("NotReadBack"), QString());
+    QCOMPARE(records[1].value("NotReadBack"), QStringLiteral("VR2"));
 }
 
 QTEST_MAIN(TestTestPage)
