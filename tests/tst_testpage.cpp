@@ -16,6 +16,7 @@
 #include "testpage/testrecord.h"
 #include "testpage/testruncommands.h"
 #include "testpage/trendwindow.h"
+#include "testpage/readingsjournal.h"
 #include "common/csvtext.h"
 #include "findchild.h"
 #include "ptypair.h"
@@ -37,6 +38,7 @@
 #include <QToolButton>
 #include <QStandardPaths>
 #include <QTableView>
+#include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
 #include <QtTest>
@@ -193,6 +195,11 @@ private slots:
     void trendFollowsDecodedReadings();
     void trendAgainstRadio_data();
     void trendAgainstRadio();
+    void readingsLogKeepsADay_data();
+    void readingsLogKeepsADay();
+    void readingsGoToTheirDailyFile_data();
+    void readingsGoToTheirDailyFile();
+    void trendFollowsAClockSetBack();
     void failedExportKeepsTheOldFile_data();
     void failedExportKeepsTheOldFile();
     void calibrationRecord_data();
@@ -880,6 +887,135 @@ void TestTestPage::trendAgainstRadio()
         QCOMPARE(f[5], units[q]);
     }
     QVERIFY(rig.errors.errors.isEmpty());
+}
+
+// Memory holds the last 24 hours of readings, and never more than a day of
+// the fastest automatic reading, also when the clock is set back and the
+// times say nothing.
+void TestTestPage::readingsLogKeepsADay_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<qint64>("stepMs");
+    QTest::addColumn<int>("setBackAt"); // -1: never
+    QTest::addColumn<int>("maxReadings");
+    QTest::addColumn<int>("kept");
+    QTest::newRow("25 hours, one a minute") << 1501 << qint64(60000) << -1 << int(ReadingsLog::kMaxReadings) << 1441;
+    QTest::newRow("clock set back a year") << 200 << qint64(300) << 100 << 150 << 150;
+    QTest::newRow("an hour at 300 ms") << 12000 << qint64(300) << -1 << int(ReadingsLog::kMaxReadings) << 12000;
+}
+
+void TestTestPage::readingsLogKeepsADay()
+{
+    QFETCH(int, count);
+    QFETCH(qint64, stepMs);
+    QFETCH(int, setBackAt);
+    QFETCH(int, maxReadings);
+    QFETCH(int, kept);
+    ReadingsLog log(nullptr, maxReadings);
+    QDateTime t = QDateTime::currentDateTime();
+    for (int i = 0; i < count; ++i) {
+        if (i == setBackAt)
+            t = t.addYears(-1);
+        log.append({t, Quantity(i % kQuantities), QString::number(i), false, QStringLiteral("DK618-450"), QStringLiteral("1")});
+        t = t.addMSecs(stepMs);
+    }
+    QCOMPARE(log.readings().size(), kept);
+    QCOMPARE(log.dropped(), qint64(count - kept));
+    QCOMPARE(log.readings().last().value, QString::number(count - 1));
+    QCOMPARE(log.readings().first().value, QString::number(count - kept));
+}
+
+// Every reading goes into the file of its day as it comes, with the
+// export's columns; the window closed, the file holds every one. A file
+// that cannot be written is said once.
+void TestTestPage::readingsGoToTheirDailyFile_data()
+{
+    QTest::addColumn<bool>("blocked");
+    QTest::newRow("folder writable") << false;
+    QTest::newRow("folder blocked by a file") << true;
+}
+
+void TestTestPage::readingsGoToTheirDailyFile()
+{
+    QFETCH(bool, blocked);
+    QTemporaryDir data;
+    const QByteArray oldHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    const QString folder = ReadingsFolder();
+    if (blocked) {
+        QVERIFY(QDir().mkpath(QFileInfo(folder).path()));
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    {
+        Rig rig;
+        qputenv("XDG_DATA_HOME", oldHome);
+        QVERIFY(rig.ok);
+        for (int i = 0; i < 3; ++i)
+            rig.answer(QStringLiteral("ReadVolt"), BuildFrame(0xDA, bytes({0, 1, 12, i})));
+        rig.answer(QStringLiteral("GetRssi"), BuildFrame(0xD4, bytes({0, 1, 0, 95})));
+        QCOMPARE(rig.memo().count(QStringLiteral("读数记录写入失败：")), blocked ? 1 : 0);
+        if (blocked)
+            return;
+    }
+    const ReadingsJournal journal(folder);
+    QFile file(journal.pathOf(QDate::currentDate()));
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+    const QList<QStringList> rows = ParseCsv(file.readAll());
+    QCOMPARE(rows.size(), 5);
+    QCOMPARE(rows[0].join(','), QStringLiteral("time,model,address,quantity,value,unit"));
+    QCOMPARE(rows[3].mid(3), (QStringList{QStringLiteral("工作电压"), QStringLiteral("12.2"), QStringLiteral("V")}));
+    QCOMPARE(rows[4].mid(3), (QStringList{QStringLiteral("当前场强"), QStringLiteral("-95"), QStringLiteral("dBm")}));
+    QCOMPARE(QDateTime::fromString(rows[4][0], Qt::ISODateWithMs).date(), QDate::currentDate());
+
+    // A reading of another day goes into that day's file.
+    ReadingsJournal other(folder);
+    QString error;
+    const QDateTime tomorrow = QDateTime::currentDateTime().addDays(1);
+    QVERIFY(other.write({tomorrow, Quantity::Power, QStringLiteral("35.5"), true, {}, QStringLiteral("1")}, &error));
+    QFile next(other.pathOf(tomorrow.date()));
+    QVERIFY(next.open(QIODevice::ReadOnly));
+    QCOMPARE(ParseCsv(next.readAll()).size(), 2);
+}
+
+// The clock set back an hour: the readings since then are drawn on an axis
+// that follows the clock, not left of an axis an hour ahead. The table
+// follows the log as it lets the oldest readings go.
+void TestTestPage::trendFollowsAClockSetBack()
+{
+    ReadingsLog log(nullptr, 50);
+    QAction exportReadings(QStringLiteral("导出读数..."), nullptr);
+    qint64 now = QDateTime::currentMSecsSinceEpoch();
+    TrendWindow trend(log, &exportReadings, nullptr);
+    trend.setClock([&now] { return now; });
+    const auto add = [&log](qint64 at, const QString &value) {
+        log.append({QDateTime::fromMSecsSinceEpoch(at), Quantity::Voltage, value, false, QStringLiteral("DK618-450"), QStringLiteral("1")});
+    };
+    for (int i = 0; i < 40; ++i) {
+        now += 1000;
+        add(now, QStringLiteral("12.0"));
+    }
+    trend.show();
+    trend.refresh();
+    QCOMPARE(trend.series(Quantity::Voltage)->count(), 40);
+    now -= 3600000;
+    for (int i = 0; i < 20; ++i) {
+        now += 1000;
+        add(now, QStringLiteral("13.0"));
+    }
+    trend.refresh();
+    QLineSeries *volts = trend.series(Quantity::Voltage);
+    QCOMPARE(volts->count(), 20);
+    const auto *axis = static_cast<QDateTimeAxis *>(volts->attachedAxes().first());
+    for (int i = 0; i < volts->count(); ++i) {
+        QCOMPARE(volts->at(i).y(), 13.0);
+        QVERIFY(axis->min().toMSecsSinceEpoch() <= qint64(volts->at(i).x()) && qint64(volts->at(i).x()) <= axis->max().toMSecsSinceEpoch());
+    }
+    QCOMPARE(log.readings().size(), 50);
+    QAbstractItemModel *table = trend.findChild<QTableView *>(QStringLiteral("Trend_Log"))->model();
+    QCOMPARE(table->rowCount(), 50);
+    QCOMPARE(table->data(table->index(0, 0)).toString(), log.readings().first().time.toString(QStringLiteral("hh:mm:ss.zzz")));
+    QCOMPARE(table->data(table->index(49, 2)).toString(), QStringLiteral("13.0 V"));
 }
 
 void TestTestPage::failedExportKeepsTheOldFile_data()

@@ -40,17 +40,35 @@ QString IsoTime(const QDateTime &time, bool milliseconds)
 void ReadingsLog::append(const Reading &reading)
 {
     readings_.append(reading);
+    const qint64 oldest = reading.time.toMSecsSinceEpoch() - kKeepMs;
+    qsizetype drop = 0;
+    while (drop < readings_.size() - 1
+           && (readings_.size() - drop > max_ || readings_.at(drop).time.toMSecsSinceEpoch() < oldest))
+        ++drop;
+    if (drop > 0) {
+        readings_.remove(0, drop);
+        dropped_ += drop;
+    }
     emit appended();
+}
+
+QString ReadingsCsvHeader()
+{
+    return CsvLine({QStringLiteral("time"), QStringLiteral("model"), QStringLiteral("address"), QStringLiteral("quantity"),
+                    QStringLiteral("value"), QStringLiteral("unit")});
+}
+
+QString ReadingsCsvLine(const Reading &r)
+{
+    return CsvLine({IsoTime(r.time, true), r.model, r.address, QuantityName(r.quantity), r.value, QuantityUnit(r.quantity)});
 }
 
 QByteArray ReadingsCsv(const QList<Reading> &readings)
 {
-    QString text = CsvLine({QStringLiteral("time"), QStringLiteral("model"), QStringLiteral("address"),
-                            QStringLiteral("quantity"), QStringLiteral("value"), QStringLiteral("unit")});
+    QByteArray bytes = QByteArray(kUtf8Bom) + ReadingsCsvHeader().toUtf8();
     for (const Reading &r : readings)
-        text += CsvLine({IsoTime(r.time, true), r.model, r.address, QuantityName(r.quantity), r.value,
-                         QuantityUnit(r.quantity)});
-    return QByteArray(kUtf8Bom) + text.toUtf8();
+        bytes += ReadingsCsvLine(r).toUtf8();
+    return bytes;
 }
 
 } // namespace qm

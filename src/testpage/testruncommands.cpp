@@ -45,12 +45,20 @@ bool FileCommand(Report &report, Prompts &prompts, const QString &progress, cons
 } // namespace
 
 TestRunCommands::TestRunCommands(TestExchange &exchange, FieldAccess &fields, Report &report, Prompts &prompts,
-                                 std::function<QByteArray()> model, QWidget *window)
+                                 std::function<QByteArray()> model, QWidget *window, const QString &readingsFolder)
     : QObject(window)
     , report_(report)
     , prompts_(prompts)
     , window_(window)
+    , journal_(readingsFolder)
 {
+    connect(&run_.log, &ReadingsLog::appended, this, [this] {
+        QString error;
+        const bool written = journal_.write(run_.log.readings().last(), &error);
+        if (!written && !journalFailing_)
+            report_.memo(QStringLiteral("读数记录写入失败：%1").arg(error));
+        journalFailing_ = !written;
+    });
     run_.model = [model = std::move(model)] { return DecodeGbk(model()); };
     run_.address = [&fields] { return fields.text(QStringLiteral("Dk618_Address")); };
     exchange.onReading = [this](Quantity q, const QString &shown, bool alarm) { run_.reading(q, shown, alarm); };
