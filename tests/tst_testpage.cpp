@@ -1091,8 +1091,11 @@ void TestTestPage::calibrationRecord()
     rig.click(QStringLiteral("Read_VR"));
     QTRY_COMPARE(rig.page->VR_Text[7]->text(), QStringLiteral("201")); // the report is in
     rig.page->VR_Text[0]->setText(QStringLiteral("7")); // typed, not reported
+    rig.state().ReplyReady = false;
     rig.page->VR[7]->up()->click(); // 202 sent, not read back
-    QTRY_VERIFY(rig.radioCommands().endsWith(bytes({0xD0, 0xC0})));
+    QTRY_VERIFY(rig.state().ReplyReady); // its answer in
+    QVERIFY(rig.radioCommands().endsWith(bytes({0xD0, 0xC0})));
+    rig.state().ReplyReady = false;
     rig.prompts.confirmations << true << false;
     rig.click(QStringLiteral("RssiModi"));
     QTRY_VERIFY(rig.state().ReplyReady); // its answer in before the reading goes out
