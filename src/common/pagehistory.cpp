@@ -27,7 +27,8 @@ void RestorePage(const FieldTable &table, FieldAccess &fields, const PageState &
             continue;
         const QString &value = *it;
         switch (fieldSpec.kind) {
-        case FieldKind::Edit: fields.setText(fieldSpec.name, value); break;
+        case FieldKind::Edit:
+        case FieldKind::Combo: SetFieldValue(fieldSpec, fields, value); break;
         case FieldKind::Check: fields.setChecked(fieldSpec.name, value == QLatin1String("1")); break;
         case FieldKind::RadioPair:
             if (value == QLatin1String("1"))
@@ -35,14 +36,6 @@ void RestorePage(const FieldTable &table, FieldAccess &fields, const PageState &
             else if (fields.has(fieldSpec.partner))
                 fields.setChecked(fieldSpec.partner, true);
             break;
-        case FieldKind::Combo: {
-            const int item = int(fieldSpec.items.indexOf(value));
-            if (item >= 0)
-                fields.setItemIndex(fieldSpec.name, item);
-            else
-                fields.setText(fieldSpec.name, value);
-            break;
-        }
         }
     }
 }
