@@ -189,12 +189,6 @@ QWidget *SafetyNet::pageOf(const QString &family) const
     return nullptr;
 }
 
-const FieldTable *SafetyNet::tableOf(QWidget *page) const
-{
-    const auto it = pages_.constFind(page);
-    return it == pages_.constEnd() ? nullptr : it->table;
-}
-
 void SafetyNet::loadBackup(const QString &family, const QString &path)
 {
     QWidget *page = pageOf(family);

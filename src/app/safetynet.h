@@ -70,7 +70,6 @@ public:
     // a change that can be undone. The page is not shown by this.
     void loadBackup(const QString &family, const QString &path);
     QWidget *pageOf(const QString &family) const;
-    const FieldTable *tableOf(QWidget *page) const;
 
     // Both refuse while an exchange of a page they would restore runs.
     void UndoPageClick();

@@ -4,10 +4,10 @@
 // number). When the device is lost it watches for that device to come back,
 // by its path, or for a USB adapter under whatever name the kernel now gives
 // it (never another adapter alike), and reopens it with the rate and parity
-// in force. It never retries an
-// exchange and never acts inside the port's error signal: the loss arrives
-// after the port has closed, and the watching is a file-system watch with a
-// slow check once a second, so waiting costs next to nothing.
+// in force. It never retries an exchange and never acts inside the port's
+// error signal: the loss arrives after the port has closed, and the watching
+// is a file-system watch with a slow check once a second, so waiting costs
+// next to nothing.
 //
 // Waiting ends as soon as anyone else opens the port or points its name at
 // another device (the user chose another port).
