@@ -60,7 +60,11 @@ QString ReadingsCsvHeader()
 
 QString ReadingsCsvLine(const Reading &r)
 {
-    return CsvLine({IsoTime(r.time, true), r.model, r.address, QuantityName(r.quantity), r.value, QuantityUnit(r.quantity)});
+    // The address and the value are numbers; the model text comes from the
+    // radio and is a text whatever it holds.
+    static const QList<int> numbers{2, 4};
+    return CsvLine({IsoTime(r.time, true), r.model, r.address, QuantityName(r.quantity), r.value, QuantityUnit(r.quantity)},
+                   numbers);
 }
 
 QByteArray ReadingsCsv(const QList<Reading> &readings)
