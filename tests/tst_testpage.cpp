@@ -655,8 +655,10 @@ void TestTestPage::answersAfterLineNoise()
         rig.tick3(true);
         QCOMPARE(rig.f().text(QLatin1String(r.label)), QLatin1String(r.shown));
     }
+    rig.state().ReplyReady = false;
     rig.page->VR[3]->up()->click();
-    QTRY_VERIFY(rig.radioCommands().endsWith(char(0xC0)));
+    QTRY_VERIFY(rig.state().ReplyReady); // its answer in before the next request
+    QVERIFY(rig.radioCommands().endsWith(char(0xC0)));
     for (QLineEdit *edit : rig.page->VR_Text)
         edit->setText(QStringLiteral("0"));
     rig.click(QStringLiteral("Read_VR"));
