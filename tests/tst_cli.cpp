@@ -348,14 +348,21 @@ void TestCli::windowFileWrittenAndReadBack()
             StoreFieldsToFile(table, m, stored);
         }
     }
-    // The command line's backups go to a data folder of this test: a
-    // backup a year and a day old is removed when a command talks to a
-    // unit, a read leaves exactly one new one.
+    // The command line's backups go to a data folder of this test: of 21
+    // backups a year and a day old the oldest is removed when a command
+    // talks to a unit (the newest 20 of a family stay), a read leaves
+    // exactly one new one.
     qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toLocal8Bit());
     const QDir backups(dir.filePath(QStringLiteral("data/qmset/backups")));
     QVERIFY(backups.mkpath(QStringLiteral(".")));
-    const QString old = backups.filePath(BackupFileName(QDateTime::currentDateTime().addDays(-366), family, QString(), QStringLiteral("1")));
-    writeFile(old, "");
+    const QDateTime yearAgo = QDateTime::currentDateTime().addDays(-366);
+    QString old;
+    for (int i = 0; i < 21; ++i) {
+        old = backups.filePath(BackupFileName(yearAgo.addSecs(-i), family, QString(), QStringLiteral("1")));
+        writeFile(old, "");
+        QFile f(old);
+        QVERIFY(f.open(QIODevice::Append) && f.setFileTime(yearAgo, QFileDevice::FileModificationTime));
+    }
     Sim sim;
     QVERIFY(sim.start(family, port, {}));
     const Run w = qmset({QStringLiteral("write"), QStringLiteral("--family"), family, QStringLiteral("--port"), port,
@@ -366,8 +373,9 @@ void TestCli::windowFileWrittenAndReadBack()
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QVERIFY(!QFile::exists(old));
     const QList<BackupEntry> kept = ListBackups(backups.path());
-    QCOMPARE(kept.size(), 1);
+    QCOMPARE(kept.size(), 21);
     QCOMPARE(kept[0].family, family);
+    QVERIFY(kept[0].time > yearAgo.addDays(365));
     MemoryFields a(table), b(table);
     LoadFieldsFromFile(table, a, stored);
     LoadFieldsFromFile(table, b, back);

@@ -40,6 +40,8 @@ private slots:
     void modelTextDecidesBandAndSpacing();
     void writesThatDoNotFitAreRefused_data();
     void writesThatDoNotFitAreRefused();
+    void writeFollowsTheRadiosOwnSpacing_data();
+    void writeFollowsTheRadiosOwnSpacing();
     void nonNumberStopsTheWriteAtTheClick();
     void readingBackModesAndLimits();
     void protocolChangeFrames();
@@ -393,9 +395,9 @@ void TestRadioExchange::writesThatDoNotFitAreRefused_data()
     QTest::newRow("typed parity") << "Dk618_Checkmode" << "7" << "设备校验方式“7”不在列表中，请重新选择！";
     QTest::newRow("address") << "Dk618_Address" << "70000" << "设备地址70000超出范围（0～65535）！";
     QTest::newRow("channel") << "Dk618_CurrentChannel" << "12" << "当前信道12超出范围（0～9）！";
-    QTest::newRow("frequency word") << "RxFreq7" << "9999999" << "信道7接收频率超出范围！";
+    // What no radio could store, whatever the spacing and band it names.
     QTest::newRow("frequency longer than its field") << "TxFreq1" << "44000000" << "信道1发射频率超出范围！";
-    QTest::newRow("below the 800M band") << "Fq800" << "" << "信道0发射频率超出范围！";
+    QTest::newRow("negative frequency") << "RxFreq4" << "-125" << "信道4接收频率超出范围！";
     QTest::newRow("ptt") << "Ptttime" << "70000" << "PTT时间限制70000超出范围（0～65535）！";
     // The radio would store the next lower channel and read back another value.
     QTest::newRow("frequency off the step") << "TxFreq2" << "4330100" << "信道2发射频率4330100不能被125整除！";
@@ -407,17 +409,67 @@ void TestRadioExchange::writesThatDoNotFitAreRefused()
     QFETCH(QString, value);
     QFETCH(QString, message);
     startRadio();
-    page_->Chan_spa2->setChecked(true); // 12.5K: words run out at 8191875
-    if (field == QLatin1String("Fq800"))
-        page_->Fq800->setChecked(true);
-    else
-        window_->fields().setText(field, value);
+    window_->fields().setText(field, value);
     page_->Dk618_Write_Data->click();
     QCOMPARE(prompts_->messages, QStringList{message});
     QVERIFY(!state().RadioWriteActive);
     QVERIFY(page_->Dk618_Write_Data->isEnabled());
     QTest::qWait(50);
     QVERIFY(framesReceivedByRadio().isEmpty());
+}
+
+// The page's spacing and band say nothing of the radio (after start-up or
+// a file load): the click refuses only what no radio could store, and the
+// write's first step checks the values against the spacing and band the
+// radio names, before anything is stored.
+void TestRadioExchange::writeFollowsTheRadiosOwnSpacing_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("message"); // empty: written
+    QTest::newRow("12.5K radio, page at 25K") << "DK245N-1" << "RxFreq0" << "4330125" << "";
+    QTest::newRow("25K radio refuses a 12.5K channel") << "DK618-450" << "RxFreq0" << "4330125" << "信道0接收频率4330125不能被250整除！";
+    QTest::newRow("beyond the 12.5K words") << "DK245N-1" << "RxFreq7" << "9999875" << "信道7接收频率超出范围！";
+    QTest::newRow("below the 800M band") << "DK285-8" << "TxFreq0" << "4330000" << "信道0发射频率超出范围！";
+    QTest::newRow("800M radio, page at 25K without 800M") << "DK285-8" << "RxFreq9" << "8060125" << "";
+}
+
+void TestRadioExchange::writeFollowsTheRadiosOwnSpacing()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    QFETCH(QString, message);
+    startRadio({QStringLiteral("--model"), model});
+    if (model.startsWith(QLatin1String("DK285")))
+        for (int i = 0; i < 10; ++i) {
+            page_->TxFreq[i]->setText(QStringLiteral("8060000"));
+            page_->RxFreq[i]->setText(QStringLiteral("8060000"));
+        }
+    window_->fields().setText(field, value);
+    QVERIFY(page_->Chan_spa1->isChecked());
+    QVERIFY(!page_->Fq800->isChecked());
+    page_->Dk618_Write_Data->click();
+    QVERIFY(state().RadioWriteActive); // nothing refused at the click
+    runExchange();
+    QTest::qWait(50); // anything still on its way
+    if (message.isEmpty()) {
+        QCOMPARE(panel(2), QStringLiteral("写录成功！"));
+        QVERIFY(prompts_->messages.isEmpty());
+        QVERIFY(page_->Chan_spa2->isChecked());
+        QCOMPARE(commandsReceivedByRadio().toHex(' '), QByteArray("99 61 65 69 70"));
+        // Read back as written.
+        page_->Dk618_Read_Data->click();
+        runExchange();
+        QCOMPARE(panel(2), QStringLiteral("读取成功！"));
+        QCOMPARE(window_->fields().text(field), value);
+    } else {
+        QCOMPARE(panel(2), QStringLiteral("写录失败！"));
+        QCOMPARE(prompts_->messages, QStringList{message});
+        QCOMPARE(commandsReceivedByRadio().toHex(' '), QByteArray("99"));
+    }
+    QVERIFY(errors_->errors.isEmpty());
 }
 
 void TestRadioExchange::nonNumberStopsTheWriteAtTheClick()

@@ -102,7 +102,7 @@ void TestRadioFile::storeThenLoadRestoresEveryField()
     window_->findChild<QPushButton *>(QStringLiteral("Dk618_Save_File"))->click();
     QVERIFY2(errors_->errors.isEmpty(), qPrintable(errors_->errors.join('\n')));
     QCOMPARE(panel2(), QStringLiteral("存储成功！"));
-    QVERIFY(memoText().endsWith(QStringLiteral("存储文档...\n存储成功！")));
+    QVERIFY(memoText().endsWith(QStringLiteral("存储文档...\n存储文档：%1\n存储成功！").arg(path)));
 
     window_->ClearFields();
     page_->TransparentMode->setChecked(true);
@@ -117,6 +117,7 @@ void TestRadioFile::storeThenLoadRestoresEveryField()
     window_->findChild<QPushButton *>(QStringLiteral("Dk618_Read_File"))->click();
     QVERIFY2(errors_->errors.isEmpty(), qPrintable(errors_->errors.join('\n')));
     QCOMPARE(panel2(), QStringLiteral("读取结束！"));
+    QVERIFY(memoText().endsWith(QStringLiteral("读取文档...\n读取文档：%1\n读取结束！").arg(path)));
     for (int i = 0; i < 10; ++i) {
         QCOMPARE(page_->TxFreq[i]->text(), QString::number(4300000 + 250 * i));
         QCOMPARE(page_->RxFreq[i]->text(), QString::number(4400000 + 500 * i));
@@ -170,7 +171,7 @@ void TestRadioFile::missingFileLoadsDefaults()
     const QString path = dir_->filePath(QStringLiteral("only-other.ini"));
     writeAll(path, "[File_MLR4800]\n" + gbk::KeyUnitAddress + "=12\n");
     for (const QString &file : {path, dir_->filePath(QStringLiteral("missing.ini"))}) {
-        RadioFile(window_->fields(), *window_, window_->prompts()).Load(file);
+        QVERIFY(!RadioFile(window_->fields(), *window_, window_->prompts()).Load(file));
         QCOMPARE(page_->TxFreq[4]->text(), QStringLiteral("0"));
         QCOMPARE(page_->Dk618_CurrentChannel->text(), QStringLiteral("0"));
         QCOMPARE(page_->Dk618_Address->text(), QStringLiteral("1"));
@@ -181,6 +182,13 @@ void TestRadioFile::missingFileLoadsDefaults()
         QVERIFY(page_->AirRate19200->isChecked());
         QVERIFY(!page_->TransMode->isChecked());
     }
+    // The page's own load says that the defaults stand, in the memo and the
+    // panel.
+    const QString said = QStringLiteral("文件中没有数传电台参数，已取默认值：") + path;
+    prompts_->fileNames.enqueue(path);
+    window_->findChild<QPushButton *>(QStringLiteral("Dk618_Read_File"))->click();
+    QCOMPARE(panel2(), said);
+    QVERIFY(memoText().endsWith(QStringLiteral("读取结束！\n") + said));
 }
 
 void TestRadioFile::transferModeIsLoadedBeforeAddressMode_data()

@@ -19,6 +19,9 @@
 #include "link/protocolstate.h"
 #include "radio/dk618fields.h"
 #include "radio/dk618page.h"
+#include "testpage/testpage.h"
+#include "units/mlr4800page.h"
+#include "headless/families.h"
 #include "testprompts.h"
 
 #include <QAction>
@@ -40,12 +43,33 @@
 
 using namespace qm;
 
+namespace {
+// A file dialog runs its own event loop: what the window has queued runs
+// while it is open, before the file is loaded.
+class ModalPrompts : public TestPrompts {
+public:
+    QString openFileName() override
+    {
+        QTest::qWait(20);
+        return TestPrompts::openFileName();
+    }
+};
+
+const FieldTable &tableOf(const QString &family)
+{
+    return FindFamily(family)->table();
+}
+} // namespace
+
 class TestSafetyNet : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
+        // A data folder of this run alone: backups are counted, and other
+        // runs of the suite may be at work at the same time.
+        QVERIFY(dataHome_.isValid());
+        qputenv("XDG_DATA_HOME", dataHome_.path().toLocal8Bit());
         QCoreApplication::setApplicationName(QStringLiteral("qmset-test"));
     }
     void init() { QDir(BackupFolder()).removeRecursively(); }
@@ -53,8 +77,16 @@ private slots:
     void undoGivesTheTypedPageBack_data();
     void undoGivesTheTypedPageBack();
     void undoRedoAcrossLoadAndRead();
+    void undoBringsBackEveryPageItChanged_data();
+    void undoBringsBackEveryPageItChanged();
+    void undoRefusedWhileAnExchangeRuns();
+    void readBackupBelongsToItsFamily_data();
+    void readBackupBelongsToItsFamily();
+    void compareRefusesAFileWithoutTheSection_data();
+    void compareRefusesAFileWithoutTheSection();
     void historyKeepsItsDepthAndDropsRedo();
     void backupThatCannotBeWrittenLeavesTheRead();
+    void oldBackupsArePruned_data();
     void oldBackupsArePruned();
     void compareShowsTheChangedFields_data();
     void compareShowsTheChangedFields();
@@ -69,12 +101,18 @@ private:
     void startUnit(const QString &family, const QStringList &simArgs);
     void runExchange();
     void typeValues(int base);
+    // Distinct values on all three family pages.
+    void typeEveryPage();
+    // Every family page as it stands.
+    QList<PageState> pages();
+    void show(QWidget *page) { window_->findChild<QTabWidget *>(QStringLiteral("PageControl"))->setCurrentWidget(page); }
     QString panel2() const { return window_->findChild<QLabel *>(QStringLiteral("StatusPanel2"))->text(); }
     // Waits for the read beside the page to end.
     bool readerDone() { return QTest::qWaitFor([&] { return !window_->unitReader().busy(); }, 20000); }
     PageState page() { return CapturePage(Dk618Fields(), window_->fields()); }
     QString memo() const { return window_->findChild<QPlainTextEdit *>(QStringLiteral("Watch_Window"))->toPlainText(); }
 
+    QTemporaryDir dataHome_;
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<Simulator> sim_;
     std::unique_ptr<TestPrompts> prompts_;
@@ -90,7 +128,7 @@ void TestSafetyNet::startUnit(const QString &family, const QStringList &simArgs)
     sim_->setProgram(QStringLiteral(QMSIM_PATH));
     QVERIFY2(sim_->start(family, QStringList{QStringLiteral("--delay-ms"), QStringLiteral("1")} + simArgs),
              qPrintable(sim_->errorString()));
-    prompts_ = std::make_unique<TestPrompts>();
+    prompts_ = std::make_unique<ModalPrompts>();
     errors_ = std::make_unique<ErrorCatcher>();
     MainFormOptions options;
     options.prompts = prompts_.get();
@@ -141,6 +179,26 @@ void TestSafetyNet::typeValues(int base)
     page_->Ptttime->setText(QStringLiteral("95"));
     page_->BType->setChecked(true);
     page_->Dk618_Checkmode->setCurrentIndex(1);
+}
+
+void TestSafetyNet::typeEveryPage()
+{
+    typeValues(4312345);
+    FieldAccess &f = window_->fields();
+    f.setText(QStringLiteral("Mlb4800_Address"), QStringLiteral("17"));
+    f.setText(QStringLiteral("Mlb4800_CurrentChannel"), QStringLiteral("3"));
+    f.setText(tableOf(QStringLiteral("mlb4800")).fields.at(5).name, QStringLiteral("4350250"));
+    f.setText(QStringLiteral("Mlr4800_Address"), QStringLiteral("77"));
+    f.setText(QStringLiteral("TxFreq30"), QStringLiteral("4330500"));
+    f.setText(QStringLiteral("RxFreq31"), QStringLiteral("4380250"));
+}
+
+QList<PageState> TestSafetyNet::pages()
+{
+    QList<PageState> all;
+    for (const QString &family : FamilyNames())
+        all << CapturePage(tableOf(family), window_->fields());
+    return all;
 }
 
 void TestSafetyNet::undoGivesTheTypedPageBack_data()
@@ -196,7 +254,7 @@ void TestSafetyNet::undoGivesTheTypedPageBack()
         QCOMPARE(Differences(Dk618Fields(), Snapshot(Dk618Fields(), back), Snapshot(Dk618Fields(), window_->fields()), StoredFields).size(), 0);
         window_->safetyNet().UndoPageClick();
         QCOMPARE(page(), typed);
-        QVERIFY(memo().endsWith(QStringLiteral("已撤销：载入备份")));
+        QVERIFY(memo().endsWith(QStringLiteral("已撤销：载入备份 ") + QFileInfo(backups[0].path).fileName()));
     }
 }
 
@@ -228,14 +286,14 @@ void TestSafetyNet::undoRedoAcrossLoadAndRead()
     QCOMPARE(page(), saved);
     net.UndoPageClick();
     QCOMPARE(page(), typed);
-    QVERIFY(memo().endsWith(QStringLiteral("已撤销：读取数据\n已撤销：读取文档")));
+    QVERIFY(memo().endsWith(QStringLiteral("已撤销：读取数据\n已撤销：读取文档 ") + file));
     net.UndoPageClick(); // nothing more
     QCOMPARE(page(), typed);
     net.RedoPageClick();
     QCOMPARE(page(), saved);
     net.RedoPageClick();
     QCOMPARE(page(), read);
-    QVERIFY(memo().endsWith(QStringLiteral("已重做：读取文档\n已重做：读取数据")));
+    QVERIFY(memo().endsWith(QStringLiteral("已重做：读取文档 %1\n已重做：读取数据").arg(file)));
     QVERIFY(!net.redoAction()->isEnabled());
     QVERIFY2(errors_->errors.isEmpty(), qPrintable(errors_->errors.join('\n')));
 }
@@ -272,29 +330,265 @@ void TestSafetyNet::backupThatCannotBeWrittenLeavesTheRead()
     QFile::remove(BackupFolder());
 }
 
+// Backups older than a year go, by their name's date and their file's date
+// both (a clock set ahead, or one set back when they were written, makes
+// either say nothing), and never the newest 20 of a family.
+void TestSafetyNet::oldBackupsArePruned_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("nameAge");
+    QTest::addColumn<int>("fileAge");
+    QTest::addColumn<int>("left");
+    QTest::newRow("clock set ahead: a family's few backups stay") << 3 << 2000 << 2000 << 3;
+    QTest::newRow("more than 20 older than a year") << 25 << 366 << 366 << 20;
+    QTest::newRow("exactly a year old") << 25 << 365 << 365 << 25;
+    QTest::newRow("old names, recent files") << 25 << 400 << 10 << 25;
+    QTest::newRow("recent names, old files") << 25 << 10 << 400 << 25;
+}
+
 void TestSafetyNet::oldBackupsArePruned()
 {
+    QFETCH(int, count);
+    QFETCH(int, nameAge);
+    QFETCH(int, fileAge);
+    QFETCH(int, left);
     const QString folder = BackupFolder();
     QVERIFY(QDir().mkpath(folder));
     const QDate today(2026, 12, 8);
     const QDateTime noon(today, QTime(12, 0));
-    const QStringList names{BackupFileName(noon.addDays(-366), QStringLiteral("dk618"), QStringLiteral("DK618-450"), QStringLiteral("1")),
-                            BackupFileName(noon.addDays(-365), QStringLiteral("mlb4800"), QString(), QStringLiteral("7")),
-                            BackupFileName(noon.addDays(-2), QStringLiteral("mlr4800"), QStringLiteral("a_b/c"), QStringLiteral("9")),
-                            QStringLiteral("notes.ini")};
-    for (const QString &name : names) {
+    const auto make = [&](const QString &name, int fileAgeDays) {
         QFile f(QDir(folder).filePath(name));
         QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.setFileTime(noon.addDays(-fileAgeDays), QFileDevice::FileModificationTime));
+    };
+    QStringList names;
+    for (int i = 0; i < count; ++i) {
+        names << BackupFileName(noon.addDays(-nameAge).addSecs(-60 * i), QStringLiteral("mlr4800"), QStringLiteral("a_b/c"), QStringLiteral("9"));
+        make(names.last(), fileAge);
     }
-    QCOMPARE(PruneBackups(folder, today), 1);
-    QVERIFY(!QFile::exists(QDir(folder).filePath(names[0])));
-    for (int i = 1; i < names.size(); ++i)
-        QVERIFY(QFile::exists(QDir(folder).filePath(names[i])));
-    const QList<BackupEntry> left = ListBackups(folder);
-    QCOMPARE(left.size(), 2);
-    QCOMPARE(left[0].family, QStringLiteral("mlr4800")); // newest first
-    QCOMPARE(left[0].model, QStringLiteral("a-b-c"));
+    // Another family's only backup, and a file that is no backup.
+    make(BackupFileName(noon.addDays(-900), QStringLiteral("mlb4800"), QString(), QStringLiteral("7")), 900);
+    make(QStringLiteral("notes.ini"), 900);
+
+    QCOMPARE(PruneBackups(folder, today), count - left);
+    // The newest stay.
+    for (int i = 0; i < count; ++i)
+        QCOMPARE(QFile::exists(QDir(folder).filePath(names[i])), i < left);
     QCOMPARE(ListBackups(folder, QStringLiteral("mlb4800")).size(), 1);
+    QVERIFY(QFile::exists(QDir(folder).filePath(QStringLiteral("notes.ini"))));
+    const QList<BackupEntry> kept = ListBackups(folder, QStringLiteral("mlr4800"));
+    QCOMPARE(kept.size(), left);
+    QCOMPARE(kept[0].model, QStringLiteral("a-b-c"));
+    QCOMPARE(kept[0].path, QDir(folder).filePath(names[0])); // newest first
+}
+
+// Every change the program makes is one undo step, taken when the change is
+// over (a subscriber read changes nothing at its click; a file is loaded
+// after its dialog's own event loop), holding every page it changed: the
+// data radio's and the central unit's reads empty all three pages.
+void TestSafetyNet::undoBringsBackEveryPageItChanged_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("change"); // read, file or backup
+    QTest::addColumn<QList<int>>("changed"); // pages by FamilyNames()
+    QTest::newRow("data-radio read") << "dk618" << "read" << QList<int>{0, 1, 2};
+    QTest::newRow("central read") << "mlb4800" << "read" << QList<int>{0, 1, 2};
+    QTest::newRow("subscriber read") << "mlr4800" << "read" << QList<int>{2};
+    QTest::newRow("data-radio file") << "dk618" << "file" << QList<int>{0};
+    QTest::newRow("subscriber file") << "mlr4800" << "file" << QList<int>{2};
+    QTest::newRow("data-radio backup") << "dk618" << "backup" << QList<int>{0};
+    QTest::newRow("central backup") << "mlb4800" << "backup" << QList<int>{1};
+}
+
+void TestSafetyNet::undoBringsBackEveryPageItChanged()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, change);
+    QFETCH(QList<int>, changed);
+    startUnit(family, {});
+    const FieldTable &table = tableOf(family);
+    QWidget *page = window_->safetyNet().pageOf(family);
+    const QString prefix = family == QLatin1String("dk618") ? QStringLiteral("Dk618_") : table.caption.left(1) + table.caption.mid(1).toLower() + QLatin1Char('_');
+    // Another file's values, for the file and the backup.
+    MemoryFields other(table);
+    for (const FieldSpec &fieldSpec : table.fields)
+        if (fieldSpec.frequency)
+            other.setText(fieldSpec.name, QStringLiteral("4400000"));
+    other.setText(prefix + QStringLiteral("Address"), QStringLiteral("99"));
+    const QString file = dir_->filePath(QStringLiteral("other.ini"));
+    StoreFieldsToFile(table, other, file);
+    const QString backup = WriteBackup(BackupFolder(), table, other, QString(), BackupSource::Read, QDateTime::currentDateTime().addDays(-1));
+    typeEveryPage();
+    const QList<PageState> typed = pages();
+
+    QString label;
+    if (change == QLatin1String("read")) {
+        window_->findChild<QPushButton *>(prefix + (family == QLatin1String("dk618") ? QStringLiteral("Read_Data") : QStringLiteral("ReadData")))->click();
+        runExchange();
+        QCOMPARE(panel2(), QStringLiteral("读取成功！"));
+        label = QStringLiteral("读取数据");
+    } else if (change == QLatin1String("file")) {
+        prompts_->fileNames.enqueue(file);
+        window_->findChild<QPushButton *>(prefix + (family == QLatin1String("dk618") ? QStringLiteral("Read_File") : QStringLiteral("ReadFile")))->click();
+        QCOMPARE(panel2(), QStringLiteral("读取结束！"));
+        label = QStringLiteral("读取文档 ") + file;
+    } else {
+        window_->safetyNet().loadBackup(family, backup);
+        label = QStringLiteral("载入备份 ") + QFileInfo(backup).fileName();
+    }
+    const QList<PageState> after = pages();
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(after[i] != typed[i], changed.contains(i));
+
+    QCOMPARE(window_->findChild<QTabWidget *>(QStringLiteral("PageControl"))->currentWidget(), page);
+    window_->safetyNet().UndoPageClick();
+    QCOMPARE(pages(), typed);
+    QVERIFY2(memo().endsWith(QStringLiteral("已撤销：") + label), qPrintable(memo()));
+    QVERIFY(!window_->safetyNet().undoAction()->isEnabled());
+    // Redo from another page of the change brings all of it back again.
+    if (changed.size() > 1)
+        show(window_->safetyNet().pageOf(QStringLiteral("mlr4800")));
+    window_->safetyNet().RedoPageClick();
+    QCOMPARE(pages(), after);
+    QVERIFY2(errors_->errors.isEmpty(), qPrintable(errors_->errors.join('\n')));
+}
+
+// While a read runs, undo and redo would put values on the page that the
+// read then overwrites: both are refused, on every page the read changes.
+void TestSafetyNet::undoRefusedWhileAnExchangeRuns()
+{
+    startRadio();
+    typeEveryPage();
+    const QString file = dir_->filePath(QStringLiteral("saved.ini"));
+    prompts_->fileNames.enqueue(file);
+    page_->Dk618_Save_File->click();
+    page_->Dk618_Address->setText(QStringLiteral("55"));
+    const QList<PageState> edited = pages();
+    prompts_->fileNames.enqueue(file);
+    page_->Dk618_Read_File->click();
+    // The file holds no subscriber section: its defaults are a change too.
+    prompts_->fileNames.enqueue(file);
+    window_->mlr4800Page()->Mlr4800_ReadFile->click();
+    const QList<PageState> loaded = pages();
+    QVERIFY(loaded[0] != edited[0] && loaded[2] != edited[2]);
+
+    page_->Dk618_Read_Data->click();
+    QVERIFY(window_->link().state().RadioReadActive);
+    const QList<PageState> cleared = pages();
+    SafetyNet &net = window_->safetyNet();
+    for (QWidget *page : {static_cast<QWidget *>(page_), static_cast<QWidget *>(window_->mlr4800Page())}) {
+        show(page);
+        net.UndoPageClick();
+        QVERIFY(memo().endsWith(QStringLiteral("设备通讯进行中，不能撤销！")));
+        net.RedoPageClick();
+        QVERIFY(memo().endsWith(QStringLiteral("设备通讯进行中，不能重做！")) || memo().endsWith(QStringLiteral("没有可重做的操作")));
+    }
+    QCOMPARE(pages(), cleared);
+    show(page_);
+    runExchange();
+    QCOMPARE(panel2(), QStringLiteral("读取成功！"));
+    net.UndoPageClick();
+    QCOMPARE(pages(), loaded);
+    net.UndoPageClick();
+    QCOMPARE(pages()[0], edited[0]);
+    show(window_->mlr4800Page());
+    net.UndoPageClick();
+    QCOMPARE(pages(), edited);
+    QVERIFY(memo().endsWith(QStringLiteral("已撤销：读取数据\n已撤销：读取文档 %1\n已撤销：读取文档 %1").arg(file)));
+}
+
+// A read's backup is its family's, whatever page is shown when the read
+// ends, and holds every field the read filled: loading it restores the
+// spacing, the series and the PTT limit too. The list names the family as
+// its page does, the model, the address and what read it; only its button
+// loads, and says which backup.
+void TestSafetyNet::readBackupBelongsToItsFamily_data()
+{
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("MLB4800 page shown") << "mlb4800";
+    QTest::newRow("test page shown") << "test";
+}
+
+void TestSafetyNet::readBackupBelongsToItsFamily()
+{
+    QFETCH(QString, shown);
+    startRadio({QStringLiteral("--model"), QStringLiteral("DK245N-1")});
+    page_->Dk618_Read_Data->click();
+    if (shown == QLatin1String("mlb4800"))
+        window_->MLB4800Click();
+    else
+        show(window_->testPage());
+    runExchange();
+    QCOMPARE(panel2(), QStringLiteral("读取成功！"));
+    const QList<BackupEntry> backups = ListBackups(BackupFolder());
+    QCOMPARE(backups.size(), 1);
+    QCOMPARE(backups[0].family, QStringLiteral("dk618"));
+    QCOMPARE(backups[0].model, QStringLiteral("DK245N-1"));
+    QCOMPARE(backups[0].source, BackupSource::Read);
+    const PageState read = page();
+    QCOMPARE(read.value(QStringLiteral("Chan_spa1")), QStringLiteral("0"));
+    QVERIFY(read.value(QStringLiteral("Ptttime")) != QStringLiteral("0"));
+
+    window_->DataTransClick();
+    page_->Ptttime->setText(QStringLiteral("7"));
+    page_->Chan_spa1->setChecked(true);
+    page_->BType->setChecked(true);
+    window_->safetyNet().BackupListClick();
+    auto *list = window_->safetyNet().backupListForm();
+    auto *table = list->findChild<QTableWidget *>(QStringLiteral("BackupTable"));
+    QCOMPARE(table->rowCount(), 1);
+    QStringList cells;
+    for (int col = 1; col < 5; ++col)
+        cells << table->item(0, col)->text();
+    QCOMPARE(cells, (QStringList{QStringLiteral("数传电台"), QStringLiteral("DK245N-1"), read.value(QStringLiteral("Dk618_Address")), QStringLiteral("读取")}));
+    auto *families = list->findChild<QComboBox *>(QStringLiteral("BackupFamily"));
+    QCOMPARE(families->itemText(1), QStringLiteral("数传电台"));
+    QCOMPARE(families->itemText(2), QStringLiteral("MLB4800"));
+    QVERIFY(list->findChild<QLabel *>(QStringLiteral("BackupChosen"))->text().contains(table->item(0, 0)->text()));
+    emit table->cellDoubleClicked(0, 0);
+    QVERIFY(page() != read);
+    list->findChild<QPushButton *>(QStringLiteral("BackupLoad"))->click();
+    QCOMPARE(page(), read);
+    QVERIFY(memo().endsWith(QStringLiteral("已载入备份：") + backups[0].path));
+
+    // Compared with its backup, the page differs nowhere, PTT and spacing
+    // included.
+    window_->comparePage().ComparePageClick();
+    TCompare_Form *form = window_->comparePage().form();
+    form->findChild<QPushButton *>(QStringLiteral("CompareBackup"))->click();
+    QCOMPARE(form->differingRows(), 0);
+    QCOMPARE(form->table()->findItems(QStringLiteral("（不比较）"), Qt::MatchExactly).size(), 1); // Modify_Sync alone
+    QVERIFY2(errors_->errors.isEmpty(), qPrintable(errors_->errors.join('\n')));
+}
+
+// A file without the family's section has no values of the family: its
+// defaults are no values to compare with.
+void TestSafetyNet::compareRefusesAFileWithoutTheSection_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("data-radio page") << "dk618" << QByteArray("[File_MLR4800]\r\n") << "文件中没有数传电台参数：";
+    QTest::newRow("subscriber page") << "mlr4800" << QByteArray("[File_DK618]\r\n") << "文件中没有MLR4800参数：";
+    QTest::newRow("central page, empty file") << "mlb4800" << QByteArray() << "文件中没有MLB4800参数：";
+}
+
+void TestSafetyNet::compareRefusesAFileWithoutTheSection()
+{
+    QFETCH(QString, family);
+    QFETCH(QByteArray, file);
+    QFETCH(QString, said);
+    startUnit(family, {});
+    const QString path = dir_->filePath(QStringLiteral("other.ini"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(file) == file.size());
+    f.close();
+    window_->comparePage().ComparePageClick();
+    TCompare_Form *form = window_->comparePage().form();
+    prompts_->fileNames.enqueue(path);
+    form->findChild<QPushButton *>(QStringLiteral("CompareFile"))->click();
+    QCOMPARE(form->findChild<QLabel *>(QStringLiteral("CompareSummary"))->text(), said + path);
+    QCOMPARE(form->table()->rowCount(), 0);
 }
 
 void TestSafetyNet::compareShowsTheChangedFields_data()

@@ -46,7 +46,11 @@ namespace {
 class FakeLister : public PortLister {
 public:
     QList<PortDescription> list;
+    // As the system's, pseudo terminals are never listed, unless a test
+    // lets a simulated unit pass for an adapter.
+    bool ptysToo = false;
     QList<PortDescription> ports() const override { return list; }
+    bool canList(const QString &device) const override { return ptysToo || !IsPseudoTerminal(device); }
 };
 
 PortDescription Usb(const QString &location, quint16 vid, quint16 pid, const QString &serial,
@@ -80,6 +84,8 @@ private slots:
     void cleanup();
     void returnedPortFound_data();
     void returnedPortFound();
+    void keeperNeverTakesAnotherAdapterAlike_data();
+    void keeperNeverTakesAnotherAdapterAlike();
     void deviceChoiceListsAndTypes();
     void startUpTakesTheOnlyUsbAdapter_data();
     void startUpTakesTheOnlyUsbAdapter();
@@ -111,6 +117,7 @@ void TestSerialPorts::cleanup()
     sims_.clear();
     errors_.reset();
     lister_.list.clear();
+    lister_.ptysToo = false;
 }
 
 void TestSerialPorts::makeWindow(const QHash<QString, QString> &map)
@@ -157,27 +164,34 @@ bool TestSerialPorts::running(PageFamily family)
 }
 
 // Where a lost device is looked for: its path, else a USB adapter by its
-// serial number, else by its ids when only one such adapter is present.
+// serial number, else by its ids when only one such adapter is present and
+// was present while it was open.
 void TestSerialPorts::returnedPortFound_data()
 {
     QTest::addColumn<PortDescription>("lost");
     QTest::addColumn<QList<PortDescription>>("listed");
     QTest::addColumn<bool>("pathExists");
+    QTest::addColumn<bool>("ambiguous");
     QTest::addColumn<QString>("found");
     const PortDescription ftdi = Usb("/dev/ttyUSB0", 0x0403, 0x6001, "A10KZP3M");
     const PortDescription bare = Usb("/dev/ttyUSB0", 0x1a86, 0x7523, {});
-    QTest::newRow("uart back on its path") << Plain("/dev/ttyS1") << QList<PortDescription>{} << true << "/dev/ttyS1";
-    QTest::newRow("uart still away") << Plain("/dev/ttyS1") << QList<PortDescription>{Plain("/dev/ttyS2")} << false << "";
-    QTest::newRow("adapter on its old name") << ftdi << QList<PortDescription>{ftdi} << true << "/dev/ttyUSB0";
+    const PortDescription otherBare = Usb("/dev/ttyUSB3", 0x1a86, 0x7523, {});
+    using List = QList<PortDescription>;
+    QTest::newRow("uart back on its path") << Plain("/dev/ttyS1") << List{} << true << false << "/dev/ttyS1";
+    QTest::newRow("uart still away") << Plain("/dev/ttyS1") << List{Plain("/dev/ttyS2")} << false << false << "";
+    QTest::newRow("adapter on its old name") << ftdi << List{ftdi} << true << false << "/dev/ttyUSB0";
+    QTest::newRow("adapter's path back, not listed yet") << ftdi << List{} << true << false << "";
     QTest::newRow("adapter under a new name")
-        << ftdi << QList<PortDescription>{Usb("/dev/ttyUSB0", 0x0403, 0x6001, "OTHER1"), Usb("/dev/ttyUSB1", 0x0403, 0x6001, "A10KZP3M")}
-        << true << "/dev/ttyUSB1";
-    QTest::newRow("another adapter of the same kind") << ftdi << QList<PortDescription>{Usb("/dev/ttyUSB1", 0x0403, 0x6001, "OTHER1")} << false << "";
-    QTest::newRow("no serial, the only one alike") << bare << QList<PortDescription>{ftdi, Usb("/dev/ttyUSB3", 0x1a86, 0x7523, {})} << false
-                                                   << "/dev/ttyUSB3";
-    QTest::newRow("no serial, two alike") << bare
-                                          << QList<PortDescription>{Usb("/dev/ttyUSB2", 0x1a86, 0x7523, {}), Usb("/dev/ttyUSB3", 0x1a86, 0x7523, {})}
-                                          << false << "";
+        << ftdi << List{Usb("/dev/ttyUSB0", 0x0403, 0x6001, "OTHER1"), Usb("/dev/ttyUSB1", 0x0403, 0x6001, "A10KZP3M")}
+        << true << false << "/dev/ttyUSB1";
+    QTest::newRow("another adapter of the same kind") << ftdi << List{Usb("/dev/ttyUSB1", 0x0403, 0x6001, "OTHER1")} << false << false << "";
+    QTest::newRow("no serial, the only one alike") << bare << List{ftdi, otherBare} << false << false << "/dev/ttyUSB3";
+    QTest::newRow("no serial, two alike") << bare << List{Usb("/dev/ttyUSB2", 0x1a86, 0x7523, {}), otherBare} << false << false << "";
+    QTest::newRow("no serial, another alike was there") << bare << List{otherBare} << false << true << "";
+    QTest::newRow("no serial, another alike was there, back on its path") << bare << List{bare, otherBare} << true << true
+                                                                          << "/dev/ttyUSB0";
+    QTest::newRow("no serial, its path taken by another kind") << bare << List{Usb("/dev/ttyUSB0", 0x0403, 0x6001, {})} << true << true
+                                                               << "";
 }
 
 void TestSerialPorts::returnedPortFound()
@@ -185,8 +199,69 @@ void TestSerialPorts::returnedPortFound()
     QFETCH(PortDescription, lost);
     QFETCH(QList<PortDescription>, listed);
     QFETCH(bool, pathExists);
+    QFETCH(bool, ambiguous);
     QFETCH(QString, found);
-    QCOMPARE(FindReturnedPort(lost, listed, pathExists), found);
+    QCOMPARE(FindReturnedPort(lost, listed, pathExists, ambiguous), found);
+}
+
+// Two adapters alike without serial numbers, one to each unit: when the one
+// in use is pulled, the other is never opened in its place (the next click
+// would go to another unit); the one in use is taken again once it is back
+// on its path and listed with its ids. With only one such adapter, one that
+// comes back under a new name is still taken.
+void TestSerialPorts::keeperNeverTakesAnotherAdapterAlike_data()
+{
+    QTest::addColumn<bool>("otherAtOpen");
+    QTest::addColumn<bool>("otherAtLoss");
+    QTest::newRow("both plugged in at the open") << true << true;
+    QTest::newRow("the other plugged in later") << false << true;
+    QTest::newRow("only one: back under a new name") << false << false;
+}
+
+void TestSerialPorts::keeperNeverTakesAnotherAdapterAlike()
+{
+    QFETCH(bool, otherAtOpen);
+    QFETCH(bool, otherAtLoss);
+    Simulator *unit = startUnit("dk618", {"--hangup-on", "99", "--hangup-pause", "600"});
+    Simulator *other = startUnit("dk618", {});
+    QVERIFY(unit && other);
+    const PortDescription mine = Usb(unit->linkPath(), 0x1a86, 0x7523, {}, QStringLiteral("USB Serial"), QStringLiteral("QinHeng"));
+    const PortDescription alike = Usb(other->linkPath(), 0x1a86, 0x7523, {}, QStringLiteral("USB Serial"), QStringLiteral("QinHeng"));
+    lister_.ptysToo = true;
+    lister_.list = otherAtOpen ? QList{mine, alike} : QList{mine};
+    makeWindow({{QStringLiteral("COM1"), unit->linkPath()}});
+    window_->DataTransClick();
+    SerialPort &port = window_->link().port();
+    QVERIFY(port.isOpen());
+    if (otherAtLoss)
+        lister_.list = {mine, alike};
+    // The adapter in use goes from the list as it goes from the system.
+    QSignalSpy lost(&window_->link(), &Link::portLost);
+    connect(&window_->link(), &Link::portLost, this, [this, alike, otherAtLoss] { lister_.list = otherAtLoss ? QList{alike} : QList<PortDescription>{}; });
+    child<QPushButton>(*window_, QStringLiteral("Dk618_Read_Data"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 5000);
+    QVERIFY(!port.isOpen());
+
+    if (!otherAtLoss) {
+        // The same adapter, renamed by the kernel: the only one of its kind.
+        QTest::qWait(300);
+        lister_.list = {alike};
+        QTRY_VERIFY_WITH_TIMEOUT(port.isOpen(), 5000);
+        QCOMPARE(port.deviceFor(QStringLiteral("COM1")), other->linkPath());
+        return;
+    }
+    // Its path is back after 600 ms, but not listed yet: nothing is opened,
+    // the other adapter least of all.
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(unit->linkPath()), 5000);
+    QTest::qWait(2500);
+    QVERIFY(!port.isOpen());
+    QCOMPARE(port.deviceFor(QStringLiteral("COM1")), unit->linkPath());
+    QCOMPARE(memo().count(QStringLiteral("通讯口已恢复")), 0);
+    lister_.list = {alike, mine};
+    QTRY_VERIFY_WITH_TIMEOUT(port.isOpen(), 5000);
+    QCOMPARE(port.deviceFor(QStringLiteral("COM1")), unit->linkPath());
+    QCOMPARE(memo().count(QStringLiteral("通讯口已恢复：COM1 = ") + unit->linkPath()), 1);
+    QVERIFY2(errors_->errors.isEmpty(), qPrintable(errors_->errors.join('\n')));
 }
 
 // The choice lists what the lister reports, without pseudo terminals, and

@@ -17,6 +17,8 @@
 #include "testpage/testrecord.h"
 #include "testpage/testruncommands.h"
 #include "testpage/trendwindow.h"
+#include "testpage/readingsjournal.h"
+#include "common/csvtext.h"
 #include "findchild.h"
 #include "ptypair.h"
 #include "scratchdisk.h"
@@ -37,6 +39,7 @@
 #include <QToolButton>
 #include <QStandardPaths>
 #include <QTableView>
+#include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
 #include <QtTest>
@@ -193,10 +196,18 @@ private slots:
     void trendFollowsDecodedReadings();
     void trendAgainstRadio_data();
     void trendAgainstRadio();
+    void readingsLogKeepsADay_data();
+    void readingsLogKeepsADay();
+    void readingsGoToTheirDailyFile_data();
+    void readingsGoToTheirDailyFile();
+    void trendFollowsAClockSetBack();
     void failedExportKeepsTheOldFile_data();
     void failedExportKeepsTheOldFile();
     void calibrationRecord_data();
     void calibrationRecord();
+    void recordHoldsOnlyTheRadioNowConnected_data();
+    void recordHoldsOnlyTheRadioNowConnected();
+    void olderRecordFileGainsTheNewColumn();
     void csvCells_data();
     void csvCells();
 };
@@ -644,8 +655,10 @@ void TestTestPage::answersAfterLineNoise()
         rig.tick3(true);
         QCOMPARE(rig.f().text(QLatin1String(r.label)), QLatin1String(r.shown));
     }
+    rig.state().ReplyReady = false;
     rig.page->VR[3]->up()->click();
-    QTRY_VERIFY(rig.radioCommands().endsWith(char(0xC0)));
+    QTRY_VERIFY(rig.state().ReplyReady); // its answer in before the next request
+    QVERIFY(rig.radioCommands().endsWith(char(0xC0)));
     for (QLineEdit *edit : rig.page->VR_Text)
         edit->setText(QStringLiteral("0"));
     rig.click(QStringLiteral("Read_VR"));
@@ -881,6 +894,135 @@ void TestTestPage::trendAgainstRadio()
     QVERIFY(rig.errors.errors.isEmpty());
 }
 
+// Memory holds the last 24 hours of readings, and never more than a day of
+// the fastest automatic reading, also when the clock is set back and the
+// times say nothing.
+void TestTestPage::readingsLogKeepsADay_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<qint64>("stepMs");
+    QTest::addColumn<int>("setBackAt"); // -1: never
+    QTest::addColumn<int>("maxReadings");
+    QTest::addColumn<int>("kept");
+    QTest::newRow("25 hours, one a minute") << 1501 << qint64(60000) << -1 << int(ReadingsLog::kMaxReadings) << 1441;
+    QTest::newRow("clock set back a year") << 200 << qint64(300) << 100 << 150 << 150;
+    QTest::newRow("an hour at 300 ms") << 12000 << qint64(300) << -1 << int(ReadingsLog::kMaxReadings) << 12000;
+}
+
+void TestTestPage::readingsLogKeepsADay()
+{
+    QFETCH(int, count);
+    QFETCH(qint64, stepMs);
+    QFETCH(int, setBackAt);
+    QFETCH(int, maxReadings);
+    QFETCH(int, kept);
+    ReadingsLog log(nullptr, maxReadings);
+    QDateTime t = QDateTime::currentDateTime();
+    for (int i = 0; i < count; ++i) {
+        if (i == setBackAt)
+            t = t.addYears(-1);
+        log.append({t, Quantity(i % kQuantities), QString::number(i), false, QStringLiteral("DK618-450"), QStringLiteral("1")});
+        t = t.addMSecs(stepMs);
+    }
+    QCOMPARE(log.readings().size(), kept);
+    QCOMPARE(log.dropped(), qint64(count - kept));
+    QCOMPARE(log.readings().last().value, QString::number(count - 1));
+    QCOMPARE(log.readings().first().value, QString::number(count - kept));
+}
+
+// Every reading goes into the file of its day as it comes, with the
+// export's columns; the window closed, the file holds every one. A file
+// that cannot be written is said once.
+void TestTestPage::readingsGoToTheirDailyFile_data()
+{
+    QTest::addColumn<bool>("blocked");
+    QTest::newRow("folder writable") << false;
+    QTest::newRow("folder blocked by a file") << true;
+}
+
+void TestTestPage::readingsGoToTheirDailyFile()
+{
+    QFETCH(bool, blocked);
+    QTemporaryDir data;
+    const QByteArray oldHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    const QString folder = ReadingsFolder();
+    if (blocked) {
+        QVERIFY(QDir().mkpath(QFileInfo(folder).path()));
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    {
+        Rig rig;
+        qputenv("XDG_DATA_HOME", oldHome);
+        QVERIFY(rig.ok);
+        for (int i = 0; i < 3; ++i)
+            rig.answer(QStringLiteral("ReadVolt"), BuildFrame(0xDA, bytes({0, 1, 12, i})));
+        rig.answer(QStringLiteral("GetRssi"), BuildFrame(0xD4, bytes({0, 1, 0, 95})));
+        QCOMPARE(rig.memo().count(QStringLiteral("读数记录写入失败：")), blocked ? 1 : 0);
+        if (blocked)
+            return;
+    }
+    const ReadingsJournal journal(folder);
+    QFile file(journal.pathOf(QDate::currentDate()));
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+    const QList<QStringList> rows = ParseCsv(file.readAll());
+    QCOMPARE(rows.size(), 5);
+    QCOMPARE(rows[0].join(','), QStringLiteral("time,model,address,quantity,value,unit"));
+    QCOMPARE(rows[3].mid(3), (QStringList{QStringLiteral("工作电压"), QStringLiteral("12.2"), QStringLiteral("V")}));
+    QCOMPARE(rows[4].mid(3), (QStringList{QStringLiteral("当前场强"), QStringLiteral("-95"), QStringLiteral("dBm")}));
+    QCOMPARE(QDateTime::fromString(rows[4][0], Qt::ISODateWithMs).date(), QDate::currentDate());
+
+    // A reading of another day goes into that day's file.
+    ReadingsJournal other(folder);
+    QString error;
+    const QDateTime tomorrow = QDateTime::currentDateTime().addDays(1);
+    QVERIFY(other.write({tomorrow, Quantity::Power, QStringLiteral("35.5"), true, {}, QStringLiteral("1")}, &error));
+    QFile next(other.pathOf(tomorrow.date()));
+    QVERIFY(next.open(QIODevice::ReadOnly));
+    QCOMPARE(ParseCsv(next.readAll()).size(), 2);
+}
+
+// The clock set back an hour: the readings since then are drawn on an axis
+// that follows the clock, not left of an axis an hour ahead. The table
+// follows the log as it lets the oldest readings go.
+void TestTestPage::trendFollowsAClockSetBack()
+{
+    ReadingsLog log(nullptr, 50);
+    QAction exportReadings(QStringLiteral("导出读数..."), nullptr);
+    qint64 now = QDateTime::currentMSecsSinceEpoch();
+    TrendWindow trend(log, &exportReadings, nullptr);
+    trend.setClock([&now] { return now; });
+    const auto add = [&log](qint64 at, const QString &value) {
+        log.append({QDateTime::fromMSecsSinceEpoch(at), Quantity::Voltage, value, false, QStringLiteral("DK618-450"), QStringLiteral("1")});
+    };
+    for (int i = 0; i < 40; ++i) {
+        now += 1000;
+        add(now, QStringLiteral("12.0"));
+    }
+    trend.show();
+    trend.refresh();
+    QCOMPARE(trend.series(Quantity::Voltage)->count(), 40);
+    now -= 3600000;
+    for (int i = 0; i < 20; ++i) {
+        now += 1000;
+        add(now, QStringLiteral("13.0"));
+    }
+    trend.refresh();
+    QLineSeries *volts = trend.series(Quantity::Voltage);
+    QCOMPARE(volts->count(), 20);
+    const auto *axis = static_cast<QDateTimeAxis *>(volts->attachedAxes().first());
+    for (int i = 0; i < volts->count(); ++i) {
+        QCOMPARE(volts->at(i).y(), 13.0);
+        QVERIFY(axis->min().toMSecsSinceEpoch() <= qint64(volts->at(i).x()) && qint64(volts->at(i).x()) <= axis->max().toMSecsSinceEpoch());
+    }
+    QCOMPARE(log.readings().size(), 50);
+    QAbstractItemModel *table = trend.findChild<QTableView *>(QStringLiteral("Trend_Log"))->model();
+    QCOMPARE(table->rowCount(), 50);
+    QCOMPARE(table->data(table->index(0, 0)).toString(), log.readings().first().time.toString(QStringLiteral("hh:mm:ss.zzz")));
+    QCOMPARE(table->data(table->index(49, 2)).toString(), QStringLiteral("13.0 V"));
+}
+
 void TestTestPage::failedExportKeepsTheOldFile_data()
 {
     QTest::addColumn<QString>("cause");
@@ -950,9 +1092,15 @@ void TestTestPage::calibrationRecord()
     QTRY_COMPARE(rig.page->Power_lab->text(), QStringLiteral("3"));
     rig.page->VR[7]->up()->click(); // the radio takes 201
     QTRY_VERIFY(rig.radioCommands().endsWith(char(0xC0)));
+    rig.page->VR_Text[7]->setText(QStringLiteral("0"));
     rig.click(QStringLiteral("Read_VR"));
-    QTRY_COMPARE(rig.page->VR_Text[7]->text(), QStringLiteral("201"));
+    QTRY_COMPARE(rig.page->VR_Text[7]->text(), QStringLiteral("201")); // the report is in
     rig.page->VR_Text[0]->setText(QStringLiteral("7")); // typed, not reported
+    rig.state().ReplyReady = false;
+    rig.page->VR[7]->up()->click(); // 202 sent, not read back
+    QTRY_VERIFY(rig.state().ReplyReady); // its answer in
+    QVERIFY(rig.radioCommands().endsWith(bytes({0xD0, 0xC0})));
+    rig.state().ReplyReady = false;
     rig.prompts.confirmations << true << false;
     rig.click(QStringLiteral("RssiModi"));
     QTRY_VERIFY(rig.state().ReplyReady); // its answer in before the reading goes out
@@ -994,6 +1142,8 @@ void TestTestPage::calibrationRecord()
     QCOMPARE(r.value("Model"), QStringLiteral("DK618-450"));
     QCOMPARE(r.value("Address"), QStringLiteral("1"));
     QCOMPARE(r.value("Calibrations"), QStringLiteral("0xF1"));
+    QCOMPARE(r.value("NotReadBack"), QStringLiteral("VR8 PowerLevel"));
+    QVERIFY(rig.memo().endsWith(QStringLiteral("未读回：VR8 PowerLevel（记录中为设备最后报告的值）")));
     QCOMPARE(r.value("Voltage") + ' ' + r.value("Power") + ' ' + r.value("SwrAlarm"), QStringLiteral("12.0 35.5 0"));
     QCOMPARE(r.value("FieldStrength") + r.value("Temperature"), QString());
     QVERIFY(QDateTime::fromString(r.value("Time"), Qt::ISODate).isValid());
@@ -1011,8 +1161,85 @@ void TestTestPage::calibrationRecord()
     const QStringList lines = table.text.trimmed().split('\n');
     QCOMPARE(lines.size(), 3);
     QVERIFY(lines.first().startsWith(QStringLiteral("Time ")));
-    QVERIFY(lines.at(1).contains(QStringLiteral("DK618-450")) && lines.at(1).endsWith(QStringLiteral("0xF1")));
+    QVERIFY(lines.at(1).contains(QStringLiteral("DK618-450")) && lines.at(1).contains(QStringLiteral("0xF1 ")) && lines.at(1).endsWith(QStringLiteral("VR8 PowerLevel")));
     QVERIFY(FormatTestRecords(rig.dir.filePath(QStringLiteral("missing.ini"))).error.startsWith(QStringLiteral("无法读取文件：")));
+
+    // Another radio at address 7: its record holds its own reading alone.
+    rig.f().setText(QStringLiteral("Dk618_Address"), QStringLiteral("7"));
+    rig.click(QStringLiteral("ReadVolt"));
+    rig.tick3(true);
+    rig.prompts.fileNames.enqueue(path);
+    child<QPushButton>(*rig.form, QStringLiteral("Record_Save"))->click();
+    const TestRecord other = ReadTestRecords(path).last();
+    QCOMPARE(other.value("Address"), QStringLiteral("7"));
+    QCOMPARE(other.value("Voltage"), QStringLiteral("12.0"));
+    for (const char *key : {"VR8", "PowerLevel", "Calibrations", "Power", "NotReadBack"})
+        QCOMPARE(other.value(QLatin1String(key)), QString());
+}
+
+// The record holds what the radio connected now reported: a change of the
+// model text or the address is another radio, and what came before is
+// none of its values, also when the first radio comes back.
+void TestTestPage::recordHoldsOnlyTheRadioNowConnected_data()
+{
+    QTest::addColumn<QStringList>("radios"); // model/address before each event
+    QTest::addColumn<QString>("expected");   // VR1 Calibrations Voltage Power NotReadBack
+    QTest::newRow("one radio") << QStringList{"A/1", "A/1", "A/1", "A/1", "A/1"} << "10|0xF1|12.0|35.5|VR3";
+    QTest::newRow("another model") << QStringList{"A/1", "A/1", "A/1", "A/1", "B/1"} << "||||";
+    QTest::newRow("another address before the power") << QStringList{"A/1", "A/1", "A/1", "A/7", "A/7"} << "|||35.5|";
+    QTest::newRow("the first radio again") << QStringList{"A/1", "A/1", "B/1", "A/1", "A/1"} << "|||35.5|";
+}
+
+void TestTestPage::recordHoldsOnlyTheRadioNowConnected()
+{
+    QFETCH(QStringList, radios);
+    QFETCH(QString, expected);
+    TestRun run;
+    QString radio;
+    run.model = [&radio] { return radio.section('/', 0, 0); };
+    run.address = [&radio] { return radio.section('/', 1, 1); };
+    const std::function<void()> events[] = {
+        [&] { run.trimmingReport({10, 20, 30, 40, 50, 60, 70, 3, 90, 80}); },
+        [&] { run.calibrationSent(0xF1); },
+        [&] { run.reading(Quantity::Voltage, QStringLiteral("12.0"), false), run.trimmingSent(3); },
+        [&] { run.reading(Quantity::Power, QStringLiteral("35.5"), false); },
+    };
+    for (int i = 0; i < 4; ++i) {
+        radio = radios[i];
+        events[i]();
+    }
+    radio = radios[4];
+    const TestRecord r = run.record(QDateTime::currentDateTime());
+    QCOMPARE(r.value("Model") + '/' + r.value("Address"), radios[4]);
+    QCOMPARE(QStringList({r.value("VR1"), r.value("Calibrations"), r.value("Voltage"), r.value("Power"), r.value("NotReadBack")}).join('|'), expected);
+    QCOMPARE(run.log.readings().size(), 2); // the trend keeps every radio's readings
+}
+
+// A record file of a version without the newest column: its header gains
+// it, its lines stay, and both read back.
+void TestTestPage::olderRecordFileGainsTheNewColumn()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("old.csv"));
+    QStringList header = TestRecord::keys();
+    header.removeLast();
+    const QByteArray oldLine = "2026-01-02T03:04:05+08:00,DK618-450,1,1,2,3,4,5,6,7,8,9,3,12.0,-95,27,35.5,0,0xF1\r\n";
+    const QByteArray old = QByteArray(kUtf8Bom) + header.join(',').toUtf8() + "\r\n" + oldLine;
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(old) == old.size());
+    f.close();
+    TestRecord record;
+    record.set(QStringLiteral("Time"), QStringLiteral("2026-02-03T04:05:06+08:00"));
+    record.set(QStringLiteral("NotReadBack"), QStringLiteral("VR2"));
+    StoreTestRecord(path, record);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray now = f.readAll();
+    QVERIFY(now.startsWith(QByteArray(kUtf8Bom) + TestRecord::keys().join(',').toUtf8() + "\r\n" + oldLine));
+    const QList<TestRecord> records = ReadTestRecords(path);
+    QCOMPARE(records.size(), 2);
+    QCOMPARE(records[0].value("Calibrations"), QStringLiteral("0xF1"));
+    QCOMPARE(records[0].value("NotReadBack"), QString());
+    QCOMPARE(records[1].value("NotReadBack"), QStringLiteral("VR2"));
 }
 
 void TestTestPage::csvCells_data()

@@ -1,11 +1,14 @@
 #pragma once
-// The list of backups: newest first, filterable by family; a chosen one is
-// loaded into its family's page, or the folder opened in the file manager.
+// The list of backups: newest first, filterable by family, with what read
+// each one; the one chosen (named beside the button) is loaded into its
+// family's page by 载入到页面, or the folder opened in the file manager.
 
 #include <QDialog>
 #include <functional>
 
 class QComboBox;
+class QLabel;
+class QPushButton;
 class QTableWidget;
 
 namespace qm {
@@ -19,9 +22,14 @@ public:
     void refresh();
 
 private:
+    // The line beside the load button names the backup it loads.
+    void showChosen();
+
     std::function<void(const QString &, const QString &)> load_;
     QComboBox *BackupFamily;
     QTableWidget *BackupTable;
+    QLabel *BackupChosen;
+    QPushButton *BackupLoad;
 };
 
 } // namespace qm

@@ -45,9 +45,9 @@ void ComparePage::ComparePageClick()
         connect(form_, &TCompare_Form::fileRequested, this, [this] {
             const QString path = prompts_.openFileName();
             if (!path.isEmpty())
-                compareFile(path, QStringLiteral("文档"));
+                compareFile(path, false);
         });
-        connect(form_, &TCompare_Form::backupRequested, this, [this](const QString &path) { compareFile(path, QStringLiteral("备份")); });
+        connect(form_, &TCompare_Form::backupRequested, this, [this](const QString &path) { compareFile(path, true); });
     }
     form_->setWindowTitle(QStringLiteral("比较参数 — %1").arg(family->title));
     form_->setSources(ListBackups(BackupFolder(), family->name));
@@ -63,7 +63,7 @@ void ComparePage::compareUnit()
     if (!family)
         return;
     form_->showFailure(QStringLiteral("正在读取设备参数，请稍候..."));
-    const bool started = reader_.read(*family, [this, family](const UnitRun &run, const MemoryFields &unit) {
+    const bool started = reader_.read(*family, BackupSource::Compare, [this, family](const UnitRun &run, const MemoryFields &unit) {
         if (!form_ || comparing_ != family)
             return;
         if (run.result() != UnitRun::Result::Ok) {
@@ -79,20 +79,31 @@ void ComparePage::compareUnit()
         form_->showFailure(QStringLiteral("正在读取设备参数，请稍候再试！"));
 }
 
-void ComparePage::compareFile(const QString &path, const QString &title)
+void ComparePage::compareFile(const QString &path, bool backup)
 {
     const Family *family = comparing_;
     if (!family)
         return;
     const FieldTable &table = family->table();
     MemoryFields other(table);
+    BackupLoad loaded;
     try {
-        LoadFieldsFromFile(table, other, path);
+        loaded = LoadBackupFields(table, other, path);
     } catch (const Error &e) {
         form_->showFailure(e.message());
         return;
     }
-    form_->showComparison(table, Snapshot(table, fields_), title, Snapshot(table, other), StoredFields);
+    // Without the family's section every value would be a default, not
+    // the file's.
+    if (!loaded.section) {
+        form_->showFailure(MissingSectionText(table, path, false));
+        return;
+    }
+    // A backup holds what its read filled; one written before backups did
+    // compares as a parameter file.
+    const unsigned scope = backup && loaded.extras ? BackupFields : StoredFields;
+    form_->showComparison(table, Snapshot(table, fields_), backup ? QStringLiteral("备份") : QStringLiteral("文档"),
+                          Snapshot(table, other), scope);
 }
 
 } // namespace qm

@@ -32,7 +32,8 @@ public:
 
 private:
     void compareUnit();
-    void compareFile(const QString &path, const QString &title);
+    // A parameter file, or a backup (which holds more of the page).
+    void compareFile(const QString &path, bool backup);
 
     QWidget *window_;
     FieldAccess &fields_;

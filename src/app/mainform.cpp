@@ -4,6 +4,7 @@
 #include "app/autosetform.h"
 #include "app/mlbaddrtableform.h"
 #include "app/cueplayer.h"
+#include "app/familyreport.h"
 #include "app/monitormemo.h"
 #include "app/password.h"
 #include "app/safetynet.h"
@@ -87,26 +88,34 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
 
     fields_ = std::make_unique<WidgetFields>(this);
     buildSafetyNet();
-    radio_ = std::make_unique<RadioExchange>(link_, *fields_, *this, *prompts_);
+    radio_ = std::make_unique<RadioExchange>(link_, *fields_, familyReport(QStringLiteral("dk618")), *prompts_);
     radioFile_ = std::make_unique<RadioFile>(*fields_, *this, *prompts_);
     on(dk618_->Dk618_Write_Data, &QPushButton::clicked, this, [this] {
         writeChecks_->WriteClick(*FindFamily(QStringLiteral("dk618")), [this] { Guard([this] { radio_->Dk618_Write_DataClick(); }); });
     });
-    on(dk618_->Dk618_Read_Data, &QPushButton::clicked, this, [this] { radio_->Dk618_Read_DataClick(); });
+    on(dk618_->Dk618_Read_Data, &QPushButton::clicked, this, [this] {
+        safetyNet_->read(dk618_, [this] { radio_->Dk618_Read_DataClick(); });
+    });
     on(dk618_->Dk618_Save_File, &QPushButton::clicked, this, [this] { radioFile_->Dk618_Save_FileClick(); });
-    on(dk618_->Dk618_Read_File, &QPushButton::clicked, this, [this] { radioFile_->Dk618_Read_FileClick(); });
+    on(dk618_->Dk618_Read_File, &QPushButton::clicked, this, [this] {
+        safetyNet_->change(dk618_, text::LoadFileChange, [this](QString *file) { radioFile_->Dk618_Read_FileClick(file); });
+    });
     on(N1, &QAction::triggered, this, [this] { radio_->N1Click(); });
     on(T1, &QAction::triggered, this, [this] { radio_->T1Click(); });
     on(O1, &QAction::triggered, this, [this] { radio_->O1Click(); });
     hookCentralPage();
-    subscriber_ = std::make_unique<SubscriberExchange>(link_, *fields_, *this, *prompts_);
+    subscriber_ = std::make_unique<SubscriberExchange>(link_, *fields_, familyReport(QStringLiteral("mlr4800")), *prompts_);
     subscriberFile_ = std::make_unique<SubscriberFile>(*fields_, *this, *prompts_);
     on(mlr4800_->Mlr4800_WriteData, &QPushButton::clicked, this, [this] {
         writeChecks_->WriteClick(*FindFamily(QStringLiteral("mlr4800")), [this] { Guard([this] { subscriber_->Mlr4800_WriteDataClick(); }); });
     });
-    on(mlr4800_->Mlr4800_ReadData, &QPushButton::clicked, this, [this] { subscriber_->Mlr4800_ReadDataClick(); });
+    on(mlr4800_->Mlr4800_ReadData, &QPushButton::clicked, this, [this] {
+        safetyNet_->read(mlr4800_, [this] { subscriber_->Mlr4800_ReadDataClick(); });
+    });
     on(mlr4800_->Mlr4800_SaveFile, &QPushButton::clicked, this, [this] { subscriberFile_->Mlr4800_SaveFileClick(); });
-    on(mlr4800_->Mlr4800_ReadFile, &QPushButton::clicked, this, [this] { subscriberFile_->Mlr4800_ReadFileClick(); });
+    on(mlr4800_->Mlr4800_ReadFile, &QPushButton::clicked, this, [this] {
+        safetyNet_->change(mlr4800_, text::LoadFileChange, [this](QString *file) { subscriberFile_->Mlr4800_ReadFileClick(file); });
+    });
 
     connect(&link_, &Link::monitorLine, this, [this](const QString &line) { memo(line); });
     // A lost port ends the running exchange at once (after the loss itself
@@ -137,8 +146,7 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     AutoSet_Form = new TAutoSet_Form(link_, *this, this);
     // The radio found: read it exactly as the read button does.
     AutoSet_Form->onFound = [this] {
-        safetyNet_->record(dk618_, QStringLiteral("读取数据"));
-        Guard([this] { radio_->Dk618_Read_DataClick(); });
+        Guard([this] { safetyNet_->read(dk618_, [this] { radio_->Dk618_Read_DataClick(); }); });
     };
     MlbAddrTable_Form = std::make_unique<TMlbAddrTable_Form>(this);
     VersionInfo = new TVersionInfo(this);
@@ -258,10 +266,30 @@ void TMainForm::closeEvent(QCloseEvent *event)
 void TMainForm::memo(const QString &line)
 {
     Watch_Window->appendLine(line);
-    if (line == text::ReadOk && safetyNet_)
-        safetyNet_->readSucceeded(PageControl->currentWidget(), PageControl->currentWidget() == dk618_ ? DecodeGbk(radio_->modelText()) : QString());
-    if ((line == text::WriteOk || line == text::WriteFailed) && writeChecks_)
+}
+
+Report &TMainForm::familyReport(const QString &family)
+{
+    familyReports_.push_back(std::make_unique<FamilyReport>(*this, family, [this](const QString &f, const QString &line) { familyLine(f, line); }));
+    return *familyReports_.back();
+}
+
+void TMainForm::familyLine(const QString &family, const QString &line)
+{
+    // A read's change of the pages is over once its exchange has ended;
+    // its backup belongs to the family whose exchange it was.
+    safetyNet_->exchangeReported();
+    if (line == text::ReadOk)
+        safetyNet_->readSucceeded(safetyNet_->pageOf(family), family == QLatin1String("dk618") ? DecodeGbk(radio_->modelText()) : QString());
+    if (line == text::WriteOk || line == text::WriteFailed)
         writeChecks_->writeEnded(line == text::WriteOk);
+}
+
+bool TMainForm::pageBusy(QWidget *page)
+{
+    const ExchangeOwner owner = RunningExchange(link_.state());
+    return (page == dk618_ && owner == ExchangeOwner::Radio) || (page == mlb4800_ && owner == ExchangeOwner::Central)
+        || (page == mlr4800_ && owner == ExchangeOwner::Subscriber);
 }
 
 void TMainForm::panel(int index, const QString &text)
@@ -286,11 +314,12 @@ void TMainForm::ClearFields()
 
 void TMainForm::buildSafetyNet()
 {
-    safetyNet_ = new SafetyNet(this, *fields_, *this, [this] { return PageControl->currentWidget(); });
-    const QString read = QStringLiteral("读取数据"), load = QStringLiteral("读取文档");
-    safetyNet_->addPage(dk618_, Dk618Fields(), {{QStringLiteral("Dk618_Read_Data"), read}, {QStringLiteral("Dk618_Read_File"), load}});
-    safetyNet_->addPage(mlb4800_, Mlb4800Fields(), {{QStringLiteral("Mlb4800_ReadData"), read}, {QStringLiteral("Mlb4800_ReadFile"), load}});
-    safetyNet_->addPage(mlr4800_, Mlr4800Fields(), {{QStringLiteral("Mlr4800_ReadData"), read}, {QStringLiteral("Mlr4800_ReadFile"), load}});
+    safetyNet_ = new SafetyNet(this, *fields_, *this, [this] { return PageControl->currentWidget(); },
+                               [this](QWidget *page) { return pageBusy(page); });
+    // The data radio's and the central unit's reads empty every page first.
+    safetyNet_->addPage(dk618_, Dk618Fields(), true);
+    safetyNet_->addPage(mlb4800_, Mlb4800Fields(), true);
+    safetyNet_->addPage(mlr4800_, Mlr4800Fields(), false);
     auto *menu = new QMenu(QStringLiteral("编辑 (&E)"), this);
     menu->menuAction()->setObjectName(QStringLiteral("SafetyMenu"));
     safetyNet_->addActions(menu);
@@ -306,12 +335,14 @@ void TMainForm::buildSafetyNet()
 
 void TMainForm::hookCentralPage()
 {
-    central_ = std::make_unique<CentralExchange>(link_, *fields_, *this, *prompts_);
+    central_ = std::make_unique<CentralExchange>(link_, *fields_, familyReport(QStringLiteral("mlb4800")), *prompts_);
     CentralExchange *c = central_.get();
     on(mlb4800_->Mlb4800_WriteData, &QPushButton::clicked, this, [this, c] {
         writeChecks_->WriteClick(*FindFamily(QStringLiteral("mlb4800")), [c] { Guard([c] { c->Mlb4800_WriteDataClick(); }); });
     });
-    on(mlb4800_->Mlb4800_ReadData, &QPushButton::clicked, this, [c] { c->Mlb4800_ReadDataClick(); });
+    on(mlb4800_->Mlb4800_ReadData, &QPushButton::clicked, this, [this, c] {
+        safetyNet_->read(mlb4800_, [c] { c->Mlb4800_ReadDataClick(); });
+    });
     on(mlb4800_->Mlb4800_SaveFile, &QPushButton::clicked, this, [c] { c->Mlb4800_SaveFileClick(); });
     on(mlb4800_->Mlb4800_ReadFile, &QPushButton::clicked, this, [c] { c->Mlb4800_ReadFileClick(); });
     on(mlb4800_->Mlb4800_AddressTable, &QPushButton::clicked, this, [c] { c->Mlb4800_AddressTableClick(); });

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QActionGroup;
@@ -27,6 +28,7 @@ namespace qm {
 class CentralExchange;
 class ComparePage;
 class CuePlayer;
+class FamilyReport;
 class Dk618Page;
 class FieldAccess;
 class FieldRules;
@@ -150,6 +152,12 @@ private:
     // test reading) ends the running page exchange at once as failed.
     void endPageExchanges(bool measurementToo);
     void hookCentralPage();
+    // The report of one family's exchanges: the window's, and each line to
+    // familyLine() with the family named.
+    Report &familyReport(const QString &family);
+    void familyLine(const QString &family, const QString &line);
+    // Whether the exchange of a family page runs.
+    bool pageBusy(QWidget *page);
     // Simulate mode: COM1 follows the simulated unit of the chosen family.
     void followSimulatedUnit(const QString &family);
     void KeyPreview(const QKeyEvent *key);
@@ -168,6 +176,7 @@ private:
     Prompts *prompts_ = nullptr;
     FieldRules *rules_ = nullptr;
     std::unique_ptr<WidgetFields> fields_;
+    std::vector<std::unique_ptr<FamilyReport>> familyReports_;
     SafetyNet *safetyNet_ = nullptr;
     UnitReader *reader_ = nullptr;
     WriteChecks *writeChecks_ = nullptr;

@@ -43,7 +43,7 @@ void UnitReader::setButtons(const Family &family, bool on)
     }
 }
 
-bool UnitReader::read(const Family &family, Done done)
+bool UnitReader::read(const Family &family, BackupSource source, Done done)
 {
     if (busy())
         return false;
@@ -51,6 +51,7 @@ bool UnitReader::read(const Family &family, Done done)
     if (run_)
         run_.release()->deleteLater();
     run_ = std::make_unique<UnitRun>(family, link_);
+    run_->setBackupSource(source);
     fields_ = std::make_unique<MemoryFields>(family.table());
     UnitRun *run = run_.get();
     connect(run, &UnitRun::finished, this, [this, run, done, &family] {

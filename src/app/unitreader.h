@@ -30,9 +30,10 @@ public:
     using Done = std::function<void(const UnitRun &run, const MemoryFields &fields)>;
     // Reads family's unit; done is called when the read ends, at once when
     // it was refused (another exchange holds the line, the port is closed).
-    // A backup that could not be written is one memo line. False, and done
-    // not called, while another read of this reader runs.
-    bool read(const Family &family, Done done);
+    // The backup of the read is named as made by source; one that could not
+    // be written is one memo line. False, and done not called, while
+    // another read of this reader runs.
+    bool read(const Family &family, BackupSource source, Done done);
     bool busy() const;
 
 private:

@@ -59,7 +59,7 @@ void WriteChecks::WriteClick(const Family &family, std::function<void()> write)
     }
     report_.memo(QStringLiteral("写录前先读取备份..."));
     report_.panel(2, QStringLiteral("正在读取备份，请稍候..."));
-    reader_.read(family, [this, &family, write](const UnitRun &run, const MemoryFields &) {
+    reader_.read(family, BackupSource::BeforeWrite, [this, &family, write](const UnitRun &run, const MemoryFields &) {
         if (run.result() != UnitRun::Result::Ok) {
             report_.memo(QStringLiteral("备份读取失败：%1，未写录！").arg(ReadFailureText(run)));
             report_.panel(2, QStringLiteral("未写录：备份读取失败"));
@@ -109,7 +109,7 @@ void WriteChecks::verify()
     const FieldValues written = written_;
     report_.memo(QStringLiteral("写录后校验：读回设备参数..."));
     report_.panel(2, QStringLiteral("写录成功，正在校验..."));
-    const bool started = reader_.read(*family, [this, family, written](const UnitRun &run, const MemoryFields &back) {
+    const bool started = reader_.read(*family, BackupSource::Verify, [this, family, written](const UnitRun &run, const MemoryFields &back) {
         if (run.result() != UnitRun::Result::Ok) {
             report_.memo(QStringLiteral("校验未完成：%1").arg(ReadFailureText(run)));
             report_.panel(2, QStringLiteral("写录成功，校验未完成！"));

@@ -3,8 +3,11 @@
 #include "common/errors.h"
 #include "common/fieldaccess.h"
 #include "common/fieldtable.h"
+#include "common/inifile.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -23,6 +26,17 @@ QString addressField(const FieldTable &table)
     return {};
 }
 
+struct SourceName {
+    BackupSource source;
+    const char *name;
+};
+constexpr SourceName kSourceNames[] = {
+    {BackupSource::Read, "read"},
+    {BackupSource::BeforeWrite, "prewrite"},
+    {BackupSource::Verify, "verify"},
+    {BackupSource::Compare, "compare"},
+};
+
 QString safePart(QString text)
 {
     static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9.+-]"));
@@ -36,10 +50,26 @@ QString BackupFolder()
     return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(QStringLiteral("backups"));
 }
 
-QString BackupFileName(const QDateTime &time, const QString &family, const QString &model, const QString &address)
+QString BackupSourceText(BackupSource source)
 {
-    return QStringLiteral("%1_%2_%3_%4.ini")
-        .arg(time.toString(kTimeFormat), safePart(family), safePart(model), safePart(address));
+    switch (source) {
+    case BackupSource::Unknown: break;
+    case BackupSource::Read: return QStringLiteral("读取");
+    case BackupSource::BeforeWrite: return QStringLiteral("写录前备份");
+    case BackupSource::Verify: return QStringLiteral("写录后校验");
+    case BackupSource::Compare: return QStringLiteral("比较");
+    }
+    return {};
+}
+
+QString BackupFileName(const QDateTime &time, const QString &family, const QString &model, const QString &address,
+                       BackupSource source)
+{
+    const QString name = QStringLiteral("%1_%2_%3_%4").arg(time.toString(kTimeFormat), safePart(family), safePart(model), safePart(address));
+    for (const SourceName &s : kSourceNames)
+        if (s.source == source)
+            return name + QLatin1Char('_') + QLatin1String(s.name) + QStringLiteral(".ini");
+    return name + QStringLiteral(".ini");
 }
 
 bool ParseBackupFileName(const QString &name, BackupEntry *entry)
@@ -47,28 +77,39 @@ bool ParseBackupFileName(const QString &name, BackupEntry *entry)
     if (!name.endsWith(QLatin1String(".ini")))
         return false;
     const QStringList parts = name.chopped(4).split(QLatin1Char('_'));
-    if (parts.size() != 4)
+    if (parts.size() != 4 && parts.size() != 5)
         return false;
     const QDateTime time = QDateTime::fromString(parts[0], kTimeFormat);
     if (!time.isValid() || parts[1].isEmpty())
         return false;
+    BackupSource source = BackupSource::Unknown;
+    if (parts.size() == 5) {
+        const auto known = std::find_if(std::begin(kSourceNames), std::end(kSourceNames),
+                                        [&](const SourceName &s) { return parts[4] == QLatin1String(s.name); });
+        if (known == std::end(kSourceNames))
+            return false;
+        source = known->source;
+    }
     entry->time = time;
     entry->family = parts[1];
     entry->model = parts[2];
     entry->address = parts[3];
+    entry->source = source;
     return true;
 }
 
 QString WriteBackup(const QString &folder, const FieldTable &table, const FieldAccess &fields, const QString &model,
-                    const QDateTime &time)
+                    BackupSource source, const QDateTime &time)
 {
     if (!QDir().mkpath(folder))
         throw Error(QStringLiteral("备份失败：不能建立文件夹 %1").arg(QDir::toNativeSeparators(folder)));
     const QString address = addressField(table);
-    const QString path = QDir(folder).filePath(
-        BackupFileName(time, table.family, model, address.isEmpty() ? QString() : fields.text(address)));
+    const QString path = QDir(folder).filePath(BackupFileName(time, table.family, model.isEmpty() ? table.defaultModel : model,
+                                                              address.isEmpty() ? QString() : fields.text(address), source));
     try {
-        StoreFieldsToFile(table, fields, path);
+        IniDocument doc = IniDocument::loadParameters(path, true);
+        StoreBackupFields(table, fields, doc);
+        doc.save();
     } catch (const Error &e) {
         throw Error(QStringLiteral("备份失败：%1").arg(e.message()));
     }
@@ -90,13 +131,24 @@ QList<BackupEntry> ListBackups(const QString &folder, const QString &family)
     return out;
 }
 
-int PruneBackups(const QString &folder, const QDate &today, int days)
+int PruneBackups(const QString &folder, const QDate &today, int days, int keep)
 {
     int removed = 0;
     const QDate oldest = today.addDays(-days);
-    for (const BackupEntry &e : ListBackups(folder))
-        if (e.time.date() < oldest && QFile::remove(e.path))
+    // Newest first: the first keep of each family stay whatever the dates
+    // say, so that a clock set ahead never leaves a family without backups.
+    QHash<QString, int> seen;
+    for (const BackupEntry &e : ListBackups(folder)) {
+        if (++seen[e.family] <= keep || e.time.date() >= oldest)
+            continue;
+        // A name is only what the clock said when it was written; the file
+        // system's own date must agree that the file is old.
+        const QDateTime modified = QFileInfo(e.path).lastModified();
+        if (!modified.isValid() || modified.date() >= oldest)
+            continue;
+        if (QFile::remove(e.path))
             ++removed;
+    }
     return removed;
 }
 

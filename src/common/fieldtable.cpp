@@ -81,7 +81,7 @@ void StoreFields(const FieldTable &table, const FieldAccess &fields, IniDocument
             doc.setValue(table.section, fieldSpec.key, storedBytes(fieldSpec, fields));
 }
 
-void LoadFields(const FieldTable &table, FieldAccess &fields, const IniDocument &doc, const FieldSpec **failedAt)
+bool LoadFields(const FieldTable &table, FieldAccess &fields, const IniDocument &doc, const FieldSpec **failedAt)
 {
     for (const FieldSpec &fieldSpec : table.fields) {
         if (!fieldSpec.stored())
@@ -92,6 +92,57 @@ void LoadFields(const FieldTable &table, FieldAccess &fields, const IniDocument 
     }
     if (failedAt)
         *failedAt = nullptr;
+    return HoldsSection(table, doc);
+}
+
+namespace {
+// A line break can stand in no value: the default of a key that is not there.
+const QByteArray kAbsent = "\n";
+} // namespace
+
+bool HoldsSection(const FieldTable &table, const IniDocument &doc)
+{
+    for (const FieldSpec &fieldSpec : table.fields)
+        if (fieldSpec.stored() && doc.value(table.section, fieldSpec.key, kAbsent) != kAbsent)
+            return true;
+    return false;
+}
+
+QString MissingSectionText(const FieldTable &table, const QString &path, bool defaultsTaken)
+{
+    return QStringLiteral("文件中没有%1参数%2：%3").arg(table.caption, defaultsTaken ? QStringLiteral("，已取默认值") : QString(), path);
+}
+
+bool BackedUp(const FieldSpec &fieldSpec)
+{
+    return fieldSpec.stored() || fieldSpec.returned;
+}
+
+void StoreBackupFields(const FieldTable &table, const FieldAccess &fields, IniDocument &doc)
+{
+    StoreFields(table, fields, doc);
+    for (const FieldSpec &fieldSpec : table.fields)
+        if (BackedUp(fieldSpec) && !fieldSpec.stored())
+            doc.setValue(table.section, fieldSpec.name.toLatin1(), EncodeGbk(FieldValue(fieldSpec, fields)));
+}
+
+BackupLoad LoadBackupFields(const FieldTable &table, FieldAccess &fields, const QString &path)
+{
+    const IniDocument doc = IniDocument::loadParameters(path, false);
+    BackupLoad loaded;
+    loaded.section = LoadFields(table, fields, doc);
+    loaded.extras = true;
+    for (const FieldSpec &fieldSpec : table.fields) {
+        if (!BackedUp(fieldSpec) || fieldSpec.stored())
+            continue;
+        const QByteArray value = doc.value(table.section, fieldSpec.name.toLatin1(), kAbsent);
+        if (value == kAbsent) {
+            loaded.extras = false;
+            continue;
+        }
+        SetFieldValue(fieldSpec, fields, DecodeGbk(value));
+    }
+    return loaded;
 }
 
 void StoreFieldsToFile(const FieldTable &table, const FieldAccess &fields, const QString &path)
@@ -101,12 +152,12 @@ void StoreFieldsToFile(const FieldTable &table, const FieldAccess &fields, const
     doc.save();
 }
 
-void LoadFieldsFromFile(const FieldTable &table, FieldAccess &fields, const QString &path, const FieldSpec **failedAt)
+bool LoadFieldsFromFile(const FieldTable &table, FieldAccess &fields, const QString &path, const FieldSpec **failedAt)
 {
     if (failedAt)
         *failedAt = nullptr;
     const IniDocument doc = IniDocument::loadParameters(path, false);
-    LoadFields(table, fields, doc, failedAt);
+    return LoadFields(table, fields, doc, failedAt);
 }
 
 QString FieldValue(const FieldSpec &fieldSpec, const FieldAccess &fields)
@@ -122,6 +173,39 @@ QString FieldValue(const FieldSpec &fieldSpec, const FieldAccess &fields)
     return fields.text(fieldSpec.name);
 }
 
+void SetFieldValue(const FieldSpec &fieldSpec, FieldAccess &fields, const QString &value)
+{
+    if (!fields.has(fieldSpec.name))
+        return;
+    switch (fieldSpec.kind) {
+    case FieldKind::Edit:
+        fields.setText(fieldSpec.name, value);
+        return;
+    case FieldKind::Combo: {
+        const int item = int(fieldSpec.items.indexOf(value));
+        if (item >= 0)
+            fields.setItemIndex(fieldSpec.name, item);
+        else
+            fields.setText(fieldSpec.name, value);
+        return;
+    }
+    case FieldKind::Check:
+    case FieldKind::RadioPair:
+        break;
+    }
+    const bool plain = fieldSpec.onValue.isEmpty() && fieldSpec.offValue.isEmpty();
+    const QString on = plain ? QStringLiteral("1") : DecodeGbk(fieldSpec.onValue);
+    const QString off = plain ? QStringLiteral("0") : DecodeGbk(fieldSpec.offValue);
+    if (value != on && value != off)
+        return;
+    if (fieldSpec.kind == FieldKind::Check)
+        fields.setChecked(fieldSpec.name, value == on);
+    else if (value == on)
+        fields.setChecked(fieldSpec.name, true);
+    else if (fields.has(fieldSpec.partner))
+        fields.setChecked(fieldSpec.partner, true);
+}
+
 FieldValues Snapshot(const FieldTable &table, const FieldAccess &fields)
 {
     FieldValues values;
@@ -133,7 +217,7 @@ FieldValues Snapshot(const FieldTable &table, const FieldAccess &fields)
 bool InScope(const FieldSpec &fieldSpec, unsigned scope)
 {
     return (!(scope & StoredFields) || fieldSpec.stored()) && (!(scope & SentFields) || fieldSpec.sent)
-        && (!(scope & ReturnedFields) || fieldSpec.returned);
+        && (!(scope & ReturnedFields) || fieldSpec.returned) && (!(scope & BackupFields) || BackedUp(fieldSpec));
 }
 
 namespace {

@@ -86,6 +86,12 @@ struct FieldSpec {
 struct FieldTable {
     QString family;     // "dk618", "mlb4800", "mlr4800"
     QByteArray section; // the INI section, e.g. "File_DK618"
+    // The family as its page names it, in every message and list:
+    // "数传电台", "MLB4800", "MLR4800".
+    QString caption{};
+    // The model of a unit that does not name its own ("MLB4800"); empty
+    // for the data radio, which does.
+    QString defaultModel{};
     // Stored fields in the order they are written and read; fields without
     // a key may stand anywhere.
     QList<FieldSpec> fields{};
@@ -106,15 +112,37 @@ void StoreFields(const FieldTable &table, const FieldAccess &fields, IniDocument
 // Reads every stored field in table order, each with its default, setting
 // each field as soon as its key is read. A number that is no integer throws
 // Error and the later fields keep what they held; failedAt, when given, is
-// then the field whose value it was.
-void LoadFields(const FieldTable &table, FieldAccess &fields, const IniDocument &doc,
+// then the field whose value it was. Returns HoldsSection(): false when
+// every field took its default.
+bool LoadFields(const FieldTable &table, FieldAccess &fields, const IniDocument &doc,
                 const FieldSpec **failedAt = nullptr);
 // The same on a file: one atomic save (other keys and sections untouched),
 // and a load through the INI layer's refusals. Both throw Error naming the
 // file.
 void StoreFieldsToFile(const FieldTable &table, const FieldAccess &fields, const QString &path);
-void LoadFieldsFromFile(const FieldTable &table, FieldAccess &fields, const QString &path,
+bool LoadFieldsFromFile(const FieldTable &table, FieldAccess &fields, const QString &path,
                         const FieldSpec **failedAt = nullptr);
+
+// Whether doc holds the family's parameters: any key of its section.
+bool HoldsSection(const FieldTable &table, const IniDocument &doc);
+// "文件中没有数传电台参数：FILE", or with defaultsTaken
+// "文件中没有数传电台参数，已取默认值：FILE", in the family's own words.
+QString MissingSectionText(const FieldTable &table, const QString &path, bool defaultsTaken);
+
+// ---- Backups ---------------------------------------------------------------
+
+// A backup holds every field a read fills: the parameter file's keys, and
+// beyond them, in the backup only, the fields the file does not keep (the
+// data radio's spacing, band, series and PTT limit), by objectName.
+bool BackedUp(const FieldSpec &fieldSpec);
+void StoreBackupFields(const FieldTable &table, const FieldAccess &fields, IniDocument &doc);
+struct BackupLoad {
+    bool section = false; // HoldsSection()
+    bool extras = false;  // every field beyond the file's keys was there
+};
+// Loads a backup as a parameter file, then the fields beyond the file's
+// keys that it holds. Throws Error as LoadFieldsFromFile does.
+BackupLoad LoadBackupFields(const FieldTable &table, FieldAccess &fields, const QString &path);
 
 // ---- Values and comparison -------------------------------------------------
 
@@ -122,6 +150,11 @@ void LoadFieldsFromFile(const FieldTable &table, FieldAccess &fields, const QStr
 // hold (decoded from GBK); otherwise the text of an edit or combo, or
 // onValue / offValue of a check box or radio pair ("1" / "0" without them).
 QString FieldValue(const FieldSpec &fieldSpec, const FieldAccess &fields);
+
+// Sets a field to a FieldValue text: the inverse of FieldValue for a field
+// without a key (an edit's or combo's text, a button's onValue / offValue
+// or "1" / "0"). A text that names no state leaves a button alone.
+void SetFieldValue(const FieldSpec &fieldSpec, FieldAccess &fields, const QString &value);
 
 // objectName -> FieldValue of every field of a table: a snapshot that
 // outlives the fields it was taken from.
@@ -135,6 +168,7 @@ enum FieldScope : unsigned {
     StoredFields = 1,   // in the parameter file
     SentFields = 2,     // sent by a write
     ReturnedFields = 4, // filled by a read
+    BackupFields = 8,   // in a backup: BackedUp()
 };
 
 struct FieldDifference {

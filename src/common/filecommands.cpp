@@ -1,5 +1,6 @@
 #include "common/filecommands.h"
 
+#include "common/fieldtable.h"
 #include "common/prompts.h"
 #include "common/report.h"
 
@@ -11,31 +12,39 @@ void say(Report &report, const QString &text)
     report.memo(text);
     report.panel(2, text);
 }
-
-// The dialog has been answered with path (empty: cancelled).
-void finish(Report &report, const QString &path, const FileWork &work, const QString &done)
-{
-    if (path.isEmpty()) {
-        say(report, QStringLiteral("用户取消"));
-        return;
-    }
-    work(path);
-    say(report, done);
-}
 } // namespace
 
 void StoreParameterFile(Report &report, Prompts &prompts, const FileWork &store)
 {
     report.memo(QStringLiteral("存储文档..."));
     report.panel(2, QStringLiteral("正在存储文档..."));
-    finish(report, prompts.saveFileName(), store, QStringLiteral("存储成功！"));
+    const QString path = prompts.saveFileName();
+    if (path.isEmpty()) {
+        say(report, QStringLiteral("用户取消"));
+        return;
+    }
+    report.memo(QStringLiteral("存储文档：%1").arg(path));
+    store(path);
+    say(report, QStringLiteral("存储成功！"));
 }
 
-void LoadParameterFile(Report &report, Prompts &prompts, const FileWork &load)
+void LoadParameterFile(Report &report, Prompts &prompts, const FieldTable &table, const LoadWork &load, QString *chosen)
 {
     report.memo(QStringLiteral("读取文档..."));
     report.panel(2, QStringLiteral("正在读取文档..."));
-    finish(report, prompts.openFileName(), load, QStringLiteral("读取结束！"));
+    const QString path = prompts.openFileName();
+    if (chosen)
+        *chosen = path;
+    if (path.isEmpty()) {
+        say(report, QStringLiteral("用户取消"));
+        return;
+    }
+    report.memo(QStringLiteral("读取文档：%1").arg(path));
+    const bool held = load(path);
+    say(report, QStringLiteral("读取结束！"));
+    // The defaults stand on the page now: said where the outcome stands.
+    if (!held)
+        say(report, MissingSectionText(table, path, true));
 }
 
 } // namespace qm

@@ -27,7 +27,8 @@ void RestorePage(const FieldTable &table, FieldAccess &fields, const PageState &
             continue;
         const QString &value = *it;
         switch (fieldSpec.kind) {
-        case FieldKind::Edit: fields.setText(fieldSpec.name, value); break;
+        case FieldKind::Edit:
+        case FieldKind::Combo: SetFieldValue(fieldSpec, fields, value); break;
         case FieldKind::Check: fields.setChecked(fieldSpec.name, value == QLatin1String("1")); break;
         case FieldKind::RadioPair:
             if (value == QLatin1String("1"))
@@ -35,21 +36,13 @@ void RestorePage(const FieldTable &table, FieldAccess &fields, const PageState &
             else if (fields.has(fieldSpec.partner))
                 fields.setChecked(fieldSpec.partner, true);
             break;
-        case FieldKind::Combo: {
-            const int item = int(fieldSpec.items.indexOf(value));
-            if (item >= 0)
-                fields.setItemIndex(fieldSpec.name, item);
-            else
-                fields.setText(fieldSpec.name, value);
-            break;
-        }
         }
     }
 }
 
-void PageHistory::record(const QString &label, const PageState &before)
+void PageHistory::record(const QString &label, const PageState &before, quint64 group)
 {
-    undo_.append({label, before});
+    undo_.append({label, before, group});
     while (undo_.size() > depth_)
         undo_.removeFirst();
     redo_.clear();
@@ -58,14 +51,14 @@ void PageHistory::record(const QString &label, const PageState &before)
 PageHistory::Step PageHistory::undo(const PageState &current)
 {
     Step step = undo_.takeLast();
-    redo_.append({step.label, current});
+    redo_.append({step.label, current, step.group});
     return step;
 }
 
 PageHistory::Step PageHistory::redo(const PageState &current)
 {
     Step step = redo_.takeLast();
-    undo_.append({step.label, current});
+    undo_.append({step.label, current, step.group});
     return step;
 }
 

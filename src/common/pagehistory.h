@@ -7,6 +7,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QtGlobal>
 
 namespace qm {
 
@@ -30,15 +31,22 @@ public:
     }
 
     struct Step {
-        QString label; // what the change was: "读取数据", "读取文档", ...
+        QString label; // what the change was: "读取数据", "读取文档 FILE", ...
         PageState state;
+        // One change of several pages puts a step with the same group into
+        // each page's history, so that they are undone together; 0 for a
+        // change of this page alone.
+        quint64 group = 0;
     };
 
     // The page as it was before the change called label. A new change
     // ends what could be redone; the oldest steps go beyond depth.
-    void record(const QString &label, const PageState &before);
+    void record(const QString &label, const PageState &before, quint64 group = 0);
     bool canUndo() const { return !undo_.isEmpty(); }
     bool canRedo() const { return !redo_.isEmpty(); }
+    // The step undo() or redo() would take; call only when it can.
+    const Step &nextUndo() const { return undo_.last(); }
+    const Step &nextRedo() const { return redo_.last(); }
     // The state to put back and the change it takes back; current (the
     // page now) is kept for redo. Call only when canUndo().
     Step undo(const PageState &current);

@@ -201,7 +201,7 @@ void UnitRun::judge()
         // Every unit read leaves a backup; one that cannot be written is
         // only a warning.
         try {
-            backupPath_ = WriteBackup(BackupFolder(), family_.table(), *fields_, DecodeGbk(model_));
+            backupPath_ = WriteBackup(BackupFolder(), family_.table(), *fields_, DecodeGbk(model_), backupSource_);
         } catch (const Error &e) {
             backupError_ = e.message();
         }

@@ -6,6 +6,7 @@
 // runs it beside its pages (compare with the unit, backup before a write,
 // read-back after one) and keeps its own ticks off the line meanwhile.
 
+#include "common/backupstore.h"
 #include "headless/families.h"
 
 #include <QObject>
@@ -52,6 +53,9 @@ public:
     QString failedStep() const { return failedStep_; }
     // The model text of a data-radio exchange.
     QByteArray modelText() const { return model_; }
+    // What a read's backup is named as having read the unit (a read of its
+    // own unless told).
+    void setBackupSource(BackupSource source) { backupSource_ = source; }
     // A successful read leaves a backup: its path, or why it could not be
     // written (the read is successful all the same).
     QString backupPath() const { return backupPath_; }
@@ -82,6 +86,7 @@ private:
     QList<QMetaObject::Connection> connections_;
     bool running_ = false;
     bool write_ = false;
+    BackupSource backupSource_ = BackupSource::Read;
     qint32 stepBefore_ = 0;
     Result result_ = Result::Ok;
     QString detail_, failedStep_, backupPath_, backupError_;

@@ -45,6 +45,7 @@ void PortKeeper::onOpened()
     if (IsNetworkPort(device)) {
         device_ = PortDescription{};
         device_.location = device;
+        idsAmbiguous_ = false;
         // The same line as for an adapter that is back.
         if (reconnected)
             emit reopened(QStringLiteral("通讯口已恢复：%1 = %2，%3,%4,8,1")
@@ -53,14 +54,17 @@ void PortKeeper::onOpened()
                               .arg(parityLetter(port_.parity())));
         return;
     }
-    // Pseudo terminals are never listed; asking would only cost time.
-    std::optional<PortDescription> listed;
-    if (!IsPseudoTerminal(device))
-        listed = FindPort(lister_.ports(), device);
-    device_ = listed.value_or(PortDescription{});
+    // Asking for a device that is never listed would only cost time.
+    QList<PortDescription> ports;
+    if (lister_.canList(device))
+        ports = lister_.ports();
+    device_ = FindPort(ports, device).value_or(PortDescription{});
     // The path as it was opened: a link such as /dev/serial/by-id/... stays
     // the one to look for.
     device_.location = device;
+    // Two adapters alike without serial numbers: after a loss only this
+    // path may be taken again, never the other one.
+    idsAmbiguous_ = OtherAdapterAlike(device_, ports);
 }
 
 void PortKeeper::onLost()
@@ -68,6 +72,10 @@ void PortKeeper::onLost()
     portName_ = port_.portName();
     mapped_ = port_.deviceFor(portName_);
     device_.location = mapped_;
+    // One plugged in while this one was open counts too; the lost one
+    // itself is gone from the list (or still at its own path).
+    if (device_.isUsb() && !idsAmbiguous_)
+        idsAmbiguous_ = OtherAdapterAlike(device_, lister_.ports());
     listDue_ = true;
     ticks_ = 0;
     reconnecting_ = false;
@@ -110,7 +118,7 @@ void PortKeeper::check()
         listed = lister_.ports();
         listDue_ = false;
     }
-    const QString path = FindReturnedPort(device_, listed, exists);
+    const QString path = FindReturnedPort(device_, listed, exists, idsAmbiguous_);
     if (path.isEmpty())
         return;
     const QString lostPath = device_.location;

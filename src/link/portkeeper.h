@@ -3,10 +3,11 @@
 // which device is behind it (path, and for a USB adapter its ids and serial
 // number). When the device is lost it watches for that device to come back,
 // by its path, or for a USB adapter under whatever name the kernel now gives
-// it, and reopens it with the rate and parity in force. It never retries an
-// exchange and never acts inside the port's error signal: the loss arrives
-// after the port has closed, and the watching is a file-system watch with a
-// slow check once a second, so waiting costs next to nothing.
+// it (never another adapter alike), and reopens it with the rate and parity
+// in force. It never retries an exchange and never acts inside the port's
+// error signal: the loss arrives after the port has closed, and the watching
+// is a file-system watch with a slow check once a second, so waiting costs
+// next to nothing.
 //
 // A device server on the network is asked again once a second, each
 // attempt without waiting, until it takes the connection.
@@ -53,6 +54,9 @@ private:
     PortDescription device_;
     QString portName_;   // the COM name that was lost
     QString mapped_;     // the device that name opens now
+    // The adapter has no serial number and another with its ids was
+    // present while it was open or when it went.
+    bool idsAmbiguous_ = false;
     bool listDue_ = false;
     int ticks_ = 0;
     bool reconnecting_ = false; // the keeper has asked a device server again

@@ -38,6 +38,11 @@ QList<PortDescription> SystemPortLister::ports() const
     return list;
 }
 
+bool SystemPortLister::canList(const QString &device) const
+{
+    return !IsPseudoTerminal(device);
+}
+
 bool IsPseudoTerminal(const QString &path)
 {
     static const QRegularExpression pattern(QStringLiteral("^/dev/(pts/.*|ptmx|pty[p-za-e][0-9a-f]|tty[p-za-e][0-9a-f])$"));
@@ -75,36 +80,53 @@ std::optional<PortDescription> FindPort(const QList<PortDescription> &ports, con
     return std::nullopt;
 }
 
-QString FindReturnedPort(const PortDescription &lost, const QList<PortDescription> &ports, bool pathExists)
+QString FindReturnedPort(const PortDescription &lost, const QList<PortDescription> &ports, bool pathExists, bool idsAmbiguous)
 {
     if (!lost.isUsb())
         return pathExists ? lost.location : QString();
-    const auto sameIds = [&lost](const PortDescription &p) { return p.vendorId == lost.vendorId && p.productId == lost.productId; };
+    const auto same = [&lost](const PortDescription &p) {
+        return p.vendorId == lost.vendorId && p.productId == lost.productId
+            && (lost.serialNumber.isEmpty() || p.serialNumber == lost.serialNumber);
+    };
+    // Its own path, once the list says the adapter there is the same; the
+    // old name may have gone to another adapter plugged in since.
     if (pathExists) {
-        // The old name may have gone to another adapter plugged in since.
         const auto there = FindPort(ports, lost.location);
-        if (!there || (sameIds(*there) && (lost.serialNumber.isEmpty() || there->serialNumber == lost.serialNumber)))
+        if (there && same(*there))
             return lost.location;
     }
     // A serial number names the very adapter, under whatever name the
     // kernel gave it this time.
     if (!lost.serialNumber.isEmpty()) {
         for (const PortDescription &p : ports)
-            if (sameIds(p) && p.serialNumber == lost.serialNumber)
+            if (same(p) && FindPort({p}, lost.location) == std::nullopt)
                 return p.location;
         return {};
     }
     // Without one, the same kind of adapter counts only when it is the
-    // only one: with two alike, which one is the unit's cannot be known.
+    // only one and was the only one: with two alike, which one is the
+    // unit's cannot be known.
+    if (idsAmbiguous)
+        return {};
     QString found;
     for (const PortDescription &p : ports) {
-        if (!sameIds(p))
+        if (!same(p) || FindPort({p}, lost.location))
             continue;
         if (!found.isEmpty())
             return {};
         found = p.location;
     }
     return found;
+}
+
+bool OtherAdapterAlike(const PortDescription &device, const QList<PortDescription> &ports)
+{
+    if (!device.isUsb() || !device.serialNumber.isEmpty())
+        return false;
+    for (const PortDescription &p : ports)
+        if (p.vendorId == device.vendorId && p.productId == device.productId && !FindPort({p}, device.location))
+            return true;
+    return false;
 }
 
 } // namespace qm

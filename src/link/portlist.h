@@ -32,12 +32,20 @@ public:
     // The serial devices present now, pseudo terminals left out, in the
     // order of their paths.
     virtual QList<PortDescription> ports() const = 0;
+    // Whether device could ever be in ports(); when not, asking is no use.
+    virtual bool canList(const QString &device) const
+    {
+        (void)device;
+        return true;
+    }
 };
 
 // QSerialPortInfo::availablePorts(), pseudo terminals left out.
 class SystemPortLister : public PortLister {
 public:
     QList<PortDescription> ports() const override;
+    // Pseudo terminals are never listed.
+    bool canList(const QString &device) const override;
 };
 
 // Whether path names a pseudo terminal (/dev/pts/N, /dev/ptmx, the old
@@ -57,11 +65,19 @@ QString PortPathOfItem(const QString &itemText);
 // resolved; nullopt when it is not listed.
 std::optional<PortDescription> FindPort(const QList<PortDescription> &ports, const QString &device);
 
-// After a loss: where the device that was lost is now. Its own path when
-// that exists again (pathExists) and the list does not show another
-// adapter there; else for a USB adapter the listed port with the same ids
-// and serial number, or, when the adapter has none, the only listed port
-// with the same vendor:product id. Empty while it is away.
-QString FindReturnedPort(const PortDescription &lost, const QList<PortDescription> &ports, bool pathExists);
+// After a loss: where the device that was lost is now. A device without
+// USB ids: its own path once that exists again (pathExists). A USB
+// adapter: its own path once the list shows it there with the same ids
+// (and serial number, when it has one); a path that is back but not listed
+// yet is not taken, it may be another adapter. Else the listed port with
+// the same ids and serial number, or, for an adapter without a serial
+// number, the only listed port with its vendor:product id, unless idsAmbiguous
+// (another adapter alike was present): then only its own path. Empty while
+// it is away.
+QString FindReturnedPort(const PortDescription &lost, const QList<PortDescription> &ports, bool pathExists,
+                         bool idsAmbiguous = false);
+// Whether ports shows an adapter with the ids of device and no serial
+// number to tell them apart, at another path than device's own.
+bool OtherAdapterAlike(const PortDescription &device, const QList<PortDescription> &ports);
 
 } // namespace qm

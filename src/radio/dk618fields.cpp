@@ -25,6 +25,7 @@ FieldTable makeTable()
     using namespace gbk;
     FieldTable t;
     t.family = QStringLiteral("dk618");
+    t.caption = QStringLiteral("数传电台");
     t.section = SectionDk618;
     // Frequencies in 100 Hz; both spacings (250, 125) are multiples of 125
     // and so is the 800 MHz offset.

@@ -22,6 +22,7 @@ const QString kParity = QStringLiteral("Dk618_Checkmode");
 const QString kWrite = QStringLiteral("Dk618_Write_Data");
 const QString kRead = QStringLiteral("Dk618_Read_Data");
 constexpr int kModelMax = 29; // the model text buffer holds 29 characters and a terminator
+constexpr int kFinestStep = 125; // 12.5K; 25K radios step by twice that
 } // namespace
 
 RadioExchange::RadioExchange(Link &link, FieldAccess &fields, Report &report, Prompts &prompts)
@@ -84,12 +85,34 @@ QString RadioExchange::checkWritableFields(unsigned checks) const
         if (ptt < 0 || ptt > 65535)
             return QStringLiteral("PTT时间限制%1超出范围（0～65535）！").arg(ptt);
     }
-    if (checks & CheckFrequencies) {
-        qint32 words[2][10];
-        const QString problem = channelWords(f_.checked(QStringLiteral("Chan_spa1")) ? 250 : 125,
-                                             f_.checked(QStringLiteral("Fq800")), words);
-        if (!problem.isEmpty())
-            return problem;
+    if (checks & CheckFrequencies)
+        return unstorableFrequency();
+    return {};
+}
+
+QString RadioExchange::unstorableFrequency() const
+{
+    // The page's spacing and band may be stale (after start-up or a file
+    // load they say nothing of the radio): the radio names its own at the
+    // write's first step, and that step checks against them. Here only what
+    // no radio could store is refused: a value off the finest step, or one
+    // whose word fits neither band at either spacing.
+    for (int dir = 0; dir < 2; ++dir) {
+        for (int i = 0; i < 10; ++i) {
+            const qint32 frequency = StrToInt(f_.text((dir ? kRx : kTx).arg(i)));
+            const QString name = QStringLiteral("信道%1%2频率").arg(i).arg(dir ? QStringLiteral("接收") : QStringLiteral("发射"));
+            if (frequency % kFinestStep != 0)
+                return name + QStringLiteral("%1不能被%2整除！").arg(frequency).arg(kFinestStep);
+            bool storable = false;
+            for (const int step : {kFinestStep, 2 * kFinestStep})
+                for (const bool band800 : {false, true}) {
+                    const qint64 word = dk618::WordOfFrequency(frequency, step, band800);
+                    storable = storable
+                        || (word >= 0 && word <= 65535 && dk618::FrequencyOfWord(quint16(word), step, band800) == frequency);
+                }
+            if (!storable)
+                return name + QStringLiteral("超出范围！");
+        }
     }
     return {};
 }

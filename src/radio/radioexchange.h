@@ -75,6 +75,9 @@ private:
     // The same check inside a write step: a value that no longer passes ends
     // the write as failed, with the message, before its frame is sent.
     bool writeStillValid(unsigned checks);
+    // The first frequency no radio could store exactly, whatever its
+    // spacing and band, as a message naming it; or an empty text.
+    QString unstorableFrequency() const;
     // The channel words of the frequency fields at this step and band, or
     // the message naming the first frequency whose word does not fit.
     QString channelWords(int step, bool band800, qint32 words[2][10]) const;

@@ -28,9 +28,9 @@ void RadioFile::Dk618_Save_FileClick()
     StoreParameterFile(report_, prompts_, [this](const QString &path) { Store(path); });
 }
 
-void RadioFile::Dk618_Read_FileClick()
+void RadioFile::Dk618_Read_FileClick(QString *chosen)
 {
-    LoadParameterFile(report_, prompts_, [this](const QString &path) { Load(path); });
+    LoadParameterFile(report_, prompts_, Dk618Fields(), [this](const QString &path) { return Load(path); }, chosen);
 }
 
 void RadioFile::Store(const QString &path)
@@ -38,9 +38,9 @@ void RadioFile::Store(const QString &path)
     StoreFieldsToFile(Dk618Fields(), f_, path);
 }
 
-void RadioFile::Load(const QString &path)
+bool RadioFile::Load(const QString &path)
 {
-    LoadFieldsFromFile(Dk618Fields(), f_, path);
+    return LoadFieldsFromFile(Dk618Fields(), f_, path);
 }
 
 } // namespace qm

@@ -15,14 +15,16 @@ public:
     RadioFile(FieldAccess &fields, Report &report, Prompts &prompts);
 
     void Dk618_Save_FileClick();
-    void Dk618_Read_FileClick();
+    // chosen receives the file chosen, empty when cancelled.
+    void Dk618_Read_FileClick(QString *chosen = nullptr);
 
     // Writes the 28 keys in one atomic save; throws Error naming the file.
     void Store(const QString &path);
     // Reads the 28 keys in order, each with its default, setting each field
     // as soon as its key is read; a value that is no integer throws and the
-    // later fields keep what they held.
-    void Load(const QString &path);
+    // later fields keep what they held. False when the file holds no key of
+    // the section: every field took its default.
+    bool Load(const QString &path);
 
 private:
     FieldAccess &f_;

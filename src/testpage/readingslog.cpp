@@ -40,21 +40,39 @@ QString IsoTime(const QDateTime &time, bool milliseconds)
 void ReadingsLog::append(const Reading &reading)
 {
     readings_.append(reading);
+    const qint64 oldest = reading.time.toMSecsSinceEpoch() - kKeepMs;
+    qsizetype drop = 0;
+    while (drop < readings_.size() - 1
+           && (readings_.size() - drop > max_ || readings_.at(drop).time.toMSecsSinceEpoch() < oldest))
+        ++drop;
+    if (drop > 0) {
+        readings_.remove(0, drop);
+        dropped_ += drop;
+    }
     emit appended();
+}
+
+QString ReadingsCsvHeader()
+{
+    return CsvLine({QStringLiteral("time"), QStringLiteral("model"), QStringLiteral("address"), QStringLiteral("quantity"),
+                    QStringLiteral("value"), QStringLiteral("unit")});
+}
+
+QString ReadingsCsvLine(const Reading &r)
+{
+    // The address and the value are numbers; the model text comes from the
+    // radio and is a text whatever it holds.
+    static const QList<int> numbers{2, 4};
+    return CsvLine({IsoTime(r.time, true), r.model, r.address, QuantityName(r.quantity), r.value, QuantityUnit(r.quantity)},
+                   numbers);
 }
 
 QByteArray ReadingsCsv(const QList<Reading> &readings)
 {
-    QString text = CsvLine({QStringLiteral("time"), QStringLiteral("model"), QStringLiteral("address"),
-                            QStringLiteral("quantity"), QStringLiteral("value"), QStringLiteral("unit")});
-    // The address and the value are numbers; the model text comes from the
-    // radio and is a text whatever it holds.
-    const QList<int> numbers{2, 4};
+    QByteArray bytes = QByteArray(kUtf8Bom) + ReadingsCsvHeader().toUtf8();
     for (const Reading &r : readings)
-        text += CsvLine({IsoTime(r.time, true), r.model, r.address, QuantityName(r.quantity), r.value,
-                         QuantityUnit(r.quantity)},
-                        numbers);
-    return QByteArray(kUtf8Bom) + text.toUtf8();
+        bytes += ReadingsCsvLine(r).toUtf8();
+    return bytes;
 }
 
 } // namespace qm

@@ -95,6 +95,8 @@ void TestExchange::stepRow(int row, bool up)
     SetVrn_Value(quint8(0xC0 + row), quint8(next & 0xFF));
     // Shown once its frame is out, so a refused send changes nothing.
     f_.setText(field, QString::number(next));
+    if (onTrimmingSent)
+        onTrimmingSent(row);
 }
 
 void TestExchange::VRUpClick(int row)
@@ -364,6 +366,8 @@ void TestExchange::SetPwrClick()
     tx[5] = low;
     tx[6] = level;
     send(0xF9, 7);
+    if (onPowerLevelSent)
+        onPowerLevelSent();
 }
 
 } // namespace qm

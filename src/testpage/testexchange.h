@@ -38,6 +38,9 @@ public:
     std::function<void(Quantity quantity, const QString &shown, bool alarm)> onReading;
     std::function<void(const std::array<quint8, 10> &report)> onTrimmingReport;
     std::function<void(quint8 command)> onCalibrationSent;
+    // A trimming row 1..9 stepped and sent; the power level set.
+    std::function<void(int row)> onTrimmingSent;
+    std::function<void()> onPowerLevelSent;
 
     // Trimming rows 1..9: step the row's value up or down (wrapping at
     // 0..255) and send it.

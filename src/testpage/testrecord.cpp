@@ -62,7 +62,7 @@ const QStringList &TestRecord::keys()
             k << QStringLiteral("VR%1").arg(row);
         k << QStringLiteral("PowerLevel") << QStringLiteral("Voltage") << QStringLiteral("FieldStrength")
           << QStringLiteral("Temperature") << QStringLiteral("Power") << QStringLiteral("SwrAlarm")
-          << QStringLiteral("Calibrations");
+          << QStringLiteral("Calibrations") << QStringLiteral("NotReadBack");
         return k;
     }();
     return keys;
@@ -80,20 +80,64 @@ void TestRecord::set(const QString &key, const QString &value)
         values[at] = value;
 }
 
+TestRun::Radio TestRun::now() const
+{
+    return {model ? model() : QString(), address ? address() : QString()};
+}
+
+void TestRun::sameRadio()
+{
+    const Radio radio = now();
+    if (radio == radio_)
+        return;
+    radio_ = radio;
+    reported_ = false;
+    report_ = {};
+    notReadBack_.clear();
+    calibrations_.clear();
+    last_ = {};
+}
+
 void TestRun::reading(Quantity quantity, const QString &shown, bool alarm)
 {
-    log.append({QDateTime::currentDateTime(), quantity, ReadingValue(quantity, shown), alarm,
-                model ? model() : QString(), address ? address() : QString()});
+    sameRadio();
+    // The radio's texts shared by all its readings, not copied into each.
+    const Reading r{QDateTime::currentDateTime(), quantity, ReadingValue(quantity, shown), alarm, radio_.model, radio_.address};
+    last_[size_t(quantity)] = r;
+    log.append(r);
 }
 
 void TestRun::trimmingReport(const std::array<quint8, 10> &bytes)
 {
+    sameRadio();
     reported_ = true;
     report_ = bytes;
+    notReadBack_.clear();
+}
+
+void TestRun::trimmingSent(int row)
+{
+    notReadBack(row == 8 ? QStringList{QStringLiteral("VR8"), QStringLiteral("PowerLevel")} : QStringList{QStringLiteral("VR%1").arg(row)});
+}
+
+void TestRun::powerLevelSent()
+{
+    notReadBack({QStringLiteral("PowerLevel")});
+}
+
+void TestRun::notReadBack(const QStringList &sent)
+{
+    sameRadio();
+    for (const QString &key : sent)
+        if (!notReadBack_.contains(key))
+            notReadBack_ << key;
+    const QStringList &keys = TestRecord::keys();
+    std::sort(notReadBack_.begin(), notReadBack_.end(), [&keys](const QString &a, const QString &b) { return keys.indexOf(a) < keys.indexOf(b); });
 }
 
 void TestRun::calibrationSent(quint8 command)
 {
+    sameRadio();
     if (!calibrations_.contains(command))
         calibrations_.append(command);
 }
@@ -101,9 +145,14 @@ void TestRun::calibrationSent(quint8 command)
 TestRecord TestRun::record(const QDateTime &time) const
 {
     TestRecord r;
+    const Radio radio = now();
     r.set(QStringLiteral("Time"), IsoTime(time, false));
-    r.set(QStringLiteral("Model"), model ? model() : QString());
-    r.set(QStringLiteral("Address"), address ? address() : QString());
+    r.set(QStringLiteral("Model"), radio.model);
+    r.set(QStringLiteral("Address"), radio.address);
+    // What came from another radio is no part of this one's record.
+    if (radio != radio_)
+        return r;
+    r.set(QStringLiteral("NotReadBack"), notReadBack_.join(QLatin1Char(' ')));
     if (reported_) {
         // Rows 1..7, the power level, row 9, row 8.
         for (int row = 1; row <= 7; ++row)
@@ -114,16 +163,13 @@ TestRecord TestRun::record(const QDateTime &time) const
     }
     const QString readingKeys[kQuantities] = {QStringLiteral("Voltage"), QStringLiteral("FieldStrength"),
                                               QStringLiteral("Temperature"), QStringLiteral("Power")};
-    bool seen[kQuantities] = {};
-    const QList<Reading> &readings = log.readings();
-    for (auto it = readings.crbegin(); it != readings.crend(); ++it) {
-        const int q = int(it->quantity);
-        if (seen[q])
+    for (int q = 0; q < kQuantities; ++q) {
+        const std::optional<Reading> &last = last_[size_t(q)];
+        if (!last)
             continue;
-        seen[q] = true;
-        r.set(readingKeys[q], it->value);
-        if (it->quantity == Quantity::Power)
-            r.set(QStringLiteral("SwrAlarm"), it->alarm ? QStringLiteral("1") : QStringLiteral("0"));
+        r.set(readingKeys[q], last->value);
+        if (last->quantity == Quantity::Power)
+            r.set(QStringLiteral("SwrAlarm"), last->alarm ? QStringLiteral("1") : QStringLiteral("0"));
     }
     QStringList confirmed;
     for (quint8 command : calibrations_)
@@ -141,10 +187,13 @@ void StoreTestRecord(const QString &path, const TestRecord &record)
         const QByteArray old = IniDocument::loadParameters(path, true).bytes();
         QByteArray bytes;
         // Address, the trimming values, the power level, the readings and
-        // the alarm are numbers; time, model and calibrations texts.
+        // the alarm are numbers; time, model, calibrations and the values
+        // not read back texts.
+        static const QStringList texts{QStringLiteral("Time"), QStringLiteral("Model"), QStringLiteral("Calibrations"),
+                                       QStringLiteral("NotReadBack")};
         QList<int> numbers;
         for (const QString &key : TestRecord::keys())
-            if (key != QLatin1String("Time") && key != QLatin1String("Model") && key != QLatin1String("Calibrations"))
+            if (!texts.contains(key))
                 numbers << int(TestRecord::keys().indexOf(key));
         const QByteArray line = CsvLine(values, numbers).toUtf8();
         if (old.isEmpty() || old == kUtf8Bom) {
@@ -152,9 +201,20 @@ void StoreTestRecord(const QString &path, const TestRecord &record)
         } else {
             QString error;
             const QList<QStringList> rows = ParseCsv(old, &error);
-            if (rows.isEmpty() || rows.first() != TestRecord::keys())
+            const QStringList &keys = TestRecord::keys();
+            const QStringList header = rows.isEmpty() ? QStringList() : rows.first();
+            // A file of an older version lacks the newer columns at the end:
+            // its header gains them, its lines stay as they are.
+            if (header.size() < 3 || header.size() > keys.size() || keys.mid(0, header.size()) != header)
                 throw FileWriteError(path, kNotRecordFile);
             bytes = old;
+            if (header.size() < keys.size()) {
+                const qsizetype start = bytes.startsWith(kUtf8Bom) ? 3 : 0;
+                qsizetype end = start;
+                while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n')
+                    ++end;
+                bytes.replace(start, end - start, CsvLine(keys).toUtf8().chopped(2));
+            }
             if (!bytes.endsWith('\n') && !bytes.endsWith('\r'))
                 bytes += "\r\n";
             bytes += line;

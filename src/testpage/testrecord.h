@@ -16,26 +16,33 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 namespace qm {
 
 struct TestRecord {
     // Time Model Address VR1..VR9 PowerLevel Voltage FieldStrength
-    // Temperature Power SwrAlarm Calibrations: the INI keys and the CSV
-    // header, in this order.
+    // Temperature Power SwrAlarm Calibrations NotReadBack: the INI keys and
+    // the CSV header, in this order. NotReadBack names the trimming values
+    // (VR1..VR9, PowerLevel) sent to the radio after its last report: the
+    // record holds them as the radio reported them, not as sent.
     static const QStringList &keys();
     QStringList values = QStringList(keys().size()); // by keys(); empty: not known
     QString value(const QString &key) const;
     void set(const QString &key, const QString &value);
 };
 
-// What the test run has seen, for the record.
+// What the test run has seen of the radio now connected, for the record.
+// A radio is known by its model text and address: when either is another
+// than when the values came, they are another radio's, and the record
+// starts afresh.
 class TestRun {
 public:
     // The radio's model text and address as they stand now.
     std::function<QString()> model;
     std::function<QString()> address;
 
+    // Every reading of the run, whichever radio it came from.
     ReadingsLog log;
 
     // A reading as the page shows it.
@@ -43,15 +50,33 @@ public:
     // A trimming report's bytes at offsets 6..15: rows 1..7, power level,
     // row 9, row 8.
     void trimmingReport(const std::array<quint8, 10> &bytes);
+    // A trimming row 1..9 stepped and sent (row 8 carries the power level
+    // too), and the power level set: not read back until the next report.
+    void trimmingSent(int row);
+    void powerLevelSent();
     // A reference calibration (0xF1, 0xF3, 0xF5) sent after its OK.
     void calibrationSent(quint8 command);
 
+    // What the radio connected now reported; nothing of another radio.
     TestRecord record(const QDateTime &time) const;
 
 private:
+    struct Radio {
+        QString model, address;
+        bool operator==(const Radio &) const = default;
+    };
+    Radio now() const;
+    // The values held are the radio's now connected: the others go.
+    void sameRadio();
+    void notReadBack(const QStringList &sent);
+
+    Radio radio_;
     bool reported_ = false;
     std::array<quint8, 10> report_{};
+    QStringList notReadBack_; // keys, in the order of TestRecord::keys()
     QList<quint8> calibrations_;
+    // The last reading of each quantity, with its alarm.
+    std::array<std::optional<Reading>, kQuantities> last_{};
 };
 
 // The first section name of an INI record file; a record gets

@@ -21,8 +21,8 @@ void Say(Report &report, const QString &text)
 }
 
 // A progress line, the file dialog, the work, and its outcome; a failed
-// work says so before its error is reported.
-void FileCommand(Report &report, Prompts &prompts, const QString &progress, const QString &filter,
+// work says so before its error is reported. True when the work was done.
+bool FileCommand(Report &report, Prompts &prompts, const QString &progress, const QString &filter,
                  const QString &suffix, bool replaces, const QString &done, const QString &failed,
                  const std::function<void(const QString &)> &work)
 {
@@ -31,7 +31,7 @@ void FileCommand(Report &report, Prompts &prompts, const QString &progress, cons
     const QString path = prompts.saveFileNameFor(filter, suffix, replaces);
     if (path.isEmpty()) {
         Say(report, QStringLiteral("用户取消"));
-        return;
+        return false;
     }
     try {
         work(path);
@@ -40,21 +40,32 @@ void FileCommand(Report &report, Prompts &prompts, const QString &progress, cons
         throw;
     }
     Say(report, done);
+    return true;
 }
 } // namespace
 
 TestRunCommands::TestRunCommands(TestExchange &exchange, FieldAccess &fields, Report &report, Prompts &prompts,
-                                 std::function<QByteArray()> model, QWidget *window)
+                                 std::function<QByteArray()> model, QWidget *window, const QString &readingsFolder)
     : QObject(window)
     , report_(report)
     , prompts_(prompts)
     , window_(window)
+    , journal_(readingsFolder)
 {
+    connect(&run_.log, &ReadingsLog::appended, this, [this] {
+        QString error;
+        const bool written = journal_.write(run_.log.readings().last(), &error);
+        if (!written && !journalFailing_)
+            report_.memo(QStringLiteral("读数记录写入失败：%1").arg(error));
+        journalFailing_ = !written;
+    });
     run_.model = [model = std::move(model)] { return DecodeGbk(model()); };
     run_.address = [&fields] { return fields.text(QStringLiteral("Dk618_Address")); };
     exchange.onReading = [this](Quantity q, const QString &shown, bool alarm) { run_.reading(q, shown, alarm); };
     exchange.onTrimmingReport = [this](const std::array<quint8, 10> &report) { run_.trimmingReport(report); };
     exchange.onCalibrationSent = [this](quint8 command) { run_.calibrationSent(command); };
+    exchange.onTrimmingSent = [this](int row) { run_.trimmingSent(row); };
+    exchange.onPowerLevelSent = [this] { run_.powerLevelSent(); };
 
     ExportReadings = new QAction(QStringLiteral("导出读数..."), this);
     ExportReadings->setObjectName(QStringLiteral("ExportReadings"));
@@ -89,9 +100,12 @@ void TestRunCommands::ExportReadingsClick()
 void TestRunCommands::SaveTestRecordClick()
 {
     const TestRecord record = run_.record(QDateTime::currentDateTime());
-    FileCommand(report_, prompts_, QStringLiteral("保存测试记录..."), text::RecordFilter, QStringLiteral("ini"), false,
-                QStringLiteral("保存成功！"), QStringLiteral("保存失败！"),
-                [&record](const QString &path) { StoreTestRecord(path, record); });
+    const bool saved = FileCommand(report_, prompts_, QStringLiteral("保存测试记录..."), text::RecordFilter, QStringLiteral("ini"), false,
+                                   QStringLiteral("保存成功！"), QStringLiteral("保存失败！"),
+                                   [&record](const QString &path) { StoreTestRecord(path, record); });
+    const QString stepped = record.value(QStringLiteral("NotReadBack"));
+    if (saved && !stepped.isEmpty())
+        report_.memo(QStringLiteral("未读回：%1（记录中为设备最后报告的值）").arg(stepped));
 }
 
 } // namespace qm

@@ -1,8 +1,10 @@
 #pragma once
 // The commands of the test run: the trend window (opened by Trend_Open and
 // the window's menu item), the export of the readings log and the
-// calibration record. Keeps the TestRun that TestExchange feeds.
+// calibration record. Keeps the TestRun that TestExchange feeds, and writes
+// every reading into the daily file of the readings folder.
 
+#include "testpage/readingsjournal.h"
 #include "testpage/testrecord.h"
 
 #include <QObject>
@@ -28,9 +30,9 @@ class TestRunCommands : public QObject {
     Q_OBJECT
 public:
     // model: the radio's model text (GBK) from its last read. window: the
-    // parent of the trend window.
+    // parent of the trend window. readingsFolder: where the daily files go.
     TestRunCommands(TestExchange &exchange, FieldAccess &fields, Report &report, Prompts &prompts,
-                    std::function<QByteArray()> model, QWidget *window);
+                    std::function<QByteArray()> model, QWidget *window, const QString &readingsFolder = ReadingsFolder());
     ~TestRunCommands() override;
 
     TestRun &run() { return run_; }
@@ -49,6 +51,9 @@ private:
     Prompts &prompts_;
     QWidget *window_;
     TestRun run_;
+    ReadingsJournal journal_;
+    // A failed write is said once, until a write succeeds again.
+    bool journalFailing_ = false;
     TrendWindow *trend_ = nullptr;
 };
 

@@ -22,7 +22,8 @@
 
 namespace qm {
 
-// The log as a table; rows appear as the window takes them in.
+// The log as a table; rows appear as the window takes them in, and go as
+// the log lets the oldest go.
 class ReadingsTableModel : public QAbstractTableModel {
 public:
     explicit ReadingsTableModel(const ReadingsLog &log, QObject *parent)
@@ -31,8 +32,20 @@ public:
     {
     }
 
-    void showRows(qsizetype rows)
+    // Rows for the readings of the log now, oldest first.
+    void follow()
     {
+        const qint64 gone = std::min<qint64>(log_.dropped() - first_, rows_);
+        if (gone > 0) {
+            beginRemoveRows({}, 0, int(gone - 1));
+            first_ += gone;
+            rows_ -= gone;
+            endRemoveRows();
+        }
+        // All of the rows shown are gone: start again at the log's first.
+        if (rows_ == 0)
+            first_ = log_.dropped();
+        const qsizetype rows = log_.readings().size() - (first_ - log_.dropped());
         if (rows <= rows_)
             return;
         beginInsertRows({}, int(rows_), int(rows - 1));
@@ -53,9 +66,12 @@ public:
 
     QVariant data(const QModelIndex &index, int role) const override
     {
-        if (!index.isValid() || index.row() >= rows_)
+        // Between a drop in the log and the next follow() a row may have
+        // gone already.
+        const qint64 at = first_ - log_.dropped() + index.row();
+        if (!index.isValid() || index.row() >= rows_ || at < 0 || at >= log_.readings().size())
             return {};
-        const Reading &r = log_.readings().at(index.row());
+        const Reading &r = log_.readings().at(at);
         if (role == Qt::ForegroundRole && r.alarm)
             return QColor(Qt::red);
         if (role == Qt::ToolTipRole && r.alarm)
@@ -74,6 +90,7 @@ public:
 
 private:
     const ReadingsLog &log_;
+    qint64 first_ = 0; // the reading of row 0, counted from the run's first
     qsizetype rows_ = 0;
 };
 
@@ -231,7 +248,8 @@ void TrendWindow::setRangeMinutes(int minutes)
 void TrendWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    refresh();
+    // Hidden it took nothing in: the range anew, not a day of points.
+    rebuild();
 }
 
 void TrendWindow::scheduleRefresh()
@@ -240,21 +258,25 @@ void TrendWindow::scheduleRefresh()
         refreshTimer_->start();
 }
 
-// The curves anew from the readings of the range.
+// The curves anew from the readings of the range. A clock set back makes
+// the newest readings older than those before them: the curves then show
+// the readings since the clock went back, on an axis that follows it.
 void TrendWindow::rebuild()
 {
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 now = clock_();
     const qint64 start = now - qint64(rangeMinutes()) * 60000;
     const QList<Reading> &readings = log_.readings();
     qsizetype first = readings.size();
-    while (first > 0 && Msecs(readings.at(first - 1)) >= start)
+    while (first > 0 && Msecs(readings.at(first - 1)) >= start
+           && (first == readings.size() || Msecs(readings.at(first - 1)) <= Msecs(readings.at(first))))
         --first;
     const Points points = PointsOf(readings, first);
     for (int q = 0; q < kQuantities; ++q)
         series_[q]->replace(points.curve[q]);
     alarms_->replace(points.alarms);
-    plotted_ = readings.size();
-    model_->showRows(plotted_);
+    plotted_ = log_.dropped() + readings.size();
+    lastPlotted_ = readings.isEmpty() ? 0 : Msecs(readings.last());
+    model_->follow();
     trimAndScale(now, true);
 }
 
@@ -262,20 +284,30 @@ void TrendWindow::refresh()
 {
     refreshTimer_->stop();
     const QList<Reading> &readings = log_.readings();
-    if (plotted_ == readings.size())
+    const qint64 total = log_.dropped() + readings.size();
+    if (plotted_ == total)
         return;
-    const Points points = PointsOf(readings, plotted_);
+    const qsizetype from = std::max<qint64>(plotted_ - log_.dropped(), 0);
+    for (qsizetype i = from; i < readings.size(); ++i) {
+        if (Msecs(readings.at(i)) < lastPlotted_) {
+            // The clock went back.
+            rebuild();
+            return;
+        }
+        lastPlotted_ = Msecs(readings.at(i));
+    }
+    const Points points = PointsOf(readings, from);
     for (int q = 0; q < kQuantities; ++q)
         if (!points.curve[q].isEmpty())
             series_[q]->append(points.curve[q]);
     if (!points.alarms.isEmpty())
         alarms_->append(points.alarms);
-    plotted_ = readings.size();
+    plotted_ = total;
     const bool atEnd = table_->verticalScrollBar()->value() == table_->verticalScrollBar()->maximum();
-    model_->showRows(plotted_);
+    model_->follow();
     if (atEnd)
         table_->scrollToBottom();
-    trimAndScale(QDateTime::currentMSecsSinceEpoch(), false);
+    trimAndScale(clock_(), false);
 }
 
 // Drops the points before the range and fits the axes to what is left. The
@@ -285,7 +317,8 @@ void TrendWindow::refresh()
 void TrendWindow::trimAndScale(qint64 now, bool moveAxis)
 {
     const qint64 span = qint64(rangeMinutes()) * 60000;
-    if (moveAxis || now > axisEnd_) {
+    // Also when the clock went back before the axis' start.
+    if (moveAxis || now > axisEnd_ || now < axisEnd_ - span) {
         axisEnd_ = now + span / 12;
         timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(axisEnd_ - span), QDateTime::fromMSecsSinceEpoch(axisEnd_));
     }

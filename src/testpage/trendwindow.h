@@ -6,7 +6,9 @@
 
 #include "testpage/readingslog.h"
 
+#include <QDateTime>
 #include <QWidget>
+#include <functional>
 
 class QAction;
 class QChart;
@@ -39,6 +41,8 @@ public:
     void setRangeMinutes(int minutes);
     // Brings the chart and the table up to the log now.
     void refresh();
+    // The wall clock the axis follows, ms since the epoch.
+    void setClock(std::function<qint64()> clock) { clock_ = std::move(clock); }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -58,8 +62,10 @@ private:
     QTableView *table_;
     ReadingsTableModel *model_;
     QTimer *refreshTimer_;
-    qsizetype plotted_ = 0; // readings of the log on the chart and in the table
-    qint64 axisEnd_ = 0;    // end of the time axis, ms since the epoch
+    qint64 plotted_ = 0;     // readings of the run on the chart and in the table
+    qint64 lastPlotted_ = 0; // time of the last of them, ms since the epoch
+    qint64 axisEnd_ = 0;     // end of the time axis, ms since the epoch
+    std::function<qint64()> clock_ = [] { return QDateTime::currentMSecsSinceEpoch(); };
 };
 
 } // namespace qm

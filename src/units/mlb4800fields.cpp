@@ -13,6 +13,8 @@ FieldTable makeTable()
     using namespace gbk;
     FieldTable t;
     t.family = QStringLiteral("mlb4800");
+    t.caption = QStringLiteral("MLB4800");
+    t.defaultModel = QStringLiteral("MLB4800");
     t.section = SectionMlb4800;
     static const QString kColumns[4] = {QStringLiteral("上行发射"), QStringLiteral("上行接收"), QStringLiteral("下行发射"),
                                         QStringLiteral("下行接收")};

@@ -13,6 +13,8 @@ FieldTable makeTable()
     using namespace gbk;
     FieldTable t;
     t.family = QStringLiteral("mlr4800");
+    t.caption = QStringLiteral("MLR4800");
+    t.defaultModel = QStringLiteral("MLR4800");
     t.section = SectionMlr4800;
     const auto frequency = [](const char *name, const QString &caption, const QByteArray &key, bool onTheLine) {
         return FieldSpec{.name = QLatin1String(name), .kind = FieldKind::Edit, .caption = caption, .key = key,

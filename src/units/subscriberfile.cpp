@@ -17,9 +17,9 @@ void SubscriberFile::Mlr4800_SaveFileClick()
     StoreParameterFile(report_, prompts_, [this](const QString &path) { Store(path); });
 }
 
-void SubscriberFile::Mlr4800_ReadFileClick()
+void SubscriberFile::Mlr4800_ReadFileClick(QString *chosen)
 {
-    LoadParameterFile(report_, prompts_, [this](const QString &path) { Load(path); });
+    LoadParameterFile(report_, prompts_, Mlr4800Fields(), [this](const QString &path) { return Load(path); }, chosen);
 }
 
 void SubscriberFile::Store(const QString &path)
@@ -30,9 +30,9 @@ void SubscriberFile::Store(const QString &path)
 // A rate text selects the list entry it names (the page's lists do), so
 // that the code written and the rate the tool then follows agree; a text
 // that names no entry is shown as it is, with nothing selected.
-void SubscriberFile::Load(const QString &path)
+bool SubscriberFile::Load(const QString &path)
 {
-    LoadFieldsFromFile(Mlr4800Fields(), f_, path);
+    return LoadFieldsFromFile(Mlr4800Fields(), f_, path);
 }
 
 } // namespace qm

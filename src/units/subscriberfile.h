@@ -16,14 +16,16 @@ public:
     SubscriberFile(FieldAccess &fields, Report &report, Prompts &prompts);
 
     void Mlr4800_SaveFileClick();
-    void Mlr4800_ReadFileClick();
+    // chosen receives the file chosen, empty when cancelled.
+    void Mlr4800_ReadFileClick(QString *chosen = nullptr);
 
     // Writes the seven keys in one atomic save; throws Error naming the file.
     void Store(const QString &path);
     // Reads the seven keys in order, each with its default, setting each
     // field as soon as its key is read; a number that is no integer throws
-    // and the later fields keep what they held.
-    void Load(const QString &path);
+    // and the later fields keep what they held. False when the file holds
+    // no key of the section: every field took its default.
+    bool Load(const QString &path);
 
 private:
     FieldAccess &f_;
