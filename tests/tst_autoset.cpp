@@ -228,6 +228,7 @@ void TestAutoSet::repliesAndLeftoverBytes()
     start();
     window_->dk618Page()->Dk618_Address->setText(QStringLiteral("300"));
     if (!before.isEmpty()) {
+        prompts_.confirmations.enqueue(true);
         child<QAction>(*window_, before)->trigger();
         QVERIFY(!pty_.readWhile(before == QLatin1String("O1") ? 10 : 8, 3000, spin).isEmpty());
     }
@@ -308,7 +309,7 @@ void TestAutoSet::portThatFailsToOpen()
     QTest::mouseClick(child<QToolButton>(*window_, QStringLiteral("ToolButton6")), Qt::LeftButton);
     QCOMPARE(form_->isVisible(), portBack);
     QCOMPARE(memo().contains(QStringLiteral("设置串口...")), portBack);
-    QCOMPARE(prompts_.messages, QStringList(failedBefore + !portBack, QStringLiteral("通讯口被占用！")));
+    QCOMPARE(FirstLines(prompts_.messages), QStringList(failedBefore + !portBack, QStringLiteral("通讯口被占用！")));
     QCOMPARE(panel(2) == panel2, !portBack);
     QCOMPARE(pty_.readWhile(7, 500, spin), portBack ? identification("0000") : QByteArray());
 }

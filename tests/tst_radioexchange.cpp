@@ -42,6 +42,7 @@ private slots:
     void writesThatDoNotFitAreRefused();
     void nonNumberStopsTheWriteAtTheClick();
     void readingBackModesAndLimits();
+    void protocolChangeFrames_data();
     void protocolChangeFrames();
     void replyOnTheTimeoutTickIsLeftForLater();
     void lostDeviceClosesThePortOnce();
@@ -467,15 +468,42 @@ void TestRadioExchange::readingBackModesAndLimits()
     QCOMPARE(page_->Ptttime->text(), QStringLiteral("1800"));
 }
 
+void TestRadioExchange::protocolChangeFrames_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("confirmed");
+    QTest::addColumn<QString>("asked"); // what the question must name
+    QTest::addColumn<QByteArray>("frame");
+    QTest::newRow("railway") << "N1" << "1" << true << "地址 1 的数传电台改为铁道协议（0x7E）" << QByteArray("96 06 80 08 00 01 7e 67");
+    QTest::newRow("test") << "T1" << "1" << true << "地址 1 的数传电台改为测试协议（0x00）" << QByteArray("96 06 80 08 00 01 00 19");
+    QTest::newRow("railway, low byte") << "N1" << "300" << true << "地址 300（报文中为 44）" << QByteArray("96 06 80 08 00 2c 7e 4a");
+    QTest::newRow("railway cancelled") << "N1" << "1" << false << "铁道协议" << QByteArray();
+    QTest::newRow("test cancelled") << "T1" << "7" << false << "地址 7" << QByteArray();
+    QTest::newRow("raw cancelled") << "O1" << "1" << false << "原始协议" << QByteArray();
+}
+
+// A change of protocol goes out only once the user has agreed to it.
 void TestRadioExchange::protocolChangeFrames()
 {
+    QFETCH(QString, item);
+    QFETCH(QString, address);
+    QFETCH(bool, confirmed);
+    QFETCH(QString, asked);
+    QFETCH(QByteArray, frame);
     startRadio();
-    page_->Dk618_Address->setText(QStringLiteral("1"));
-    window_->findChild<QAction *>(QStringLiteral("N1"))->trigger();
-    window_->findChild<QAction *>(QStringLiteral("T1"))->trigger();
-    QTRY_COMPARE(framesReceivedByRadio().size(), 2);
-    QCOMPARE(framesReceivedByRadio().at(0).toHex(' '), QByteArray("96 06 80 08 00 01 7e 67"));
-    QCOMPARE(framesReceivedByRadio().at(1).toHex(' '), QByteArray("96 06 80 08 00 01 00 19"));
+    page_->Dk618_Address->setText(address);
+    prompts_->confirmations.enqueue(confirmed);
+    window_->findChild<QAction *>(item)->trigger();
+    QCOMPARE(prompts_->messages.size(), 1);
+    QVERIFY2(prompts_->messages.constFirst().contains(asked), qPrintable(prompts_->messages.constFirst()));
+    if (!confirmed) {
+        QTest::qWait(200);
+        QCOMPARE(framesReceivedByRadio(), QList<QByteArray>());
+        return;
+    }
+    QTRY_COMPARE(framesReceivedByRadio().size(), 1);
+    QCOMPARE(framesReceivedByRadio().at(0).toHex(' '), frame);
     QVERIFY(!exchangeRunning());
     // A reply came, and the next exchange start clears it.
     QTRY_VERIFY(state().ReplyReady);
@@ -564,6 +592,7 @@ void TestRadioExchange::rawProtocolBytesGoOutAsTheyStand()
     openOnPty();
     state().MonitorOn = true;
     state().RxReadPos = state().RxWritePos = 17;
+    prompts_->confirmations.enqueue(true);
     window_->findChild<QAction *>(QStringLiteral("O1"))->trigger();
     const QByteArray got = pty_->readWhile(10, 2000, [] { QCoreApplication::processEvents(); });
     QCOMPARE(got.toHex(' '), QByteArray("68 7e 02 08 02 96 00 00 a2 7c"));

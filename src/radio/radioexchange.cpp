@@ -458,10 +458,19 @@ void RadioExchange::writeStep(qint32 step)
     ++s.ExchangeStep;
 }
 
-void RadioExchange::sendProtocolChange(quint8 protocol)
+void RadioExchange::sendProtocolChange(quint8 protocol, const QString &name)
 {
+    // The radio talks another protocol afterwards: asked first, naming the
+    // radio it goes to and what it becomes.
+    const qint32 address = StrToInt(f_.text(kAddress));
+    const quint8 low = quint8(address & 0xFF);
+    // Only the address's low byte goes out.
+    const QString to = address == low ? QString::number(address) : QStringLiteral("%1（报文中为 %2）").arg(address).arg(low);
+    const QString question = QStringLiteral("将地址 %1 的数传电台改为%2（0x%3）？\n更改后设备按新协议通讯。")
+                                 .arg(to, name, QString::number(protocol, 16).toUpper().rightJustified(2, QLatin1Char('0')));
+    if (!prompts_.confirm(text::ProtocolCaption, question))
+        return;
     auto tx = link_.state().TxBuffer();
-    const quint8 low = addressLow();
     tx[4] = 0x00;
     tx[5] = low;
     tx[6] = protocol;
@@ -470,16 +479,20 @@ void RadioExchange::sendProtocolChange(quint8 protocol)
 
 void RadioExchange::N1Click()
 {
-    sendProtocolChange(0x7E);
+    sendProtocolChange(0x7E, QStringLiteral("铁道协议"));
 }
 
 void RadioExchange::T1Click()
 {
-    sendProtocolChange(0x00);
+    sendProtocolChange(0x00, QStringLiteral("测试协议"));
 }
 
 void RadioExchange::O1Click()
 {
+    // The fixed frame carries no address of the page: every radio on the
+    // line takes it.
+    if (!prompts_.confirm(text::ProtocolCaption, QStringLiteral("将线上的数传电台改为原始协议？\n此命令为固定报文，不带设备地址，线上每台数传电台都会更改。")))
+        return;
     static constexpr quint8 kRaw[10] = {0x68, 0x7E, 0x02, 0x08, 0x02, 0x96, 0x00, 0x00, 0xA2, 0x7C};
     auto tx = link_.state().TxBuffer();
     std::copy(std::begin(kRaw), std::end(kRaw), tx.begin());

@@ -17,6 +17,10 @@ class Prompts;
 class Report;
 struct ProtocolState;
 
+namespace text {
+inline const QString ProtocolCaption = QStringLiteral("更改协议");
+} // namespace text
+
 class RadioExchange {
 public:
     RadioExchange(Link &link, FieldAccess &fields, Report &report, Prompts &prompts);
@@ -31,7 +35,8 @@ public:
     // it ends now as failed instead of at its time-out, and a reply that
     // was already in is not answered with a send on the closed port.
     void PortLost();
-    // Protocol change: railway, test and raw protocol.
+    // Protocol change: railway, test and raw protocol, each sent only when
+    // the user confirms it.
     void N1Click();
     void T1Click();
     void O1Click();
@@ -78,7 +83,7 @@ private:
     // The channel words of the frequency fields at this step and band, or
     // the message naming the first frequency whose word does not fit.
     QString channelWords(int step, bool band800, qint32 words[2][10]) const;
-    void sendProtocolChange(quint8 protocol);
+    void sendProtocolChange(quint8 protocol, const QString &name);
     quint8 addressLow() const;
     quint16 address16() const;
     void sendRequest(quint8 command);
