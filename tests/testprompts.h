@@ -24,6 +24,15 @@ public:
     QString openFileName() override { return fileNames.isEmpty() ? QString() : fileNames.dequeue(); }
 };
 
+// The first line of each message: a port box says why on a second line.
+inline QStringList FirstLines(const QStringList &messages)
+{
+    QStringList lines;
+    for (const QString &m : messages)
+        lines << m.section(QLatin1Char('\n'), 0, 0);
+    return lines;
+}
+
 // Collects what reaches the top-level error report.
 struct ErrorCatcher {
     QStringList errors;

@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -163,6 +164,7 @@ private slots:
     void clearButtonEmptiesMonitor();
     void monitorRecordMenu_data();
     void monitorRecordMenu();
+    void menuLettersUniquePerMenu();
     void toolBarToggle_data();
     void toolBarToggle();
     void familyChoice_data();
@@ -236,7 +238,10 @@ void TestMainForm::startUp()
         QTest::qWait(20);
         QCOMPARE(rig.prompts.messages, QStringList());
     } else {
-        QTRY_COMPARE_WITH_TIMEOUT(rig.prompts.messages, QStringList{QStringLiteral("通讯口被占用！请更改通讯端口！")}, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(FirstLines(rig.prompts.messages), QStringList{QStringLiteral("通讯口被占用！请更改通讯端口！")}, 2000);
+        // The second line says why, as the monitor does.
+        QCOMPARE(rig.prompts.messages.constFirst().section(u'\n', 1), lastMemoLine(w));
+        QVERIFY(lastMemoLine(w).startsWith(QStringLiteral("COM1：找不到设备 ") + kMissingDevice));
         // The status panel keeps the port text although the port is closed.
         QCOMPARE(panelText(w, 1), kPortStatus + QStringLiteral("COM1,19200,N,8,1"));
     }
@@ -342,6 +347,64 @@ void TestMainForm::monitorRecordMenu()
     QCOMPARE(rig.errors.errors.size(), fileName.contains(u'/') ? 1 : 0);
     if (!rig.errors.errors.isEmpty())
         QVERIFY(rig.errors.errors.constFirst().startsWith(QStringLiteral("无法写入文件：")));
+}
+
+namespace {
+// The menu letter of a caption ("工具条 (&B)" -> 'B'), or a null character.
+QChar menuLetter(const QString &caption)
+{
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != u'&')
+            continue;
+        if (caption[i + 1] != u'&')
+            return caption[i + 1].toUpper();
+        ++i; // "&&" is a plain ampersand
+    }
+    return {};
+}
+
+// Every pair of items of one menu (and its submenus, each on its own) that
+// share a menu letter, as "menu: A twice".
+QStringList sharedLetters(const QString &where, const QList<QAction *> &items)
+{
+    QStringList found;
+    QHash<QChar, QString> taken;
+    for (QAction *a : items) {
+        if (a->isSeparator() || !a->isVisible())
+            continue;
+        if (const QChar letter = menuLetter(a->text()); !letter.isNull()) {
+            if (taken.contains(letter))
+                found << QStringLiteral("%1: %2 in %3 and %4").arg(where, letter, taken.value(letter), a->text());
+            taken.insert(letter, a->text());
+        }
+        if (a->menu())
+            found << sharedLetters(where + QLatin1Char('/') + a->text(), a->menu()->actions());
+    }
+    return found;
+}
+} // namespace
+
+// Whatever the menus hold, no two items of one menu share a letter; help
+// comes last; the monitor's own menu has a letter on every item.
+void TestMainForm::menuLettersUniquePerMenu()
+{
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    const QList<QAction *> bar = w.menuBar()->actions();
+    QVERIFY(bar.size() >= 4);
+    QCOMPARE(sharedLetters(QStringLiteral("menu bar"), bar), QStringList());
+    QCOMPARE(menuLetter(bar.last()->text()), u'H');
+    int edit = -1;
+    for (int i = 0; i < bar.size(); ++i)
+        if (menuLetter(bar[i]->text()) == u'E')
+            edit = i;
+    QCOMPARE(edit, int(bar.size()) - 2);
+
+    std::unique_ptr<QMenu> monitor(child<MonitorMemo>(w, QStringLiteral("Watch_Window"))->createRecordMenu());
+    QCOMPARE(sharedLetters(QStringLiteral("monitor"), monitor->actions()), QStringList());
+    for (QAction *a : monitor->actions())
+        QVERIFY2(a->isSeparator() || !menuLetter(a->text()).isNull(), qPrintable(a->text()));
 }
 
 void TestMainForm::toolBarToggle_data()
@@ -583,7 +646,8 @@ void TestMainForm::settingsPortThatCannotOpen()
         selectItem(d, QStringLiteral("Comrate"), QStringLiteral("9600"));
         clickButton(d, QStringLiteral("Set_ComOK"));
     }));
-    QCOMPARE(rig.prompts.messages, QStringList{kBusy});
+    QCOMPARE(rig.prompts.messages, QStringList{kBusy + u'\n' + lastMemoLine(w)});
+    QVERIFY(lastMemoLine(w).startsWith(QStringLiteral("COM2：找不到设备 ")));
     QCOMPARE(panelText(w, 1), kBusy);
     QVERIFY(!w.link().port().isOpen());
     QVERIFY(rig.errors.errors.isEmpty());
@@ -592,7 +656,7 @@ void TestMainForm::settingsPortThatCannotOpen()
     action(w, QStringLiteral("MLB4800"))->trigger();
     QCOMPARE(panelText(w, 1), kPortStatus + QStringLiteral("COM2,19200,N,8,1"));
     QVERIFY(!w.link().port().isOpen());
-    QCOMPARE(rig.prompts.messages, QStringList{kBusy});
+    QCOMPARE(FirstLines(rig.prompts.messages), QStringList{kBusy});
 }
 
 void TestMainForm::settingsListsAcceptNoTyping()
@@ -717,7 +781,7 @@ void TestMainForm::autoButton()
         QCOMPARE(panelText(w, 1), kBusy);
         QVERIFY(!child<MonitorMemo>(w, QStringLiteral("Watch_Window"))->toPlainText().contains(QStringLiteral("设置串口...")));
         QCOMPARE(panelText(w, 2), panel2);
-        QCOMPARE(rig.prompts.messages, QStringList{kBusy});
+        QCOMPARE(FirstLines(rig.prompts.messages), QStringList{kBusy});
     }
     QVERIFY(rig.errors.errors.isEmpty());
 }
@@ -731,6 +795,7 @@ void TestMainForm::writeToClosedPortIsReported()
     w.link().state().MonitorOn = true;
     auto *memo = child<MonitorMemo>(w, QStringLiteral("Watch_Window"));
 
+    rig.prompts.confirmations.enqueue(true);
     action(w, QStringLiteral("N1"))->trigger();
     QCOMPARE(rig.errors.errors.size(), 1);
     QVERIFY(!rig.errors.errors.first().isEmpty());
@@ -740,6 +805,7 @@ void TestMainForm::writeToClosedPortIsReported()
     // The window goes on working.
     action(w, QStringLiteral("MLB4800"))->trigger();
     QCOMPARE(child<QTabWidget>(w, QStringLiteral("PageControl"))->currentWidget()->objectName(), QStringLiteral("MLB4800_TabSheet"));
+    rig.prompts.confirmations.enqueue(true);
     action(w, QStringLiteral("T1"))->trigger();
     QCOMPARE(rig.errors.errors.size(), 2);
     QVERIFY(w.isVisible());
@@ -852,6 +918,7 @@ void TestMainForm::trafficEcho()
     const QString before = memo->toPlainText();
     const int blocks = memo->document()->blockCount();
 
+    rig.prompts.confirmations.enqueue(true);
     action(w, QStringLiteral("N1"))->trigger();
     QVERIFY(rig.errors.errors.isEmpty());
     if (monitorOn) {
@@ -938,6 +1005,7 @@ void TestMainForm::exchangeThroughPty()
     QCOMPARE(child<QLineEdit>(w, QStringLiteral("Dk618_Address"))->text(), QStringLiteral("1"));
     rig.pty.drain();
 
+    rig.prompts.confirmations.enqueue(true);
     action(w, QStringLiteral("N1"))->trigger();
     const QByteArray sent = rig.pty.readWhile(8, 2000, [] { QCoreApplication::processEvents(); });
     QCOMPARE(sent.toHex(' '), QByteArray::fromHex("96068008""00017e67").toHex(' '));
@@ -1188,6 +1256,7 @@ void TestMainForm::hiddenKeySequence()
     QCOMPARE(child<QLineEdit>(w, QStringLiteral("Dk618_Address"))->text(), QStringLiteral("1"));
     QCOMPARE(w.link().state().MonitorOn, echo);
 
+    rig.prompts.confirmations.enqueue(true);
     action(w, QStringLiteral("N1"))->trigger();
     if (echo)
         QCOMPARE(lastMemoLine(w), QStringLiteral("P->T: 96 06 80 08 00 01       7E 67 "));

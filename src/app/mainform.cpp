@@ -243,8 +243,9 @@ void TMainForm::showEvent(QShowEvent *event)
     Guard([this] { link_.ApplyLineSettings(); });
     if (openFailedAtStart_) {
         openFailedAtStart_ = false;
-        memo(link_.port().errorString());
-        QTimer::singleShot(0, this, [this] { prompts_->message(QStringLiteral("通讯口被占用！请更改通讯端口！")); });
+        const QString reason = link_.port().errorString();
+        memo(reason);
+        QTimer::singleShot(0, this, [this, reason] { prompts_->message(PortBoxText(QStringLiteral("通讯口被占用！请更改通讯端口！"), reason)); });
     }
 }
 
@@ -302,7 +303,8 @@ void TMainForm::buildSafetyNet()
     writeChecks_ = new WriteChecks(this, link_, *fields_, *this, *reader_);
     menu->addSeparator();
     writeChecks_->addActions(menu);
-    menuBar()->addMenu(menu);
+    // Help comes last, as everywhere.
+    menuBar()->insertMenu(findChild<QAction *>(QStringLiteral("HelpMenu")), menu);
 }
 
 void TMainForm::hookCentralPage()
@@ -393,7 +395,7 @@ void TMainForm::Set_ComOKClick()
     line.PortBusy = !port.open();
     if (line.PortBusy) {
         memo(port.errorString());
-        prompts_->message(QStringLiteral("通讯口被占用！"));
+        prompts_->message(PortBoxText(QStringLiteral("通讯口被占用！"), port.errorString()));
         panel(1, QStringLiteral("通讯口被占用！"));
         // Automatic reading stops only on a port that stayed closed.
         testExchange_->PortClosed();

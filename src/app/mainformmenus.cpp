@@ -101,7 +101,7 @@ void TMainForm::buildMenus()
     Music = makeAction(QStringLiteral("Music"), QStringLiteral("音  效 (&M)"), QStringLiteral("开关音效"));
     Music->setCheckable(true);
     Music->setIcon(style()->standardIcon(QStyle::SP_MediaVolumeMuted));
-    Tools = makeAction(QStringLiteral("Tools"), QStringLiteral("工具条 (&T)"), {});
+    Tools = makeAction(QStringLiteral("Tools"), QStringLiteral("工具条 (&B)"), {});
     Tools->setCheckable(true);
     Tools->setChecked(true);
     Watch_Open = makeAction(QStringLiteral("Watch_Open"), QStringLiteral("监测窗口 (&W)"), QStringLiteral("开关监测窗口"));
@@ -116,6 +116,7 @@ void TMainForm::buildMenus()
     functions->addAction(Trend_Item);
 
     QMenu *help = bar->addMenu(QStringLiteral("帮助 (&H) "));
+    help->menuAction()->setObjectName(QStringLiteral("HelpMenu"));
     Version = makeAction(QStringLiteral("Version"), QStringLiteral("版本信息 (&V)..."), {});
     ConfigTest = makeAction(QStringLiteral("ConfigTest"), QStringLiteral("参数测试 (&C)"), {});
     help->addAction(Version);

@@ -118,7 +118,7 @@ void TMainForm::followSimulatedUnit(const QString &family)
     port.close();
     if (!port.open()) {
         memo(port.errorString());
-        prompts_->message(QStringLiteral("通讯口被占用！请更改通讯端口！"));
+        prompts_->message(PortBoxText(QStringLiteral("通讯口被占用！请更改通讯端口！"), port.errorString()));
     }
 }
 

@@ -5,6 +5,7 @@
 #include "common/errors.h"
 
 #include <QObject>
+#include <QString>
 
 namespace qm {
 
@@ -17,6 +18,13 @@ template <typename Sender, typename Signal, typename F>
 void on(Sender *sender, Signal signal, QObject *context, F handler)
 {
     QObject::connect(sender, signal, context, [handler] { Guard(handler); });
+}
+
+// The box of a port that would not open: its own words, then the line that
+// says why (missing, no permission, in use by whom).
+inline QString PortBoxText(const QString &box, const QString &reason)
+{
+    return reason.isEmpty() ? box : box + QLatin1Char('\n') + reason;
 }
 
 } // namespace qm

@@ -71,14 +71,14 @@ QMenu *MonitorMemo::createRecordMenu()
 {
     auto *menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("Watch_Menu"));
-    QAction *copyItem = menu->addAction(QStringLiteral("复制"), this, &QPlainTextEdit::copy);
+    QAction *copyItem = menu->addAction(QStringLiteral("复制 (&C)"), this, &QPlainTextEdit::copy);
     copyItem->setObjectName(QStringLiteral("Watch_Copy"));
     copyItem->setEnabled(textCursor().hasSelection());
-    QAction *allItem = menu->addAction(QStringLiteral("全选"), this, &QPlainTextEdit::selectAll);
+    QAction *allItem = menu->addAction(QStringLiteral("全选 (&A)"), this, &QPlainTextEdit::selectAll);
     allItem->setObjectName(QStringLiteral("Watch_SelectAll"));
     allItem->setEnabled(!document()->isEmpty());
     menu->addSeparator();
-    QAction *saveItem = menu->addAction(QStringLiteral("保存记录..."), this, [this] { Guard([this] { saveRecordClick(); }); });
+    QAction *saveItem = menu->addAction(QStringLiteral("保存记录 (&S)..."), this, [this] { Guard([this] { saveRecordClick(); }); });
     saveItem->setObjectName(QStringLiteral("Watch_SaveRecord"));
     return menu;
 }
