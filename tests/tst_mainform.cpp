@@ -1415,7 +1415,7 @@ void TestMainForm::dialogsOpenAtTheirSize_data()
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QString>("caption");
     QTest::newRow("settings") << "Set_Form" << QSize(320, 183) << "系统参数设置";
-    QTest::newRow("detection") << "AutoSet_Form" << QSize(329, 65) << "";
+    QTest::newRow("detection") << "AutoSet_Form" << QSize(329, 92) << "";
     QTest::newRow("address table") << "MlbAddrTable_Form" << QSize(331, 224) << "MLB4800蜂窝中心地址列表";
     QTest::newRow("version") << "VersionInfo" << QSize(394, 162) << "VersionInfo";
     QTest::newRow("password") << "Password" << QSize(290, 149) << "密码框";

@@ -162,6 +162,7 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     on(Timer3, &QTimer::timeout, this, [this] { Timer3Timer(); });
     on(Timer4, &QTimer::timeout, this, [this] { Timer4Timer(); });
     wireTestPage();
+    wireExchangeEnds();
 
     FormCreate();
     qApp->installEventFilter(this);
@@ -262,7 +263,10 @@ void TMainForm::memo(const QString &line)
     Watch_Window->appendLine(line);
     if (line == text::ReadOk && safetyNet_)
         safetyNet_->readSucceeded(PageControl->currentWidget(), PageControl->currentWidget() == dk618_ ? DecodeGbk(radio_->modelText()) : QString());
-    if ((line == text::WriteOk || line == text::WriteFailed) && writeChecks_)
+    // A write also ends when it was refused on the way or cancelled.
+    if (writeChecks_
+        && (line == text::WriteOk || line == text::WriteFailed || line == text::Cancelled || line.startsWith(text::NotWrittenPrefix)
+            || line.startsWith(text::WriteStoppedPrefix)))
         writeChecks_->writeEnded(line == text::WriteOk);
 }
 
@@ -272,6 +276,8 @@ void TMainForm::panel(int index, const QString &text)
         StatusPanel[index]->setText(text);
     if (index == 1)
         StatusPanel[1]->setToolTip(portToolTip());
+    if (index == 2)
+        queueCancelUpdate();
 }
 
 void TMainForm::ClearFields()
@@ -438,6 +444,7 @@ void TMainForm::Timer1Timer()
 {
     if (timerDispItem_->isVisible())
         TimerDisp->setText(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
+    updateCancel();
     // A read beside the pages ticks its own exchange.
     if (!reader_->busy())
         central_->Timer1Timer();

@@ -17,6 +17,7 @@ class QKeyEvent;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QShortcut;
 class QTabWidget;
 class QTimer;
 class QToolBar;
@@ -51,6 +52,7 @@ class TestRunCommands;
 class UnitReader;
 class WriteChecks;
 struct Family;
+struct LineSettings;
 class TVersionInfo;
 class WidgetFields;
 
@@ -65,6 +67,11 @@ struct MainFormOptions {
     // The serial devices present; the system's own when null.
     PortLister *portLister = nullptr;
 };
+
+// The memo line after a read or write that got no answer: the line in force,
+// the family's usual line and what to do, e.g. "当前串口 COM1,1200,E；数传电台
+// 通常为 19200,N，可用 自动 检测".
+QString NoAnswerHint(const Family &family, const QString &port, const LineSettings &line);
 
 class TMainForm : public QMainWindow, public Report {
     Q_OBJECT
@@ -117,6 +124,9 @@ public:
     void Set_ComOKClick();
     void Set_ComAutoClick();
     void ToolButton6Click();
+    // 取消 beside the progress, and Escape: ends the running read or write
+    // of a page, or a read beside the pages, at once.
+    void CancelExchangeClick();
 
     void Timer1Timer();
     void Timer2Timer();
@@ -162,6 +172,13 @@ private:
     void mapDevice(const QString &portName, const QString &device);
     QString portToolTip();
     QAction *makeAction(const QString &name, const QString &caption, const QString &hint);
+    // Exchange ends (mainformexchanges.cpp): the cancel button and key,
+    // shown and enabled only while a read or write runs, and the hint
+    // after an unanswered one.
+    void wireExchangeEnds();
+    bool exchangeCancellable();
+    void updateCancel();
+    void queueCancelUpdate();
 
     Link link_;
     std::unique_ptr<Prompts> ownPrompts_;
@@ -208,6 +225,9 @@ private:
     QFrame *Watch_Frame;
     MonitorMemo *Watch_Window;
     QLabel *StatusPanel[3];
+    QPushButton *CancelExchange;
+    QShortcut *cancelKey_ = nullptr;
+    bool cancelQueued_ = false;
     Dk618Page *dk618_;
     QWidget *qm4700_;
     Mlb4800Page *mlb4800_;

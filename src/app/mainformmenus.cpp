@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -208,7 +209,7 @@ void TMainForm::buildStatusBar()
     QFont small = bar->font();
     small.setPixelSize(11);
     bar->setFont(small);
-    const int widths[3] = {160, 190, 200};
+    const int widths[3] = {160, 190, kProgressWidth};
     for (int i = 0; i < 3; ++i) {
         StatusPanel[i] = new QLabel(bar);
         StatusPanel[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
@@ -217,6 +218,15 @@ void TMainForm::buildStatusBar()
         StatusPanel[i]->setFrameShadow(QFrame::Sunken);
         bar->addWidget(StatusPanel[i]);
     }
+    // Beside the progress, while a read or write runs.
+    CancelExchange = new QPushButton(QStringLiteral("取消"), bar);
+    CancelExchange->setObjectName(QStringLiteral("CancelExchange"));
+    CancelExchange->setToolTip(QStringLiteral("结束正在进行的读取或写录"));
+    CancelExchange->setFixedSize(44, kStatusHeight - 2);
+    // Escape does the same from the keyboard; Tab stays on the page.
+    CancelExchange->setFocusPolicy(Qt::NoFocus);
+    CancelExchange->hide();
+    bar->addWidget(CancelExchange);
     StatusPanel[0]->setAlignment(Qt::AlignCenter);
     StatusPanel[0]->setText(QStringLiteral("MLR4800A-HV1.20-SV1.23"));
 }

@@ -12,6 +12,8 @@ namespace qm {
 inline constexpr int kToolBarHeight = 33;
 inline constexpr int kPanelTop = 32;
 inline constexpr int kStatusHeight = 21;
+// Status panel 2, the progress of the current operation.
+inline constexpr int kProgressWidth = 200;
 
 // Connects a trigger to a handler run under the top-level error report.
 template <typename Sender, typename Signal, typename F>

@@ -34,6 +34,8 @@ public:
     // not called, while another read of this reader runs.
     bool read(const Family &family, Done done);
     bool busy() const;
+    // Ends a running read now; its done follows with the run interrupted.
+    void cancel();
 
 private:
     void setButtons(const Family &family, bool on);

@@ -99,9 +99,45 @@ bool RadioExchange::writeStillValid(unsigned checks)
     const QString problem = checkWritableFields(checks);
     if (problem.isEmpty())
         return true;
-    finish(text::WriteFailed);
+    // The step runs on the answer to the frame before it: the unit has
+    // taken every part up to this step.
+    const qint32 step = link_.state().ExchangeStep;
+    finish(text::WriteRefused(problem, step > 0));
+    report_.memo(text::WrittenSoFar(WriteParts(), step, false));
     prompts_.message(problem);
     return false;
+}
+
+void RadioExchange::refuseWrite(const QString &problem)
+{
+    const QString outcome = text::WriteRefused(problem, false);
+    report_.memo(outcome);
+    report_.panel(2, outcome);
+    prompts_.message(problem);
+}
+
+const QStringList &RadioExchange::WriteParts()
+{
+    // The parts of a write in the order their frames go out.
+    static const QStringList parts = {QStringLiteral("信道表"), QStringLiteral("设备地址"), QStringLiteral("当前信道"),
+                                      QStringLiteral("工作方式")};
+    return parts;
+}
+
+bool RadioExchange::Cancel()
+{
+    ProtocolState &s = link_.state();
+    if (!s.RadioWriteActive && !s.RadioReadActive)
+        return false;
+    const bool write = s.RadioWriteActive;
+    // At step n the write frames of steps 0..n-1 are out, all answered
+    // but the last; step 0 waits for the identification.
+    const qint32 step = s.ExchangeStep;
+    link_.AbandonReply();
+    finish(text::Cancelled);
+    if (write)
+        report_.memo(text::WrittenSoFar(WriteParts(), step - 1, step > 0));
+    return true;
 }
 
 bool RadioExchange::refuseWhileOtherExchangeRuns()
@@ -114,16 +150,16 @@ void RadioExchange::Dk618_Write_DataClick()
     if (refuseWhileOtherExchangeRuns())
         return;
     if (f_.text(kRate).isEmpty()) {
-        prompts_.message(QStringLiteral("请选择设备通讯速率！"));
+        refuseWrite(QStringLiteral("请选择设备通讯速率！"));
         return;
     }
     if (f_.text(kParity).isEmpty()) {
-        prompts_.message(QStringLiteral("请选择设备校验方式！"));
+        refuseWrite(QStringLiteral("请选择设备校验方式！"));
         return;
     }
     // Refuse what the frames cannot carry before anything goes out.
     if (const QString problem = checkWritableFields(CheckAll); !problem.isEmpty()) {
-        prompts_.message(problem);
+        refuseWrite(problem);
         return;
     }
     const quint8 low = addressLow();
@@ -202,6 +238,8 @@ void RadioExchange::Timer3Timer()
         s.MeasurePending = false;
         report_.memo(outcome);
         report_.panel(2, outcome);
+        if (!outcome.isEmpty() && onNoAnswer)
+            onNoAnswer();
         return;
     }
     case Poll::Reply:
@@ -385,7 +423,8 @@ void RadioExchange::writeStep(qint32 step)
             problem = channelWords(ChannelStep, f_.checked(QStringLiteral("Fq800")), ChannelWords);
         }
         if (!problem.isEmpty()) {
-            finish(text::WriteFailed);
+            // Only the identification has been answered.
+            finish(text::WriteRefused(problem, false));
             prompts_.message(problem);
             return;
         }

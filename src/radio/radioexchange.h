@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <functional>
 
@@ -35,6 +36,9 @@ public:
     // it ends now as failed instead of at its time-out, and a reply that
     // was already in is not answered with a send on the closed port.
     void PortLost();
+    // Ends a running read or write at once, as "已取消"; a write also says
+    // which of its parts the radio has taken. False when none runs.
+    bool Cancel();
     // Protocol change: railway, test and raw protocol, each sent only when
     // the user confirms it.
     void N1Click();
@@ -44,6 +48,9 @@ public:
     // Handles the reply to a pending measurement (test page); the tick
     // clears MeasurePending afterwards.
     std::function<void()> onMeasurementReply;
+    // A read or write has just ended without an answer (its outcome is
+    // out): the window adds what to try.
+    std::function<void()> onNoAnswer;
 
     qint32 ChannelWords[2][10] = {};
     quint8 ChannelStep = 250;
@@ -80,6 +87,10 @@ private:
     // The same check inside a write step: a value that no longer passes ends
     // the write as failed, with the message, before its frame is sent.
     bool writeStillValid(unsigned checks);
+    // A click its checks refuse: the message, and "未写录：REASON" as the
+    // outcome; nothing is sent.
+    void refuseWrite(const QString &problem);
+    static const QStringList &WriteParts();
     // The channel words of the frequency fields at this step and band, or
     // the message naming the first frequency whose word does not fit.
     QString channelWords(int step, bool band800, qint32 words[2][10]) const;
