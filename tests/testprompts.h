@@ -13,12 +13,18 @@ public:
     QStringList messages;
     QQueue<QString> fileNames; // an empty entry or an empty queue cancels
     QQueue<bool> confirmations;
+    QQueue<SaveAnswer> saveAnswers; // an empty queue answers 取消
 
     void message(const QString &text) override { messages << text; }
     bool confirm(const QString &, const QString &text) override
     {
         messages << text;
         return confirmations.isEmpty() ? false : confirmations.dequeue();
+    }
+    SaveAnswer askSave(const QString &text) override
+    {
+        messages << text;
+        return saveAnswers.isEmpty() ? SaveAnswer::Cancel : saveAnswers.dequeue();
     }
     QString saveFileName() override { return fileNames.isEmpty() ? QString() : fileNames.dequeue(); }
     QString openFileName() override { return fileNames.isEmpty() ? QString() : fileNames.dequeue(); }

@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QtTest>
 
@@ -53,11 +52,6 @@ const Page &pageOf(const QString &family)
 class TestExchangeOutcomes : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setApplicationName(QStringLiteral("qmset-test"));
-    }
     void cleanup();
     void cancelEndsTheExchange_data();
     void cancelEndsTheExchange();

@@ -90,11 +90,13 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     radio_ = std::make_unique<RadioExchange>(link_, *fields_, *this, *prompts_);
     radioFile_ = std::make_unique<RadioFile>(*fields_, *this, *prompts_);
     on(dk618_->Dk618_Write_Data, &QPushButton::clicked, this, [this] {
-        writeChecks_->WriteClick(*FindFamily(QStringLiteral("dk618")), [this] { Guard([this] { radio_->Dk618_Write_DataClick(); }); });
+        writeChecks_->WriteClick(*FindFamily(QStringLiteral("dk618")), [this] {
+            Guard([this] { startExchange(dk618_, [this] { radio_->Dk618_Write_DataClick(); }); });
+        });
     });
-    on(dk618_->Dk618_Read_Data, &QPushButton::clicked, this, [this] { radio_->Dk618_Read_DataClick(); });
-    on(dk618_->Dk618_Save_File, &QPushButton::clicked, this, [this] { radioFile_->Dk618_Save_FileClick(); });
-    on(dk618_->Dk618_Read_File, &QPushButton::clicked, this, [this] { radioFile_->Dk618_Read_FileClick(); });
+    on(dk618_->Dk618_Read_Data, &QPushButton::clicked, this, [this] { startExchange(dk618_, [this] { radio_->Dk618_Read_DataClick(); }); });
+    on(dk618_->Dk618_Save_File, &QPushButton::clicked, this, [this] { fileDone(dk618_, radioFile_->Dk618_Save_FileClick()); });
+    on(dk618_->Dk618_Read_File, &QPushButton::clicked, this, [this] { fileDone(dk618_, radioFile_->Dk618_Read_FileClick()); });
     on(N1, &QAction::triggered, this, [this] { radio_->N1Click(); });
     on(T1, &QAction::triggered, this, [this] { radio_->T1Click(); });
     on(O1, &QAction::triggered, this, [this] { radio_->O1Click(); });
@@ -102,11 +104,13 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     subscriber_ = std::make_unique<SubscriberExchange>(link_, *fields_, *this, *prompts_);
     subscriberFile_ = std::make_unique<SubscriberFile>(*fields_, *this, *prompts_);
     on(mlr4800_->Mlr4800_WriteData, &QPushButton::clicked, this, [this] {
-        writeChecks_->WriteClick(*FindFamily(QStringLiteral("mlr4800")), [this] { Guard([this] { subscriber_->Mlr4800_WriteDataClick(); }); });
+        writeChecks_->WriteClick(*FindFamily(QStringLiteral("mlr4800")), [this] {
+            Guard([this] { startExchange(mlr4800_, [this] { subscriber_->Mlr4800_WriteDataClick(); }); });
+        });
     });
-    on(mlr4800_->Mlr4800_ReadData, &QPushButton::clicked, this, [this] { subscriber_->Mlr4800_ReadDataClick(); });
-    on(mlr4800_->Mlr4800_SaveFile, &QPushButton::clicked, this, [this] { subscriberFile_->Mlr4800_SaveFileClick(); });
-    on(mlr4800_->Mlr4800_ReadFile, &QPushButton::clicked, this, [this] { subscriberFile_->Mlr4800_ReadFileClick(); });
+    on(mlr4800_->Mlr4800_ReadData, &QPushButton::clicked, this, [this] { startExchange(mlr4800_, [this] { subscriber_->Mlr4800_ReadDataClick(); }); });
+    on(mlr4800_->Mlr4800_SaveFile, &QPushButton::clicked, this, [this] { fileDone(mlr4800_, subscriberFile_->Mlr4800_SaveFileClick()); });
+    on(mlr4800_->Mlr4800_ReadFile, &QPushButton::clicked, this, [this] { fileDone(mlr4800_, subscriberFile_->Mlr4800_ReadFileClick()); });
 
     connect(&link_, &Link::monitorLine, this, [this](const QString &line) { memo(line); });
     // A lost port ends the running exchange at once (after the loss itself
@@ -138,7 +142,7 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     // The radio found: read it exactly as the read button does.
     AutoSet_Form->onFound = [this] {
         safetyNet_->record(dk618_, QStringLiteral("读取数据"));
-        Guard([this] { radio_->Dk618_Read_DataClick(); });
+        Guard([this] { startExchange(dk618_, [this] { radio_->Dk618_Read_DataClick(); }); });
     };
     MlbAddrTable_Form = std::make_unique<TMlbAddrTable_Form>(this);
     VersionInfo = new TVersionInfo(this);
@@ -165,6 +169,8 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     wireExchangeEnds();
 
     FormCreate();
+    // The pages as the program starts them: the baseline of what is typed.
+    wireTypedValues();
     qApp->installEventFilter(this);
 
     Timer1->start();
@@ -250,17 +256,10 @@ void TMainForm::showEvent(QShowEvent *event)
     }
 }
 
-void TMainForm::closeEvent(QCloseEvent *event)
-{
-    // A detection still running sends nothing once the window is gone.
-    AutoSet_Form->abort();
-    link_.port().close();
-    QMainWindow::closeEvent(event);
-}
-
 void TMainForm::memo(const QString &line)
 {
     Watch_Window->appendLine(line);
+    exchangeOutcome(line);
     if (line == text::ReadOk && safetyNet_)
         safetyNet_->readSucceeded(PageControl->currentWidget(), PageControl->currentWidget() == dk618_ ? DecodeGbk(radio_->modelText()) : QString());
     // A write also ends when it was refused on the way or cancelled.
@@ -318,20 +317,15 @@ void TMainForm::hookCentralPage()
     central_ = std::make_unique<CentralExchange>(link_, *fields_, *this, *prompts_);
     CentralExchange *c = central_.get();
     on(mlb4800_->Mlb4800_WriteData, &QPushButton::clicked, this, [this, c] {
-        writeChecks_->WriteClick(*FindFamily(QStringLiteral("mlb4800")), [c] { Guard([c] { c->Mlb4800_WriteDataClick(); }); });
+        writeChecks_->WriteClick(*FindFamily(QStringLiteral("mlb4800")), [this, c] {
+            Guard([this, c] { startExchange(mlb4800_, [c] { c->Mlb4800_WriteDataClick(); }); });
+        });
     });
-    on(mlb4800_->Mlb4800_ReadData, &QPushButton::clicked, this, [c] { c->Mlb4800_ReadDataClick(); });
+    on(mlb4800_->Mlb4800_ReadData, &QPushButton::clicked, this, [this, c] { startExchange(mlb4800_, [c] { c->Mlb4800_ReadDataClick(); }); });
     on(mlb4800_->Mlb4800_SaveFile, &QPushButton::clicked, this, [c] { c->Mlb4800_SaveFileClick(); });
     on(mlb4800_->Mlb4800_ReadFile, &QPushButton::clicked, this, [c] { c->Mlb4800_ReadFileClick(); });
     on(mlb4800_->Mlb4800_AddressTable, &QPushButton::clicked, this, [c] { c->Mlb4800_AddressTableClick(); });
     on(mlb4800_->ReadRssi, &QPushButton::clicked, this, [c] { c->Mlb4800_AddressTableClick(); });
-}
-
-void TMainForm::Exit_ProClick()
-{
-    link_.port().close();
-    close();
-    QApplication::quit();
 }
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)

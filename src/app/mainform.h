@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -44,6 +45,7 @@ class TMlbAddrTable_Form;
 class SubscriberExchange;
 class SubscriberFile;
 class TAutoSet_Form;
+class TypedValues;
 class TPassword;
 class TSet_Form;
 class TestExchange;
@@ -179,6 +181,19 @@ private:
     bool exchangeCancellable();
     void updateCancel();
     void queueCancelUpdate();
+    // Quitting (mainformquit.cpp): what the user typed since the last
+    // read, load, store or write of each page, and the readings not yet
+    // exported, asked about when the window closes.
+    void wireTypedValues();
+    // Runs a page's read or write click; the exchange it starts belongs to
+    // page.
+    void startExchange(QWidget *page, const std::function<void()> &click);
+    void exchangeOutcome(const QString &line);
+    // A store or load of page: done when the file was written or read.
+    void fileDone(QWidget *page, bool done);
+    QStringList unsavedWork() const;
+    bool mayQuit();
+    bool saveBeforeQuit();
 
     Link link_;
     std::unique_ptr<Prompts> ownPrompts_;
@@ -228,6 +243,9 @@ private:
     QPushButton *CancelExchange;
     QShortcut *cancelKey_ = nullptr;
     bool cancelQueued_ = false;
+    TypedValues *typed_ = nullptr;
+    // The page of the last read or write started.
+    QWidget *exchangePage_ = nullptr;
     Dk618Page *dk618_;
     QWidget *qm4700_;
     Mlb4800Page *mlb4800_;

@@ -6,6 +6,7 @@
 
 #include "app/monitormemo.h"
 #include "app/password.h"
+#include "app/typedvalues.h"
 #include "common/prompts.h"
 #include "headless/families.h"
 #include "link/serialport.h"
@@ -159,9 +160,14 @@ void TMainForm::MLR4800Click()
     MLR4800->setChecked(true);
     followSimulatedUnit(QStringLiteral("mlr4800"));
     activatePage(mlr4800_);
+    // The page's own resets are no typing: a page without typed values
+    // stays so.
+    const bool typed = typed_->changed(mlr4800_);
     mlr4800_->Mlr4800ComRate->setCurrentIndex(0);
     mlr4800_->Mlr4800_Airrate->setCurrentIndex(1);
     mlr4800_->Meter_Category->setCurrentIndex(0);
+    if (!typed)
+        typed_->settle(mlr4800_);
     link_.line().RateIndex = 2;
     link_.line().ParityIndex = 1;
     link_.ApplyLineSettings();

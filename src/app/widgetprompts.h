@@ -15,6 +15,7 @@ public:
     QString saveFileName() override;
     QString openFileName() override;
     QString saveFileNameFor(const QString &filter, const QString &suffix, bool replaces) override;
+    SaveAnswer askSave(const QString &text) override;
 
 private:
     QWidget *parent_;

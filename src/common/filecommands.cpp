@@ -13,29 +13,30 @@ void say(Report &report, const QString &text)
 }
 
 // The dialog has been answered with path (empty: cancelled).
-void finish(Report &report, const QString &path, const FileWork &work, const QString &done)
+bool finish(Report &report, const QString &path, const FileWork &work, const QString &done)
 {
     if (path.isEmpty()) {
         say(report, QStringLiteral("用户取消"));
-        return;
+        return false;
     }
     work(path);
     say(report, done);
+    return true;
 }
 } // namespace
 
-void StoreParameterFile(Report &report, Prompts &prompts, const FileWork &store)
+bool StoreParameterFile(Report &report, Prompts &prompts, const FileWork &store)
 {
     report.memo(QStringLiteral("存储文档..."));
     report.panel(2, QStringLiteral("正在存储文档..."));
-    finish(report, prompts.saveFileName(), store, QStringLiteral("存储成功！"));
+    return finish(report, prompts.saveFileName(), store, QStringLiteral("存储成功！"));
 }
 
-void LoadParameterFile(Report &report, Prompts &prompts, const FileWork &load)
+bool LoadParameterFile(Report &report, Prompts &prompts, const FileWork &load)
 {
     report.memo(QStringLiteral("读取文档..."));
     report.panel(2, QStringLiteral("正在读取文档..."));
-    finish(report, prompts.openFileName(), load, QStringLiteral("读取结束！"));
+    return finish(report, prompts.openFileName(), load, QStringLiteral("读取结束！"));
 }
 
 } // namespace qm

@@ -23,14 +23,14 @@ RadioFile::RadioFile(FieldAccess &fields, Report &report, Prompts &prompts)
 {
 }
 
-void RadioFile::Dk618_Save_FileClick()
+bool RadioFile::Dk618_Save_FileClick()
 {
-    StoreParameterFile(report_, prompts_, [this](const QString &path) { Store(path); });
+    return StoreParameterFile(report_, prompts_, [this](const QString &path) { Store(path); });
 }
 
-void RadioFile::Dk618_Read_FileClick()
+bool RadioFile::Dk618_Read_FileClick()
 {
-    LoadParameterFile(report_, prompts_, [this](const QString &path) { Load(path); });
+    return LoadParameterFile(report_, prompts_, [this](const QString &path) { Load(path); });
 }
 
 void RadioFile::Store(const QString &path)

@@ -14,8 +14,9 @@ class RadioFile {
 public:
     RadioFile(FieldAccess &fields, Report &report, Prompts &prompts);
 
-    void Dk618_Save_FileClick();
-    void Dk618_Read_FileClick();
+    // True when the file was stored or loaded (not cancelled).
+    bool Dk618_Save_FileClick();
+    bool Dk618_Read_FileClick();
 
     // Writes the 28 keys in one atomic save; throws Error naming the file.
     void Store(const QString &path);

@@ -22,7 +22,7 @@ void Say(Report &report, const QString &text)
 
 // A progress line, the file dialog, the work, and its outcome; a failed
 // work says so before its error is reported.
-void FileCommand(Report &report, Prompts &prompts, const QString &progress, const QString &filter,
+bool FileCommand(Report &report, Prompts &prompts, const QString &progress, const QString &filter,
                  const QString &suffix, bool replaces, const QString &done, const QString &failed,
                  const std::function<void(const QString &)> &work)
 {
@@ -31,7 +31,7 @@ void FileCommand(Report &report, Prompts &prompts, const QString &progress, cons
     const QString path = prompts.saveFileNameFor(filter, suffix, replaces);
     if (path.isEmpty()) {
         Say(report, QStringLiteral("用户取消"));
-        return;
+        return false;
     }
     try {
         work(path);
@@ -40,6 +40,7 @@ void FileCommand(Report &report, Prompts &prompts, const QString &progress, cons
         throw;
     }
     Say(report, done);
+    return true;
 }
 } // namespace
 
@@ -79,11 +80,20 @@ void TestRunCommands::Trend_OpenClick()
     trend_->activateWindow();
 }
 
-void TestRunCommands::ExportReadingsClick()
+bool TestRunCommands::ExportReadingsClick()
 {
-    FileCommand(report_, prompts_, QStringLiteral("导出读数..."), text::ReadingsFilter, QStringLiteral("csv"), true,
-                QStringLiteral("导出成功！"), QStringLiteral("导出失败！"),
-                [this](const QString &path) { SaveBytesSafely(path, ReadingsCsv(run_.log.readings())); });
+    const qsizetype count = run_.log.readings().size();
+    if (!FileCommand(report_, prompts_, QStringLiteral("导出读数..."), text::ReadingsFilter, QStringLiteral("csv"), true,
+                     QStringLiteral("导出成功！"), QStringLiteral("导出失败！"),
+                     [this](const QString &path) { SaveBytesSafely(path, ReadingsCsv(run_.log.readings())); }))
+        return false;
+    exported_ = count;
+    return true;
+}
+
+qsizetype TestRunCommands::unexportedReadings() const
+{
+    return run_.log.readings().size() - exported_;
 }
 
 void TestRunCommands::SaveTestRecordClick()

@@ -36,12 +36,15 @@ public:
     TestRun &run() { return run_; }
     // Null until the window is first opened.
     TrendWindow *trendWindow() const { return trend_; }
+    // Readings that came since the user last exported the log.
+    qsizetype unexportedReadings() const;
 
     QAction *ExportReadings;
     QAction *SaveTestRecord;
 
     void Trend_OpenClick();
-    void ExportReadingsClick();
+    // True when the readings are on disk.
+    bool ExportReadingsClick();
     void SaveTestRecordClick();
 
 private:
@@ -49,6 +52,8 @@ private:
     Prompts &prompts_;
     QWidget *window_;
     TestRun run_;
+    // Readings of the log the user had exported at the last export.
+    qsizetype exported_ = 0;
     TrendWindow *trend_ = nullptr;
 };
 

@@ -12,14 +12,14 @@ SubscriberFile::SubscriberFile(FieldAccess &fields, Report &report, Prompts &pro
 {
 }
 
-void SubscriberFile::Mlr4800_SaveFileClick()
+bool SubscriberFile::Mlr4800_SaveFileClick()
 {
-    StoreParameterFile(report_, prompts_, [this](const QString &path) { Store(path); });
+    return StoreParameterFile(report_, prompts_, [this](const QString &path) { Store(path); });
 }
 
-void SubscriberFile::Mlr4800_ReadFileClick()
+bool SubscriberFile::Mlr4800_ReadFileClick()
 {
-    LoadParameterFile(report_, prompts_, [this](const QString &path) { Load(path); });
+    return LoadParameterFile(report_, prompts_, [this](const QString &path) { Load(path); });
 }
 
 void SubscriberFile::Store(const QString &path)

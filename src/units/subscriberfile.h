@@ -15,8 +15,9 @@ class SubscriberFile {
 public:
     SubscriberFile(FieldAccess &fields, Report &report, Prompts &prompts);
 
-    void Mlr4800_SaveFileClick();
-    void Mlr4800_ReadFileClick();
+    // True when the file was stored or loaded (not cancelled).
+    bool Mlr4800_SaveFileClick();
+    bool Mlr4800_ReadFileClick();
 
     // Writes the seven keys in one atomic save; throws Error naming the file.
     void Store(const QString &path);
