@@ -18,6 +18,9 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
@@ -164,6 +167,9 @@ private slots:
     void clearButtonEmptiesMonitor();
     void monitorRecordMenu_data();
     void monitorRecordMenu();
+    void monitorRecordKeepsTheRun_data();
+    void monitorRecordKeepsTheRun();
+    void monitorRecordInTheFolderLastUsed();
     void menuLettersUniquePerMenu();
     void toolBarToggle_data();
     void toolBarToggle();
@@ -339,7 +345,19 @@ void TestMainForm::monitorRecordMenu()
     if (saved) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QStringLiteral("读取成功！\n96 03 80 99 8C\n").toUtf8());
+        // Each line after the time it came.
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.last(), QString());
+        const QRegularExpression stamp(QStringLiteral(R"(^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})  (.*)$)"));
+        const QStringList texts = {QStringLiteral("读取成功！"), QStringLiteral("96 03 80 99 8C")};
+        for (int i = 0; i < 2; ++i) {
+            const QRegularExpressionMatch m = stamp.match(lines[i]);
+            QVERIFY2(m.hasMatch(), qPrintable(lines[i]));
+            QCOMPARE(m.captured(2), texts[i]);
+            const QDateTime at = QDateTime::fromString(m.captured(1), QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+            QVERIFY(std::abs(at.secsTo(QDateTime::currentDateTime())) < 60);
+        }
         QCOMPARE(panelText(w, 2), QStringLiteral("记录已保存：") + path);
     } else {
         QVERIFY(!panelText(w, 2).startsWith(QStringLiteral("记录已保存")));
@@ -405,6 +423,93 @@ void TestMainForm::menuLettersUniquePerMenu()
     QCOMPARE(sharedLetters(QStringLiteral("monitor"), monitor->actions()), QStringList());
     for (QAction *a : monitor->actions())
         QVERIFY2(a->isSeparator() || !menuLetter(a->text()).isNull(), qPrintable(a->text()));
+}
+
+// The record holds every line of the run, also those the capped memo has
+// dropped and those 清显示区 took away; beyond its own bound the oldest go,
+// and the record says how many.
+void TestMainForm::monitorRecordKeepsTheRun_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("limit"); // characters; 0: the memo's own
+    QTest::addColumn<int>("kept");
+    QTest::newRow("beyond the display") << 1000 << 0 << 1000;
+    QTest::newRow("beyond the bound") << 1000 << 100 * 8 << 100;
+}
+
+void TestMainForm::monitorRecordKeepsTheRun()
+{
+    QFETCH(int, lines);
+    QFETCH(int, limit);
+    QFETCH(int, kept);
+    Rig rig;
+    TMainForm &w = rig.w();
+    auto *memo = child<MonitorMemo>(w, QStringLiteral("Watch_Window"));
+    if (limit)
+        memo->setRunLogLimit(limit);
+    // After what start-up said, lines of eight characters each.
+    memo->clearAll();
+    const qsizetype before = memo->runLogLines();
+    for (int i = 0; i < lines; ++i) {
+        w.memo(QStringLiteral("line%1").arg(i, 4, 10, QLatin1Char('0')));
+        if (i == lines / 2)
+            QTest::mouseClick(child<QPushButton>(w, QStringLiteral("SpeedButton1")), Qt::LeftButton);
+    }
+    QVERIFY(memo->document()->blockCount() <= MonitorMemo::kMaxRows + 1);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("run.txt"));
+    memo->saveRecord(path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList saved = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    if (limit) {
+        QCOMPARE(saved.takeFirst(), QStringLiteral("（本次运行更早的 %1 行超出记录上限，未保存）").arg(before + lines - kept));
+    } else {
+        saved = saved.mid(before);
+    }
+    QCOMPARE(saved.size(), kept);
+    for (int i = 0; i < kept; ++i)
+        QVERIFY2(saved[i].endsWith(QStringLiteral("  line%1").arg(lines - kept + i, 4, 10, QLatin1Char('0'))), qPrintable(saved[i]));
+}
+
+// The record's dialog opens where the window's file dialogs went last, and
+// the parameter files follow the record.
+void TestMainForm::monitorRecordInTheFolderLastUsed()
+{
+    PtyPair pty;
+    MainFormOptions options;
+    options.portMap.insert(QStringLiteral("COM1"), pty.slavePath());
+    TMainForm w(options); // the window's own dialogs
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.DataTransClick();
+    QTemporaryDir dir;
+    const QString stored = dir.filePath(QStringLiteral("radio.ini"));
+    // Whichever file dialog comes up: its folder is noted, then it is
+    // answered (the first with the parameter file) or closed.
+    QStringList folders;
+    QTimer answer;
+    answer.setInterval(20);
+    connect(&answer, &QTimer::timeout, &w, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        folders << dialog->objectName() + u' ' + dialog->directory().absolutePath();
+        if (dialog->objectName() == QLatin1String("SaveDialog1")) {
+            dialog->selectFile(stored);
+            QMetaObject::invokeMethod(dialog, "accept");
+        } else {
+            dialog->reject();
+        }
+    });
+    answer.start();
+    child<QPushButton>(w, QStringLiteral("Dk618_Save_File"))->click();
+    QVERIFY(QFileInfo::exists(stored));
+    std::unique_ptr<QMenu> menu(child<MonitorMemo>(w, QStringLiteral("Watch_Window"))->createRecordMenu());
+    child<QAction>(*menu, QStringLiteral("Watch_SaveRecord"))->trigger();
+    answer.stop();
+    QCOMPARE(folders.size(), 2);
+    QCOMPARE(folders.last(), QStringLiteral("SaveRecordDialog ") + QFileInfo(stored).absolutePath());
 }
 
 void TestMainForm::toolBarToggle_data()

@@ -7,6 +7,7 @@
 #include "app/monitormemo.h"
 #include "app/password.h"
 #include "app/typedvalues.h"
+#include "app/widgetprompts.h"
 #include "common/prompts.h"
 #include "headless/families.h"
 #include "link/serialport.h"
@@ -82,6 +83,11 @@ void TMainForm::buildPanels()
     Watch_Window->setGeometry(4, 34, 201, 285);
     on(closeWatch, &QPushButton::clicked, this, [this] { Watch_OpenClick(); });
     on(clearWatch, &QPushButton::clicked, this, [this] { Watch_Window->clearAll(); });
+    // The record goes where the parameter files went last, and the other way.
+    if (auto *own = dynamic_cast<WidgetPrompts *>(prompts_)) {
+        Watch_Window->lastFolder = [own] { return own->lastFolder(); };
+        Watch_Window->folderUsed = [own](const QString &folder) { own->useFolder(folder); };
+    }
     connect(Watch_Window, &MonitorMemo::recordSaved, this, [this](const QString &path) { panel(2, QStringLiteral("记录已保存：") + path); });
 }
 

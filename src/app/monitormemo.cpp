@@ -50,7 +50,9 @@ MonitorMemo::MonitorMemo(QWidget *parent)
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setDefaultSuffix(QStringLiteral("txt"));
-        const QString folder = recordFolder_.isEmpty() ? QDir::homePath() : recordFolder_;
+        QString folder = lastFolder ? lastFolder() : recordFolder_;
+        if (folder.isEmpty())
+            folder = QDir::homePath();
         dialog.selectFile(QDir(folder).filePath(
             QStringLiteral("监测记录-%1.txt").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")))));
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -61,9 +63,15 @@ MonitorMemo::MonitorMemo(QWidget *parent)
 
 void MonitorMemo::saveRecord(const QString &path) const
 {
-    QString text = toPlainText();
-    if (!text.isEmpty())
+    QString text;
+    if (dropped_ > 0)
+        text += QStringLiteral("（本次运行更早的 %1 行超出记录上限，未保存）\n").arg(dropped_);
+    for (const LoggedLine &line : runLog_) {
+        text += QDateTime::fromMSecsSinceEpoch(line.msecs).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+        text += QStringLiteral("  ");
+        text += line.text;
         text += QLatin1Char('\n');
+    }
     SaveBytesSafely(path, text.toUtf8());
 }
 
@@ -96,6 +104,8 @@ void MonitorMemo::saveRecordClick()
         return;
     recordFolder_ = QFileInfo(path).absolutePath();
     saveRecord(path);
+    if (folderUsed)
+        folderUsed(recordFolder_);
     emit recordSaved(path);
 }
 
@@ -122,6 +132,13 @@ int MonitorMemo::rowsOf(const QString &line)
 
 void MonitorMemo::appendLine(const QString &line)
 {
+    runLog_.append({QDateTime::currentMSecsSinceEpoch(), line});
+    runLogSize_ += line.size();
+    while (runLogSize_ > runLogLimit_ && runLog_.size() > 1) {
+        runLogSize_ -= runLog_.constFirst().text.size();
+        runLog_.removeFirst();
+        ++dropped_;
+    }
     if (rows_ > kMaxRows)
         clearAll();
     appendPlainText(line);
