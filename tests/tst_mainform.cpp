@@ -7,6 +7,7 @@
 #include "app/mainform.h"
 #include "app/mlbaddrtableform.h"
 #include "app/monitormemo.h"
+#include "app/panellabel.h"
 #include "link/frame.h"
 #include "ptypair.h"
 #include "findchild.h"
@@ -170,6 +171,9 @@ private slots:
     void monitorRecordKeepsTheRun_data();
     void monitorRecordKeepsTheRun();
     void monitorRecordInTheFolderLastUsed();
+    void frequencyTipInMhz_data();
+    void frequencyTipInMhz();
+    void longPanelTextElided();
     void menuLettersUniquePerMenu();
     void toolBarToggle_data();
     void toolBarToggle();
@@ -510,6 +514,65 @@ void TestMainForm::monitorRecordInTheFolderLastUsed()
     answer.stop();
     QCOMPARE(folders.size(), 2);
     QCOMPARE(folders.last(), QStringLiteral("SaveRecordDialog ") + QFileInfo(stored).absolutePath());
+}
+
+void TestMainForm::frequencyTipInMhz_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("tip");
+    QTest::newRow("radio transmit") << "TxFreq0" << "4330750" << "433.0750 MHz";
+    QTest::newRow("radio receive, 800M") << "RxFreq9" << "8060125" << "806.0125 MHz";
+    QTest::newRow("central downlink") << "TxFreq20" << "2300000" << "230.0000 MHz";
+    QTest::newRow("subscriber base station") << "RxFreq31" << "250" << "0.0250 MHz";
+}
+
+// Every frequency field tells its value in MHz, typed or set by the program.
+void TestMainForm::frequencyTipInMhz()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, keys);
+    QFETCH(QString, tip);
+    Rig rig;
+    TMainForm &w = rig.w();
+    auto *edit = child<QLineEdit>(w, field);
+    QCOMPARE(edit->toolTip(), QStringLiteral("0.0000 MHz"));
+    edit->clear();
+    QCOMPARE(edit->toolTip(), QString());
+    QTest::keyClicks(edit, keys);
+    QCOMPARE(edit->toolTip(), tip);
+    w.ClearFields();
+    QCOMPARE(edit->toolTip(), QStringLiteral("0.0000 MHz"));
+}
+
+// A status text too long for its panel is shortened with "…", never cut,
+// and the tip shows it whole above the panel's own tip.
+void TestMainForm::longPanelTextElided()
+{
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    auto *port = child<PanelLabel>(w, QStringLiteral("StatusPanel1"));
+    const QString ownTip = port->toolTip();
+    QVERIFY(ownTip.startsWith(QStringLiteral("COM1：")));
+    QCOMPARE(port->shownText(), port->text());
+
+    const QString waiting = QStringLiteral("通讯口已断开，等待设备重新接入：COM1");
+    w.panel(1, waiting);
+    QCOMPARE(port->text(), waiting);
+    const QString shown = port->shownText();
+    QVERIFY2(shown.contains(u'…') && shown.startsWith(QStringLiteral("通讯口")) && shown.endsWith(QStringLiteral("COM1")), qPrintable(shown));
+    QVERIFY(port->fontMetrics().horizontalAdvance(shown) <= port->contentsRect().width());
+    QCOMPARE(port->toolTip(), waiting + u'\n' + ownTip);
+
+    auto *progress = child<PanelLabel>(w, QStringLiteral("StatusPanel2"));
+    const QString refused = QStringLiteral("未写录：信道7下行发射频率16384000超出范围！请改正后再写录");
+    w.panel(2, refused);
+    QVERIFY(progress->shownText().startsWith(QStringLiteral("未写录：")) && progress->shownText().endsWith(u'…'));
+    QCOMPARE(progress->toolTip(), refused);
+    w.panel(2, QStringLiteral("读取成功！"));
+    QCOMPARE(progress->shownText(), QStringLiteral("读取成功！"));
+    QCOMPARE(progress->toolTip(), QString());
 }
 
 void TestMainForm::toolBarToggle_data()

@@ -8,6 +8,7 @@
 #include "app/password.h"
 #include "app/safetynet.h"
 #include "app/setform.h"
+#include "app/panellabel.h"
 #include "app/unitreader.h"
 #include "app/writechecks.h"
 #include "app/comparepage.h"
@@ -272,16 +273,16 @@ void TMainForm::memo(const QString &line)
 void TMainForm::panel(int index, const QString &text)
 {
     if (index >= 0 && index < 3)
-        StatusPanel[index]->setText(text);
+        StatusPanel[index]->setPanelText(text);
     if (index == 1)
-        StatusPanel[1]->setToolTip(portToolTip());
+        StatusPanel[1]->setOwnTip(portToolTip());
     if (index == 2)
         queueCancelUpdate();
 }
 
 void TMainForm::ClearFields()
 {
-    StatusPanel[0]->clear();
+    StatusPanel[0]->setPanelText(QString());
     // The pages' edits; the dialogs' entries are not fields.
     for (QLineEdit *edit : centralWidget()->findChildren<QLineEdit *>()) {
         // The text part of a combo box is not a field of its own.

@@ -41,6 +41,7 @@ class Prompts;
 class RadioExchange;
 class RadioFile;
 class SafetyNet;
+class PanelLabel;
 class TMlbAddrTable_Form;
 class SubscriberExchange;
 class SubscriberFile;
@@ -239,7 +240,7 @@ private:
     QTabWidget *PageControl;
     QFrame *Watch_Frame;
     MonitorMemo *Watch_Window;
-    QLabel *StatusPanel[3];
+    PanelLabel *StatusPanel[3];
     QPushButton *CancelExchange;
     QShortcut *cancelKey_ = nullptr;
     bool cancelQueued_ = false;

@@ -3,6 +3,7 @@
 #include "app/mainform.h"
 #include "app/mainformwiring.h"
 
+#include "app/panellabel.h"
 #include "app/unitreader.h"
 #include "headless/families.h"
 #include "link/exchange.h"

@@ -5,6 +5,7 @@
 #include "app/mainformwiring.h"
 
 #include "app/cueplayer.h"
+#include "app/panellabel.h"
 #include "app/versioninfo.h"
 #include "common/tonecue.h"
 
@@ -211,7 +212,8 @@ void TMainForm::buildStatusBar()
     bar->setFont(small);
     const int widths[3] = {160, 190, kProgressWidth};
     for (int i = 0; i < 3; ++i) {
-        StatusPanel[i] = new QLabel(bar);
+        // The port panel keeps both ends: "通讯口已断开，等…入：COM1".
+        StatusPanel[i] = new PanelLabel(i == 1 ? Qt::ElideMiddle : Qt::ElideRight, bar);
         StatusPanel[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         StatusPanel[i]->setFixedWidth(widths[i]);
         StatusPanel[i]->setFrameShape(QFrame::Panel);
@@ -228,7 +230,7 @@ void TMainForm::buildStatusBar()
     CancelExchange->hide();
     bar->addWidget(CancelExchange);
     StatusPanel[0]->setAlignment(Qt::AlignCenter);
-    StatusPanel[0]->setText(QStringLiteral("MLR4800A-HV1.20-SV1.23"));
+    StatusPanel[0]->setPanelText(QStringLiteral("MLR4800A-HV1.20-SV1.23"));
 }
 
 void TMainForm::Watch_OpenClick()
