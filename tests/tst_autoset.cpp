@@ -58,6 +58,8 @@ private slots:
     void repliesAndLeftoverBytes_data();
     void repliesAndLeftoverBytes();
     void windowStartedFromTheSettingsDialog();
+    void cancelEndsTheSearch_data();
+    void cancelEndsTheSearch();
     void portThatFailsToOpen_data();
     void portThatFailsToOpen();
     void searchEndsWithTheProgramOrPort_data();
@@ -228,6 +230,7 @@ void TestAutoSet::repliesAndLeftoverBytes()
     start();
     window_->dk618Page()->Dk618_Address->setText(QStringLiteral("300"));
     if (!before.isEmpty()) {
+        prompts_.confirmations.enqueue(true);
         child<QAction>(*window_, before)->trigger();
         QVERIFY(!pty_.readWhile(before == QLatin1String("O1") ? 10 : 8, 3000, spin).isEmpty());
     }
@@ -266,15 +269,75 @@ void TestAutoSet::windowStartedFromTheSettingsDialog()
     QVERIFY(!settings->isVisible() && form_->isVisible());
     QCOMPARE(label("Auto_Port") + label("Auto_Check") + label("Auto_Bps"), QStringLiteral("COM1,N,8,1300bps"));
     QCOMPARE(pty_.readWhile(7, 3000, spin), identification("0000"));
-    QCOMPARE(form_->size(), QSize(329, 65));
+    QCOMPARE(form_->size(), QSize(329, 92));
     QVERIFY(form_->windowFlags() & Qt::FramelessWindowHint);
     QCOMPARE(form_->cursor().shape(), Qt::WaitCursor);
     QCOMPARE(QApplication::activeModalWidget(), form_);
     QVERIFY((form_->geometry().center() - window_->frameGeometry().center()).manhattanLength() <= 2);
-    // Only the search closes the window: not Escape, not a close request.
-    QTest::keyClick(form_, Qt::Key_Escape);
+    // A close request does not end the search (the user cancels it).
     QVERIFY(!form_->close());
     QVERIFY(form_->isVisible() && timer()->isActive());
+}
+
+void TestAutoSet::cancelEndsTheSearch_data()
+{
+    QTest::addColumn<bool>("byKey"); // Escape, or the window's 取消
+    QTest::addColumn<int>("ticks");
+    QTest::addColumn<QString>("trial");
+    QTest::newRow("Escape at the first trial") << true << 0 << "正在尝试 300,N（第 1/21 项）";
+    QTest::newRow("button at the twelfth") << false << 11 << "正在尝试 4800,E（第 12/21 项）";
+    QTest::newRow("Escape at the last") << true << 20 << "正在尝试 19200,O（第 21/21 项）";
+}
+
+// The search ends at once: nothing more goes out, the line chosen before it
+// is back in force, and the next read goes out at once.
+void TestAutoSet::cancelEndsTheSearch()
+{
+    QFETCH(bool, byKey);
+    QFETCH(int, ticks);
+    QFETCH(QString, trial);
+    start();
+    auto *settings = child<QDialog>(*window_, QStringLiteral("Set_Form"));
+    QTimer::singleShot(0, window_.get(), [&] {
+        child<QComboBox>(*settings, QStringLiteral("Comrate"))->setCurrentIndex(4);
+        child<QComboBox>(*settings, QStringLiteral("Checkmode"))->setCurrentIndex(2);
+        QTest::mouseClick(child<QPushButton>(*settings, QStringLiteral("Set_ComAuto")), Qt::LeftButton);
+    });
+    window_->SetSysConfigClick();
+    QVERIFY(form_->isVisible());
+    timer()->stop();
+    for (int i = 0; i < ticks; ++i)
+        form_->Timer2Timer();
+    QCOMPARE(label("Auto_Trial"), trial);
+    // Half a frame in the ring, the recogniser inside it.
+    const QByteArray half = QByteArray::fromHex("962080");
+    window_->link().receiveBytes(reinterpret_cast<const quint8 *>(half.constData()), half.size());
+    QVERIFY(window_->link().state().RxState != 0);
+    // The trials' frames, the last one still on its way.
+    QCOMPARE(pty_.readWhile(7 * (ticks + 2), 300, spin).size(), 7 * (ticks + 1));
+
+    if (byKey)
+        QTest::keyClick(form_, Qt::Key_Escape);
+    else
+        QTest::mouseClick(child<QPushButton>(*form_, QStringLiteral("Auto_Cancel")), Qt::LeftButton);
+    QVERIFY(!form_->isVisible());
+    QVERIFY(!timer()->isActive());
+    QVERIFY(memo().endsWith(QStringLiteral("\n已取消")));
+    QCOMPARE(panel(2), QStringLiteral("已取消"));
+    QCOMPARE(panel(1), QStringLiteral("通讯端口状态：COM1,4800,O,8,1"));
+    QCOMPARE(window_->link().port().rate(), 4800);
+    QCOMPARE(window_->link().port().parity(), QSerialPort::OddParity);
+    const ProtocolState &s = window_->link().state();
+    QVERIFY(!s.AutoSetReply && !s.ReplyReady);
+    QCOMPARE(s.RxState, 0);
+    form_->Timer2Timer(); // a tick that was on its way
+    QCOMPARE(pty_.readWhile(1, 300, spin), QByteArray());
+
+    window_->DataTransClick();
+    child<QPushButton>(*window_, QStringLiteral("Dk618_Read_Data"))->click();
+    QCOMPARE(pty_.readWhile(7, 3000, spin), identification("0000"));
+    QVERIFY(s.RadioReadActive);
+    QVERIFY(errors_->errors.isEmpty());
 }
 
 void TestAutoSet::portThatFailsToOpen_data()
@@ -308,7 +371,7 @@ void TestAutoSet::portThatFailsToOpen()
     QTest::mouseClick(child<QToolButton>(*window_, QStringLiteral("ToolButton6")), Qt::LeftButton);
     QCOMPARE(form_->isVisible(), portBack);
     QCOMPARE(memo().contains(QStringLiteral("设置串口...")), portBack);
-    QCOMPARE(prompts_.messages, QStringList(failedBefore + !portBack, QStringLiteral("通讯口被占用！")));
+    QCOMPARE(FirstLines(prompts_.messages), QStringList(failedBefore + !portBack, QStringLiteral("通讯口被占用！")));
     QCOMPARE(panel(2) == panel2, !portBack);
     QCOMPARE(pty_.readWhile(7, 500, spin), portBack ? identification("0000") : QByteArray());
 }

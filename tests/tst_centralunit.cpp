@@ -232,7 +232,8 @@ void TestCentralUnit::unitSilentOnAirRateFailsOnThe36thTick()
     tick();
     QVERIFY(!state().CentralWriteActive);
     QCOMPARE(panel2(), QStringLiteral("写录失败！"));
-    QVERIFY(memo().endsWith(QStringLiteral("更改地址列表...\n写录失败！")));
+    QVERIFY2(memo().endsWith(QStringLiteral("更改地址列表...\n写录失败！\n当前串口 COM1,19200,N 即MLB4800的常用设置；请检查串口线和设备电源")),
+             qPrintable(memo()));
     QTRY_COMPARE(framesReceivedByUnit().size(), 4);
 }
 
@@ -276,9 +277,10 @@ void TestCentralUnit::refusedClicksSendNothing()
         QCOMPARE(prompts_.messages + errors_.errors, QStringList{message});
         const bool conversion = !errors_.errors.isEmpty();
         const QString progress = memoBefore.isEmpty() ? text::Writing : memoBefore + QLatin1Char('\n') + text::Writing;
-        QCOMPARE(memo(), conversion ? progress : memoBefore);
-        if (conversion)
-            QCOMPARE(panel2(), text::WritingWait);
+        // A refusal of its checks is the outcome: "未写录：REASON".
+        const QString refused = (memoBefore.isEmpty() ? QString() : memoBefore + u'\n') + text::NotWrittenPrefix + message;
+        QCOMPARE(memo(), conversion ? progress : refused);
+        QCOMPARE(panel2(), conversion ? text::WritingWait : text::NotWrittenPrefix + message);
     } else { // one memo line and the progress panel
         QCOMPARE(memo(), memoBefore.isEmpty() ? message : memoBefore + QLatin1Char('\n') + message);
         QCOMPARE(panel2(), message);

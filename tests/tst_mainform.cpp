@@ -7,6 +7,8 @@
 #include "app/mainform.h"
 #include "app/mlbaddrtableform.h"
 #include "app/monitormemo.h"
+#include "app/panellabel.h"
+#include "app/widgetprompts.h"
 #include "link/frame.h"
 #include "ptypair.h"
 #include "findchild.h"
@@ -17,12 +19,17 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -163,6 +170,13 @@ private slots:
     void clearButtonEmptiesMonitor();
     void monitorRecordMenu_data();
     void monitorRecordMenu();
+    void monitorRecordKeepsTheRun_data();
+    void monitorRecordKeepsTheRun();
+    void monitorRecordInTheFolderLastUsed();
+    void frequencyTipInMhz_data();
+    void frequencyTipInMhz();
+    void longPanelTextElided();
+    void menuLettersUniquePerMenu();
     void toolBarToggle_data();
     void toolBarToggle();
     void familyChoice_data();
@@ -236,7 +250,10 @@ void TestMainForm::startUp()
         QTest::qWait(20);
         QCOMPARE(rig.prompts.messages, QStringList());
     } else {
-        QTRY_COMPARE_WITH_TIMEOUT(rig.prompts.messages, QStringList{QStringLiteral("通讯口被占用！请更改通讯端口！")}, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(FirstLines(rig.prompts.messages), QStringList{QStringLiteral("通讯口被占用！请更改通讯端口！")}, 2000);
+        // The second line says why, as the monitor does.
+        QCOMPARE(rig.prompts.messages.constFirst().section(u'\n', 1), lastMemoLine(w));
+        QVERIFY(lastMemoLine(w).startsWith(QStringLiteral("COM1：找不到设备 ") + kMissingDevice));
         // The status panel keeps the port text although the port is closed.
         QCOMPARE(panelText(w, 1), kPortStatus + QStringLiteral("COM1,19200,N,8,1"));
     }
@@ -334,7 +351,19 @@ void TestMainForm::monitorRecordMenu()
     if (saved) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QStringLiteral("读取成功！\n96 03 80 99 8C\n").toUtf8());
+        // Each line after the time it came.
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.last(), QString());
+        const QRegularExpression stamp(QStringLiteral(R"(^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})  (.*)$)"));
+        const QStringList texts = {QStringLiteral("读取成功！"), QStringLiteral("96 03 80 99 8C")};
+        for (int i = 0; i < 2; ++i) {
+            const QRegularExpressionMatch m = stamp.match(lines[i]);
+            QVERIFY2(m.hasMatch(), qPrintable(lines[i]));
+            QCOMPARE(m.captured(2), texts[i]);
+            const QDateTime at = QDateTime::fromString(m.captured(1), QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+            QVERIFY(std::abs(at.secsTo(QDateTime::currentDateTime())) < 60);
+        }
         QCOMPARE(panelText(w, 2), QStringLiteral("记录已保存：") + path);
     } else {
         QVERIFY(!panelText(w, 2).startsWith(QStringLiteral("记录已保存")));
@@ -342,6 +371,195 @@ void TestMainForm::monitorRecordMenu()
     QCOMPARE(rig.errors.errors.size(), fileName.contains(u'/') ? 1 : 0);
     if (!rig.errors.errors.isEmpty())
         QVERIFY(rig.errors.errors.constFirst().startsWith(QStringLiteral("无法写入文件：")));
+}
+
+namespace {
+// The menu letter of a caption ("工具条 (&B)" -> 'B'), or a null character.
+QChar menuLetter(const QString &caption)
+{
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != u'&')
+            continue;
+        if (caption[i + 1] != u'&')
+            return caption[i + 1].toUpper();
+        ++i; // "&&" is a plain ampersand
+    }
+    return {};
+}
+
+// Every pair of items of one menu (and its submenus, each on its own) that
+// share a menu letter, as "menu: A twice".
+QStringList sharedLetters(const QString &where, const QList<QAction *> &items)
+{
+    QStringList found;
+    QHash<QChar, QString> taken;
+    for (QAction *a : items) {
+        if (a->isSeparator() || !a->isVisible())
+            continue;
+        if (const QChar letter = menuLetter(a->text()); !letter.isNull()) {
+            if (taken.contains(letter))
+                found << QStringLiteral("%1: %2 in %3 and %4").arg(where, letter, taken.value(letter), a->text());
+            taken.insert(letter, a->text());
+        }
+        if (a->menu())
+            found << sharedLetters(where + QLatin1Char('/') + a->text(), a->menu()->actions());
+    }
+    return found;
+}
+} // namespace
+
+// Whatever the menus hold, no two items of one menu share a letter; help
+// comes last; the monitor's own menu has a letter on every item.
+void TestMainForm::menuLettersUniquePerMenu()
+{
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    const QList<QAction *> bar = w.menuBar()->actions();
+    QVERIFY(bar.size() >= 4);
+    QCOMPARE(sharedLetters(QStringLiteral("menu bar"), bar), QStringList());
+    QCOMPARE(menuLetter(bar.last()->text()), u'H');
+    int edit = -1;
+    for (int i = 0; i < bar.size(); ++i)
+        if (menuLetter(bar[i]->text()) == u'E')
+            edit = i;
+    QCOMPARE(edit, int(bar.size()) - 2);
+
+    std::unique_ptr<QMenu> monitor(child<MonitorMemo>(w, QStringLiteral("Watch_Window"))->createRecordMenu());
+    QCOMPARE(sharedLetters(QStringLiteral("monitor"), monitor->actions()), QStringList());
+    for (QAction *a : monitor->actions())
+        QVERIFY2(a->isSeparator() || !menuLetter(a->text()).isNull(), qPrintable(a->text()));
+}
+
+// The record holds every line of the run, also those the capped memo has
+// dropped and those 清显示区 took away; beyond its own bound the oldest go,
+// and the record says how many.
+void TestMainForm::monitorRecordKeepsTheRun_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("limit"); // characters; 0: the memo's own
+    QTest::addColumn<int>("kept");
+    QTest::newRow("beyond the display") << 1000 << 0 << 1000;
+    QTest::newRow("beyond the bound") << 1000 << 100 * 8 << 100;
+}
+
+void TestMainForm::monitorRecordKeepsTheRun()
+{
+    QFETCH(int, lines);
+    QFETCH(int, limit);
+    QFETCH(int, kept);
+    Rig rig;
+    TMainForm &w = rig.w();
+    auto *memo = child<MonitorMemo>(w, QStringLiteral("Watch_Window"));
+    if (limit)
+        memo->setRunLogLimit(limit);
+    // After what start-up said, lines of eight characters each.
+    memo->clearAll();
+    const qsizetype before = memo->runLogLines();
+    for (int i = 0; i < lines; ++i) {
+        w.memo(QStringLiteral("line%1").arg(i, 4, 10, QLatin1Char('0')));
+        if (i == lines / 2)
+            QTest::mouseClick(child<QPushButton>(w, QStringLiteral("SpeedButton1")), Qt::LeftButton);
+    }
+    QVERIFY(memo->document()->blockCount() <= MonitorMemo::kMaxRows + 1);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("run.txt"));
+    memo->saveRecord(path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList saved = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    if (limit) {
+        QCOMPARE(saved.takeFirst(), QStringLiteral("（本次运行更早的 %1 行超出记录上限，未保存）").arg(before + lines - kept));
+    } else {
+        saved = saved.mid(before);
+    }
+    QCOMPARE(saved.size(), kept);
+    for (int i = 0; i < kept; ++i)
+        QVERIFY2(saved[i].endsWith(QStringLiteral("  line%1").arg(lines - kept + i, 4, 10, QLatin1Char('0'))), qPrintable(saved[i]));
+}
+
+// The record's dialog opens where the window's file dialogs went last.
+void TestMainForm::monitorRecordInTheFolderLastUsed()
+{
+    PtyPair pty;
+    MainFormOptions options;
+    options.portMap.insert(QStringLiteral("COM1"), pty.slavePath());
+    TMainForm w(options); // the window's own dialogs
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTemporaryDir dir;
+    auto *own = dynamic_cast<WidgetPrompts *>(&w.prompts());
+    QVERIFY(own);
+    own->useFolder(dir.path()); // as a parameter file stored there leaves it
+    QString shown;
+    QTimer::singleShot(0, &w, [&] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            shown = dialog->objectName() + u' ' + dialog->directory().absolutePath();
+            dialog->reject();
+        }
+    });
+    std::unique_ptr<QMenu> menu(child<MonitorMemo>(w, QStringLiteral("Watch_Window"))->createRecordMenu());
+    child<QAction>(*menu, QStringLiteral("Watch_SaveRecord"))->trigger();
+    QCOMPARE(shown, QStringLiteral("SaveRecordDialog ") + QDir(dir.path()).absolutePath());
+}
+
+void TestMainForm::frequencyTipInMhz_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("tip");
+    QTest::newRow("radio transmit") << "TxFreq0" << "4330750" << "433.0750 MHz";
+    QTest::newRow("radio receive, 800M") << "RxFreq9" << "8060125" << "806.0125 MHz";
+    QTest::newRow("central downlink") << "TxFreq20" << "2300000" << "230.0000 MHz";
+    QTest::newRow("subscriber base station") << "RxFreq31" << "250" << "0.0250 MHz";
+}
+
+// Every frequency field tells its value in MHz, typed or set by the program.
+void TestMainForm::frequencyTipInMhz()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, keys);
+    QFETCH(QString, tip);
+    Rig rig;
+    TMainForm &w = rig.w();
+    auto *edit = child<QLineEdit>(w, field);
+    QCOMPARE(edit->toolTip(), QStringLiteral("0.0000 MHz"));
+    edit->clear();
+    QCOMPARE(edit->toolTip(), QString());
+    QTest::keyClicks(edit, keys);
+    QCOMPARE(edit->toolTip(), tip);
+    w.ClearFields();
+    QCOMPARE(edit->toolTip(), QStringLiteral("0.0000 MHz"));
+}
+
+// A status text too long for its panel is shortened with "…", never cut,
+// and the tip shows it whole above the panel's own tip.
+void TestMainForm::longPanelTextElided()
+{
+    Rig rig;
+    TMainForm &w = rig.w();
+    QVERIFY(rig.show());
+    auto *port = child<PanelLabel>(w, QStringLiteral("StatusPanel1"));
+    const QString ownTip = port->toolTip();
+    QVERIFY(ownTip.startsWith(QStringLiteral("COM1：")));
+    QCOMPARE(port->shownText(), port->text());
+
+    const QString waiting = QStringLiteral("通讯口已断开，等待设备重新接入：COM1");
+    w.panel(1, waiting);
+    QCOMPARE(port->text(), waiting);
+    const QString shown = port->shownText();
+    QVERIFY2(shown.contains(u'…') && shown.startsWith(QStringLiteral("通讯口")) && shown.endsWith(QStringLiteral("COM1")), qPrintable(shown));
+    QVERIFY(port->fontMetrics().horizontalAdvance(shown) <= port->contentsRect().width());
+    QCOMPARE(port->toolTip(), waiting + u'\n' + ownTip);
+
+    auto *progress = child<PanelLabel>(w, QStringLiteral("StatusPanel2"));
+    const QString refused = QStringLiteral("未写录：信道7下行发射频率16384000超出范围！请改正后再写录");
+    w.panel(2, refused);
+    QVERIFY(progress->shownText().startsWith(QStringLiteral("未写录：")) && progress->shownText().endsWith(u'…'));
+    QCOMPARE(progress->toolTip(), refused);
+    w.panel(2, QStringLiteral("读取成功！"));
+    QCOMPARE(progress->shownText(), QStringLiteral("读取成功！"));
+    QCOMPARE(progress->toolTip(), QString());
 }
 
 void TestMainForm::toolBarToggle_data()
@@ -583,7 +801,8 @@ void TestMainForm::settingsPortThatCannotOpen()
         selectItem(d, QStringLiteral("Comrate"), QStringLiteral("9600"));
         clickButton(d, QStringLiteral("Set_ComOK"));
     }));
-    QCOMPARE(rig.prompts.messages, QStringList{kBusy});
+    QCOMPARE(rig.prompts.messages, QStringList{kBusy + u'\n' + lastMemoLine(w)});
+    QVERIFY(lastMemoLine(w).startsWith(QStringLiteral("COM2：找不到设备 ")));
     QCOMPARE(panelText(w, 1), kBusy);
     QVERIFY(!w.link().port().isOpen());
     QVERIFY(rig.errors.errors.isEmpty());
@@ -592,7 +811,7 @@ void TestMainForm::settingsPortThatCannotOpen()
     action(w, QStringLiteral("MLB4800"))->trigger();
     QCOMPARE(panelText(w, 1), kPortStatus + QStringLiteral("COM2,19200,N,8,1"));
     QVERIFY(!w.link().port().isOpen());
-    QCOMPARE(rig.prompts.messages, QStringList{kBusy});
+    QCOMPARE(FirstLines(rig.prompts.messages), QStringList{kBusy});
 }
 
 void TestMainForm::settingsListsAcceptNoTyping()
@@ -717,7 +936,7 @@ void TestMainForm::autoButton()
         QCOMPARE(panelText(w, 1), kBusy);
         QVERIFY(!child<MonitorMemo>(w, QStringLiteral("Watch_Window"))->toPlainText().contains(QStringLiteral("设置串口...")));
         QCOMPARE(panelText(w, 2), panel2);
-        QCOMPARE(rig.prompts.messages, QStringList{kBusy});
+        QCOMPARE(FirstLines(rig.prompts.messages), QStringList{kBusy});
     }
     QVERIFY(rig.errors.errors.isEmpty());
 }
@@ -731,6 +950,7 @@ void TestMainForm::writeToClosedPortIsReported()
     w.link().state().MonitorOn = true;
     auto *memo = child<MonitorMemo>(w, QStringLiteral("Watch_Window"));
 
+    rig.prompts.confirmations.enqueue(true);
     action(w, QStringLiteral("N1"))->trigger();
     QCOMPARE(rig.errors.errors.size(), 1);
     QVERIFY(!rig.errors.errors.first().isEmpty());
@@ -740,6 +960,7 @@ void TestMainForm::writeToClosedPortIsReported()
     // The window goes on working.
     action(w, QStringLiteral("MLB4800"))->trigger();
     QCOMPARE(child<QTabWidget>(w, QStringLiteral("PageControl"))->currentWidget()->objectName(), QStringLiteral("MLB4800_TabSheet"));
+    rig.prompts.confirmations.enqueue(true);
     action(w, QStringLiteral("T1"))->trigger();
     QCOMPARE(rig.errors.errors.size(), 2);
     QVERIFY(w.isVisible());
@@ -852,6 +1073,7 @@ void TestMainForm::trafficEcho()
     const QString before = memo->toPlainText();
     const int blocks = memo->document()->blockCount();
 
+    rig.prompts.confirmations.enqueue(true);
     action(w, QStringLiteral("N1"))->trigger();
     QVERIFY(rig.errors.errors.isEmpty());
     if (monitorOn) {
@@ -938,6 +1160,7 @@ void TestMainForm::exchangeThroughPty()
     QCOMPARE(child<QLineEdit>(w, QStringLiteral("Dk618_Address"))->text(), QStringLiteral("1"));
     rig.pty.drain();
 
+    rig.prompts.confirmations.enqueue(true);
     action(w, QStringLiteral("N1"))->trigger();
     const QByteArray sent = rig.pty.readWhile(8, 2000, [] { QCoreApplication::processEvents(); });
     QCOMPARE(sent.toHex(' '), QByteArray::fromHex("96068008""00017e67").toHex(' '));
@@ -1188,6 +1411,7 @@ void TestMainForm::hiddenKeySequence()
     QCOMPARE(child<QLineEdit>(w, QStringLiteral("Dk618_Address"))->text(), QStringLiteral("1"));
     QCOMPARE(w.link().state().MonitorOn, echo);
 
+    rig.prompts.confirmations.enqueue(true);
     action(w, QStringLiteral("N1"))->trigger();
     if (echo)
         QCOMPARE(lastMemoLine(w), QStringLiteral("P->T: 96 06 80 08 00 01       7E 67 "));
@@ -1346,7 +1570,7 @@ void TestMainForm::dialogsOpenAtTheirSize_data()
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QString>("caption");
     QTest::newRow("settings") << "Set_Form" << QSize(320, 183) << "系统参数设置";
-    QTest::newRow("detection") << "AutoSet_Form" << QSize(329, 65) << "";
+    QTest::newRow("detection") << "AutoSet_Form" << QSize(329, 92) << "";
     QTest::newRow("address table") << "MlbAddrTable_Form" << QSize(331, 224) << "MLB4800蜂窝中心地址列表";
     QTest::newRow("version") << "VersionInfo" << QSize(394, 162) << "VersionInfo";
     QTest::newRow("password") << "Password" << QSize(290, 149) << "密码框";

@@ -44,6 +44,7 @@ private slots:
     void writeFollowsTheRadiosOwnSpacing();
     void nonNumberStopsTheWriteAtTheClick();
     void readingBackModesAndLimits();
+    void protocolChangeFrames_data();
     void protocolChangeFrames();
     void replyOnTheTimeoutTickIsLeftForLater();
     void lostDeviceClosesThePortOnce();
@@ -293,7 +294,9 @@ void TestRadioExchange::radioSilentOnChannelRequestTimesOut()
     tick(false); // the 101st tick without a reply
     QVERIFY(!state().RadioReadActive);
     QCOMPARE(panel(2), QStringLiteral("读取失败！"));
-    QVERIFY(memo().endsWith(QStringLiteral("读取失败！")));
+    // What to try follows: the line is the radio's usual one already.
+    QVERIFY2(memo().endsWith(QStringLiteral("读取失败！\n当前串口 COM1,19200,N 即数传电台的常用设置；请检查串口线和设备电源，或用 自动 检测")),
+             qPrintable(memo()));
     QCOMPARE(page_->Dk618_Address->text(), QStringLiteral("1"));
     QCOMPARE(page_->TxFreq[0]->text(), QStringLiteral("0"));
     QVERIFY(page_->Dk618_Read_Data->isEnabled());
@@ -465,7 +468,8 @@ void TestRadioExchange::writeFollowsTheRadiosOwnSpacing()
         QCOMPARE(panel(2), QStringLiteral("读取成功！"));
         QCOMPARE(window_->fields().text(field), value);
     } else {
-        QCOMPARE(panel(2), QStringLiteral("写录失败！"));
+        // Refused by its checks, not unanswered.
+        QCOMPARE(panel(2), QStringLiteral("未写录：") + message);
         QCOMPARE(prompts_->messages, QStringList{message});
         QCOMPARE(commandsReceivedByRadio().toHex(' '), QByteArray("99"));
     }
@@ -519,15 +523,42 @@ void TestRadioExchange::readingBackModesAndLimits()
     QCOMPARE(page_->Ptttime->text(), QStringLiteral("1800"));
 }
 
+void TestRadioExchange::protocolChangeFrames_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("confirmed");
+    QTest::addColumn<QString>("asked"); // what the question must name
+    QTest::addColumn<QByteArray>("frame");
+    QTest::newRow("railway") << "N1" << "1" << true << "地址 1 的数传电台改为铁道协议（0x7E）" << QByteArray("96 06 80 08 00 01 7e 67");
+    QTest::newRow("test") << "T1" << "1" << true << "地址 1 的数传电台改为测试协议（0x00）" << QByteArray("96 06 80 08 00 01 00 19");
+    QTest::newRow("railway, low byte") << "N1" << "300" << true << "地址 300（报文中为 44）" << QByteArray("96 06 80 08 00 2c 7e 4a");
+    QTest::newRow("railway cancelled") << "N1" << "1" << false << "铁道协议" << QByteArray();
+    QTest::newRow("test cancelled") << "T1" << "7" << false << "地址 7" << QByteArray();
+    QTest::newRow("raw cancelled") << "O1" << "1" << false << "原始协议" << QByteArray();
+}
+
+// A change of protocol goes out only once the user has agreed to it.
 void TestRadioExchange::protocolChangeFrames()
 {
+    QFETCH(QString, item);
+    QFETCH(QString, address);
+    QFETCH(bool, confirmed);
+    QFETCH(QString, asked);
+    QFETCH(QByteArray, frame);
     startRadio();
-    page_->Dk618_Address->setText(QStringLiteral("1"));
-    window_->findChild<QAction *>(QStringLiteral("N1"))->trigger();
-    window_->findChild<QAction *>(QStringLiteral("T1"))->trigger();
-    QTRY_COMPARE(framesReceivedByRadio().size(), 2);
-    QCOMPARE(framesReceivedByRadio().at(0).toHex(' '), QByteArray("96 06 80 08 00 01 7e 67"));
-    QCOMPARE(framesReceivedByRadio().at(1).toHex(' '), QByteArray("96 06 80 08 00 01 00 19"));
+    page_->Dk618_Address->setText(address);
+    prompts_->confirmations.enqueue(confirmed);
+    window_->findChild<QAction *>(item)->trigger();
+    QCOMPARE(prompts_->messages.size(), 1);
+    QVERIFY2(prompts_->messages.constFirst().contains(asked), qPrintable(prompts_->messages.constFirst()));
+    if (!confirmed) {
+        QTest::qWait(200);
+        QCOMPARE(framesReceivedByRadio(), QList<QByteArray>());
+        return;
+    }
+    QTRY_COMPARE(framesReceivedByRadio().size(), 1);
+    QCOMPARE(framesReceivedByRadio().at(0).toHex(' '), frame);
     QVERIFY(!exchangeRunning());
     // A reply came, and the next exchange start clears it.
     QTRY_VERIFY(state().ReplyReady);
@@ -616,6 +647,7 @@ void TestRadioExchange::rawProtocolBytesGoOutAsTheyStand()
     openOnPty();
     state().MonitorOn = true;
     state().RxReadPos = state().RxWritePos = 17;
+    prompts_->confirmations.enqueue(true);
     window_->findChild<QAction *>(QStringLiteral("O1"))->trigger();
     const QByteArray got = pty_->readWhile(10, 2000, [] { QCoreApplication::processEvents(); });
     QCOMPARE(got.toHex(' '), QByteArray("68 7e 02 08 02 96 00 00 a2 7c"));
@@ -634,16 +666,18 @@ void TestRadioExchange::fieldChangedDuringWriteEndsIt_data()
     QTest::addColumn<int>("changeAtStep");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QString>("taken"); // what the radio took, said after the outcome
     const QString address = QStringLiteral("设备地址70000超出范围（0～65535）！");
     const QString ptt = QStringLiteral("PTT时间限制70000超出范围（0～65535）！");
     const QString rate = QStringLiteral("设备通讯速率“1920”不在列表中，请重新选择！");
-    QTest::newRow("address after the click") << "Dk618_Address" << "70000" << 0 << address << QByteArray("99");
-    QTest::newRow("address before its write") << "Dk618_Address" << "70000" << 1 << address << QByteArray("99 61");
-    QTest::newRow("address before the channel write") << "Dk618_Address" << "70000" << 2 << address << QByteArray("99 61 65");
-    QTest::newRow("PTT after the click") << "Ptttime" << "70000" << 0 << ptt << QByteArray("99");
-    QTest::newRow("PTT before the mode write") << "Ptttime" << "70000" << 3 << ptt << QByteArray("99 61 65 69");
-    QTest::newRow("rate after the click") << "Dk618_Baudrate" << "1920" << 0 << rate << QByteArray("99");
-    QTest::newRow("rate before the mode write") << "Dk618_Baudrate" << "1920" << 3 << rate << QByteArray("99 61 65 69");
+    const QString three = QStringLiteral("设备已写入：信道表、设备地址、当前信道");
+    QTest::newRow("address after the click") << "Dk618_Address" << "70000" << 0 << address << QByteArray("99") << QString();
+    QTest::newRow("address before its write") << "Dk618_Address" << "70000" << 1 << address << QByteArray("99 61") << "设备已写入：信道表";
+    QTest::newRow("address before the channel write") << "Dk618_Address" << "70000" << 2 << address << QByteArray("99 61 65") << "设备已写入：信道表、设备地址";
+    QTest::newRow("PTT after the click") << "Ptttime" << "70000" << 0 << ptt << QByteArray("99") << QString();
+    QTest::newRow("PTT before the mode write") << "Ptttime" << "70000" << 3 << ptt << QByteArray("99 61 65 69") << three;
+    QTest::newRow("rate after the click") << "Dk618_Baudrate" << "1920" << 0 << rate << QByteArray("99") << QString();
+    QTest::newRow("rate before the mode write") << "Dk618_Baudrate" << "1920" << 3 << rate << QByteArray("99 61 65 69") << three;
 }
 
 void TestRadioExchange::fieldChangedDuringWriteEndsIt()
@@ -653,6 +687,7 @@ void TestRadioExchange::fieldChangedDuringWriteEndsIt()
     QFETCH(int, changeAtStep);
     QFETCH(QString, message);
     QFETCH(QByteArray, sent);
+    QFETCH(QString, taken);
     startRadio();
     page_->Dk618_Address->setText(QStringLiteral("300"));
     page_->Ptttime->setText(QStringLiteral("60"));
@@ -664,8 +699,11 @@ void TestRadioExchange::fieldChangedDuringWriteEndsIt()
     window_->fields().setText(field, value);
     runExchange();
 
-    QCOMPARE(panel(2), QStringLiteral("写录失败！"));
-    QVERIFY(memo().endsWith(QStringLiteral("写录数据...\n写录失败！")));
+    // Refused, never "failed" (which says the radio did not answer); what
+    // the radio took already is said.
+    const QString outcome = (taken.isEmpty() ? QStringLiteral("未写录：") : QStringLiteral("写录中止：")) + message;
+    QCOMPARE(panel(2), outcome);
+    QCOMPARE(memo(), QStringLiteral("写录数据...\n") + outcome + (taken.isEmpty() ? QString() : u'\n' + taken));
     QCOMPARE(prompts_->messages, QStringList{message});
     QVERIFY(page_->Dk618_Write_Data->isEnabled());
     QVERIFY(page_->Dk618_Read_Data->isEnabled());

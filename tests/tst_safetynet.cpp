@@ -672,7 +672,7 @@ void TestSafetyNet::verifyAfterWrite_data()
     QTest::addColumn<QString>("outcome");
     QTest::addColumn<QString>("differing");
     const QStringList ignoreAddress{QStringLiteral("--ignore-write"), QStringLiteral("65")};
-    const QString failed = QStringLiteral("写录成功，校验失败：1项不一致！");
+    const QString failed = QStringLiteral("已写录，校验失败：1项不一致！");
     QTest::newRow("dk618 keeps everything") << QStringLiteral("dk618") << QStringList() << QStringLiteral("写录成功，校验通过！") << QString();
     QTest::newRow("dk618 ignores the address") << QStringLiteral("dk618") << ignoreAddress << failed << QStringLiteral("校验不符：设备地址 页面 77，设备 ");
     QTest::newRow("mlb4800 ignores the address") << QStringLiteral("mlb4800") << ignoreAddress << failed << QStringLiteral("校验不符：设备地址 页面 77，设备 ");
@@ -701,8 +701,14 @@ void TestSafetyNet::verifyAfterWrite()
     window_->writeChecks().verifyAction()->setChecked(true);
     button(QStringLiteral("Write"))->click();
     runExchange();
-    QVERIFY(QTest::qWaitFor([&] { return panel2().startsWith(QStringLiteral("写录成功，校验")) && !panel2().contains(QStringLiteral("正在")); }, 20000));
+    QVERIFY(QTest::qWaitFor([&] { return panel2().contains(QStringLiteral("校验")) && !panel2().contains(QStringLiteral("正在")); }, 20000));
     QCOMPARE(panel2(), outcome);
+    // The verdict leads; the differing fields follow it.
+    const QStringList lines = memo().split(u'\n');
+    const qsizetype verdict = lines.indexOf(outcome);
+    QVERIFY2(verdict >= 0, qPrintable(memo()));
+    if (!differing.isEmpty())
+        QVERIFY(lines.value(verdict + 1).startsWith(differing));
     QCOMPARE(Snapshot(table, fields), written);
     QCOMPARE(memo().count(QStringLiteral("校验不符：")), differing.isEmpty() ? 0 : 1);
     if (!differing.isEmpty())

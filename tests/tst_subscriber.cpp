@@ -348,7 +348,7 @@ void TestSubscriber::unitSilentOnAirRateTimesOut()
     QVERIFY(state().SubscriberWriteActive);
     tick(false); // the 36th tick without a reply
     QVERIFY(!running());
-    QVERIFY(memo().endsWith(QStringLiteral("写录失败！")));
+    QVERIFY2(memo().endsWith(QStringLiteral("写录失败！\n当前串口 COM1,1200,E 即MLR4800的常用设置；请检查串口线和设备电源")), qPrintable(memo()));
     QCOMPARE(panel(2), QStringLiteral("写录失败！"));
     QCOMPARE(window_->link().port().rate(), 1200); // the line follows only a write that succeeded
 }
@@ -388,6 +388,8 @@ void TestSubscriber::clicksThatSendNothing()
     QCOMPARE(setup.contains(QLatin1Char('=')) ? (prompts_->messages + errors_->errors).value(0) : panel(2), said);
     if (!errors_->errors.isEmpty()) // the click's progress text came before the conversion
         QCOMPARE(panel(2), write ? text::WritingWait : text::ReadingWait);
+    else if (setup.contains(QLatin1Char('=')))
+        QCOMPARE(panel(2), text::NotWrittenPrefix + said);
     QCOMPARE(state().ExchangeStep, 2); // the other exchange's counters are untouched
     QCOMPARE(state().ExchangeTicks, 7);
     QTest::qWait(50);
@@ -402,7 +404,8 @@ void TestSubscriber::addressChangedDuringWriteEndsIt()
     set("Mlr4800_Address", "70000");
     tick(true);
     QVERIFY(!running());
-    QCOMPARE(panel(2), QStringLiteral("写录失败！"));
+    QCOMPARE(panel(2), QStringLiteral("写录中止：终端设备地址70000超出范围（0～65535）！"));
+    QVERIFY(memo().endsWith(QStringLiteral("\n设备已写入：上行频率")));
     QCOMPARE(prompts_->messages, QStringList{"终端设备地址70000超出范围（0～65535）！"});
     QTest::qWait(50);
     QCOMPARE(framesReceivedByUnit().size(), 1); // the frequencies only

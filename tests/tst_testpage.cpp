@@ -194,6 +194,7 @@ private slots:
     void model150RenamesRowsOneAndTwo();
     void trendFollowsDecodedReadings_data();
     void trendFollowsDecodedReadings();
+    void trendClosesFromTheKeyboard();
     void trendAgainstRadio_data();
     void trendAgainstRadio();
     void readingsLogKeepsADay_data();
@@ -817,6 +818,26 @@ void TestTestPage::trendFollowsDecodedReadings()
         QCOMPARE(r.address, QStringLiteral("1"));
     }
     QVERIFY(rig.errors.errors.isEmpty());
+}
+
+// The trend window is a window of its own: Escape and Ctrl+W close it, and
+// the menu item brings it back.
+void TestTestPage::trendClosesFromTheKeyboard()
+{
+    Rig rig;
+    QVERIFY(rig.ok && rig.open(kFull));
+    for (const QKeySequence &keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        TrendWindow *trend = rig.openTrend();
+        QVERIFY(trend);
+        // The offscreen platform leaves the password dialog active.
+        QApplication::setActiveWindow(trend);
+        QVERIFY(QTest::qWaitForWindowActive(trend));
+        QTest::keySequence(trend, keys);
+        QVERIFY2(!trend->isVisible(), qPrintable(keys.toString()));
+        QVERIFY(rig.form->isVisible());
+    }
+    child<QAction>(*rig.form, QStringLiteral("Trend_Item"))->trigger();
+    QVERIFY(rig.form->testRun().trendWindow()->isVisible());
 }
 
 // Automatic reading with the trend open: a point per answer, in its series,

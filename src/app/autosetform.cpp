@@ -1,11 +1,14 @@
 #include "app/autosetform.h"
 
 #include "common/errors.h"
+#include "link/exchange.h"
+#include "link/link.h"
 #include "pagekit/widgetmaker.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QShowEvent>
 #include <QTimer>
 
@@ -13,10 +16,14 @@ namespace qm {
 
 TAutoSet_Form::TAutoSet_Form(Link &link, Report &report, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+    , link_(link)
+    , report_(report)
     , search_(link, report)
 {
     setObjectName(QStringLiteral("AutoSet_Form"));
-    setFixedSize(329, 65);
+    // A third row under the two of old: the trial in words and the cancel
+    // button.
+    setFixedSize(329, 92);
     setModal(true);
     setCursor(Qt::WaitCursor);
     QFont type = font();
@@ -52,6 +59,14 @@ TAutoSet_Form::TAutoSet_Form(Link &link, Report &report, QWidget *parent)
     Auto_Bps = addText(QStringLiteral("Auto_Bps"), QStringLiteral("300bps"));
     row->addStretch();
 
+    Auto_Trial = makeLabel(this, AutoSetSearch::TrialText(0), {40, 66});
+    Auto_Trial->setObjectName(QStringLiteral("Auto_Trial"));
+    Auto_Trial->setFixedWidth(200);
+    auto *cancelButton = makeButton(this, QStringLiteral("Auto_Cancel"), QStringLiteral("取消"), {252, 62, 64, 24});
+    // Without a pointer of its own: the window shows the hourglass.
+    cancelButton->setCursor(Qt::ArrowCursor);
+    connect(cancelButton, &QPushButton::clicked, this, [this] { cancel(); });
+
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(AutoSetSearch::kTickMs);
@@ -68,6 +83,8 @@ void TAutoSet_Form::run(const QString &portText)
     if (isVisible())
         return;
     portText_ = portText;
+    rateBefore_ = link_.line().RateIndex;
+    parityBefore_ = link_.line().ParityIndex;
     if (QWidget *owner = parentWidget())
         move(owner->frameGeometry().center() - QPoint(width() / 2, height() / 2));
     show();
@@ -99,6 +116,7 @@ void TAutoSet_Form::FormShow()
     Auto_Port->setText(portText_);
     Auto_Check->setText(QStringLiteral(",N,8,1"));
     Auto_Bps->setText(AutoSetSearch::BpsText(0));
+    Auto_Trial->setText(AutoSetSearch::TrialText(0));
     guarded([this] {
         search_.start();
         Timer2->start();
@@ -123,6 +141,7 @@ void TAutoSet_Form::Timer2Timer()
         case AutoSetSearch::Outcome::Trying:
             Auto_Check->setText(AutoSetSearch::CheckText(next));
             Auto_Bps->setText(AutoSetSearch::BpsText(next));
+            Auto_Trial->setText(AutoSetSearch::TrialText(next));
             return;
         }
     });
@@ -144,6 +163,19 @@ void TAutoSet_Form::abort()
 {
     if (isVisible() || Timer2->isActive())
         finish();
+}
+
+void TAutoSet_Form::cancel()
+{
+    if (!searching())
+        return;
+    finish();
+    link_.AbandonReply();
+    link_.line().RateIndex = rateBefore_;
+    link_.line().ParityIndex = parityBefore_;
+    link_.ApplyLineSettings();
+    report_.memo(text::Cancelled);
+    report_.panel(2, text::Cancelled);
 }
 
 void TAutoSet_Form::closeEvent(QCloseEvent *event)

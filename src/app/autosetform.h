@@ -24,6 +24,10 @@ public:
     // Ends a running search without an outcome (the program is closing):
     // the timer stops, the window closes, nothing more goes out.
     void abort();
+    // The user ends the search (取消, Escape): as abort(), and the line
+    // settings in force before the search come back, "已取消" in the memo
+    // and status panel 2.
+    void cancel();
     bool searching() const;
 
     // The tick of Timer2; public so that a test can drive the search.
@@ -36,8 +40,8 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    // Escape does not end the search: the window closes only by itself.
-    void reject() override {}
+    // Escape cancels the search.
+    void reject() override { cancel(); }
 
 private:
     void FormShow();
@@ -48,10 +52,15 @@ private:
     template <typename F>
     void guarded(F step);
 
+    Link &link_;
+    Report &report_;
     AutoSetSearch search_;
+    // The line in force when the search began, back after a cancel.
+    qint32 rateBefore_ = 0, parityBefore_ = 0;
     QLabel *Auto_Port;
     QLabel *Auto_Check;
     QLabel *Auto_Bps;
+    QLabel *Auto_Trial;
     QTimer *Timer2;
     QString portText_;
 };

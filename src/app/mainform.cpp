@@ -9,6 +9,7 @@
 #include "app/password.h"
 #include "app/safetynet.h"
 #include "app/setform.h"
+#include "app/panellabel.h"
 #include "app/unitreader.h"
 #include "app/writechecks.h"
 #include "app/comparepage.h"
@@ -91,14 +92,16 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     radio_ = std::make_unique<RadioExchange>(link_, *fields_, familyReport(QStringLiteral("dk618")), *prompts_);
     radioFile_ = std::make_unique<RadioFile>(*fields_, *this, *prompts_);
     on(dk618_->Dk618_Write_Data, &QPushButton::clicked, this, [this] {
-        writeChecks_->WriteClick(*FindFamily(QStringLiteral("dk618")), [this] { Guard([this] { radio_->Dk618_Write_DataClick(); }); });
+        writeChecks_->WriteClick(*FindFamily(QStringLiteral("dk618")), [this] {
+            Guard([this] { startExchange(dk618_, [this] { radio_->Dk618_Write_DataClick(); }); });
+        });
     });
     on(dk618_->Dk618_Read_Data, &QPushButton::clicked, this, [this] {
-        safetyNet_->read(dk618_, [this] { radio_->Dk618_Read_DataClick(); });
+        safetyNet_->read(dk618_, [this] { startExchange(dk618_, [this] { radio_->Dk618_Read_DataClick(); }); });
     });
-    on(dk618_->Dk618_Save_File, &QPushButton::clicked, this, [this] { radioFile_->Dk618_Save_FileClick(); });
+    on(dk618_->Dk618_Save_File, &QPushButton::clicked, this, [this] { fileDone(dk618_, radioFile_->Dk618_Save_FileClick()); });
     on(dk618_->Dk618_Read_File, &QPushButton::clicked, this, [this] {
-        safetyNet_->change(dk618_, text::LoadFileChange, [this](QString *file) { radioFile_->Dk618_Read_FileClick(file); });
+        safetyNet_->change(dk618_, text::LoadFileChange, [this](QString *file) { fileDone(dk618_, radioFile_->Dk618_Read_FileClick(file)); });
     });
     on(N1, &QAction::triggered, this, [this] { radio_->N1Click(); });
     on(T1, &QAction::triggered, this, [this] { radio_->T1Click(); });
@@ -107,14 +110,16 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     subscriber_ = std::make_unique<SubscriberExchange>(link_, *fields_, familyReport(QStringLiteral("mlr4800")), *prompts_);
     subscriberFile_ = std::make_unique<SubscriberFile>(*fields_, *this, *prompts_);
     on(mlr4800_->Mlr4800_WriteData, &QPushButton::clicked, this, [this] {
-        writeChecks_->WriteClick(*FindFamily(QStringLiteral("mlr4800")), [this] { Guard([this] { subscriber_->Mlr4800_WriteDataClick(); }); });
+        writeChecks_->WriteClick(*FindFamily(QStringLiteral("mlr4800")), [this] {
+            Guard([this] { startExchange(mlr4800_, [this] { subscriber_->Mlr4800_WriteDataClick(); }); });
+        });
     });
     on(mlr4800_->Mlr4800_ReadData, &QPushButton::clicked, this, [this] {
-        safetyNet_->read(mlr4800_, [this] { subscriber_->Mlr4800_ReadDataClick(); });
+        safetyNet_->read(mlr4800_, [this] { startExchange(mlr4800_, [this] { subscriber_->Mlr4800_ReadDataClick(); }); });
     });
-    on(mlr4800_->Mlr4800_SaveFile, &QPushButton::clicked, this, [this] { subscriberFile_->Mlr4800_SaveFileClick(); });
+    on(mlr4800_->Mlr4800_SaveFile, &QPushButton::clicked, this, [this] { fileDone(mlr4800_, subscriberFile_->Mlr4800_SaveFileClick()); });
     on(mlr4800_->Mlr4800_ReadFile, &QPushButton::clicked, this, [this] {
-        safetyNet_->change(mlr4800_, text::LoadFileChange, [this](QString *file) { subscriberFile_->Mlr4800_ReadFileClick(file); });
+        safetyNet_->change(mlr4800_, text::LoadFileChange, [this](QString *file) { fileDone(mlr4800_, subscriberFile_->Mlr4800_ReadFileClick(file)); });
     });
 
     connect(&link_, &Link::monitorLine, this, [this](const QString &line) { memo(line); });
@@ -146,7 +151,7 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     AutoSet_Form = new TAutoSet_Form(link_, *this, this);
     // The radio found: read it exactly as the read button does.
     AutoSet_Form->onFound = [this] {
-        Guard([this] { safetyNet_->read(dk618_, [this] { radio_->Dk618_Read_DataClick(); }); });
+        Guard([this] { safetyNet_->read(dk618_, [this] { startExchange(dk618_, [this] { radio_->Dk618_Read_DataClick(); }); }); });
     };
     MlbAddrTable_Form = std::make_unique<TMlbAddrTable_Form>(this);
     VersionInfo = new TVersionInfo(this);
@@ -170,8 +175,11 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     on(Timer3, &QTimer::timeout, this, [this] { Timer3Timer(); });
     on(Timer4, &QTimer::timeout, this, [this] { Timer4Timer(); });
     wireTestPage();
+    wireExchangeEnds();
 
     FormCreate();
+    // The pages as the program starts them: the baseline of what is typed.
+    wireTypedValues();
     qApp->installEventFilter(this);
 
     Timer1->start();
@@ -250,22 +258,21 @@ void TMainForm::showEvent(QShowEvent *event)
     Guard([this] { link_.ApplyLineSettings(); });
     if (openFailedAtStart_) {
         openFailedAtStart_ = false;
-        memo(link_.port().errorString());
-        QTimer::singleShot(0, this, [this] { prompts_->message(QStringLiteral("通讯口被占用！请更改通讯端口！")); });
+        const QString reason = link_.port().errorString();
+        memo(reason);
+        QTimer::singleShot(0, this, [this, reason] { prompts_->message(PortBoxText(QStringLiteral("通讯口被占用！请更改通讯端口！"), reason)); });
     }
-}
-
-void TMainForm::closeEvent(QCloseEvent *event)
-{
-    // A detection still running sends nothing once the window is gone.
-    AutoSet_Form->abort();
-    link_.port().close();
-    QMainWindow::closeEvent(event);
 }
 
 void TMainForm::memo(const QString &line)
 {
     Watch_Window->appendLine(line);
+    exchangeOutcome(line);
+    // A write also ends when it was refused on the way or cancelled.
+    if (writeChecks_
+        && (line == text::WriteOk || line == text::WriteFailed || line == text::Cancelled || line.startsWith(text::NotWrittenPrefix)
+            || line.startsWith(text::WriteStoppedPrefix)))
+        writeChecks_->writeEnded(line == text::WriteOk);
 }
 
 Report &TMainForm::familyReport(const QString &family)
@@ -281,8 +288,6 @@ void TMainForm::familyLine(const QString &family, const QString &line)
     safetyNet_->exchangeReported();
     if (line == text::ReadOk)
         safetyNet_->readSucceeded(safetyNet_->pageOf(family), family == QLatin1String("dk618") ? DecodeGbk(radio_->modelText()) : QString());
-    if (line == text::WriteOk || line == text::WriteFailed)
-        writeChecks_->writeEnded(line == text::WriteOk);
 }
 
 bool TMainForm::pageBusy(QWidget *page)
@@ -295,14 +300,16 @@ bool TMainForm::pageBusy(QWidget *page)
 void TMainForm::panel(int index, const QString &text)
 {
     if (index >= 0 && index < 3)
-        StatusPanel[index]->setText(text);
+        StatusPanel[index]->setPanelText(text);
     if (index == 1)
-        StatusPanel[1]->setToolTip(portToolTip());
+        StatusPanel[1]->setOwnTip(portToolTip());
+    if (index == 2)
+        queueCancelUpdate();
 }
 
 void TMainForm::ClearFields()
 {
-    StatusPanel[0]->clear();
+    StatusPanel[0]->setPanelText(QString());
     // The pages' edits; the dialogs' entries are not fields.
     for (QLineEdit *edit : centralWidget()->findChildren<QLineEdit *>()) {
         // The text part of a combo box is not a field of its own.
@@ -330,7 +337,8 @@ void TMainForm::buildSafetyNet()
     writeChecks_ = new WriteChecks(this, link_, *fields_, *this, *reader_);
     menu->addSeparator();
     writeChecks_->addActions(menu);
-    menuBar()->addMenu(menu);
+    // Help comes last, as everywhere.
+    menuBar()->insertMenu(findChild<QAction *>(QStringLiteral("HelpMenu")), menu);
 }
 
 void TMainForm::hookCentralPage()
@@ -338,22 +346,17 @@ void TMainForm::hookCentralPage()
     central_ = std::make_unique<CentralExchange>(link_, *fields_, familyReport(QStringLiteral("mlb4800")), *prompts_);
     CentralExchange *c = central_.get();
     on(mlb4800_->Mlb4800_WriteData, &QPushButton::clicked, this, [this, c] {
-        writeChecks_->WriteClick(*FindFamily(QStringLiteral("mlb4800")), [c] { Guard([c] { c->Mlb4800_WriteDataClick(); }); });
+        writeChecks_->WriteClick(*FindFamily(QStringLiteral("mlb4800")), [this, c] {
+            Guard([this, c] { startExchange(mlb4800_, [c] { c->Mlb4800_WriteDataClick(); }); });
+        });
     });
     on(mlb4800_->Mlb4800_ReadData, &QPushButton::clicked, this, [this, c] {
-        safetyNet_->read(mlb4800_, [c] { c->Mlb4800_ReadDataClick(); });
+        safetyNet_->read(mlb4800_, [this, c] { startExchange(mlb4800_, [c] { c->Mlb4800_ReadDataClick(); }); });
     });
     on(mlb4800_->Mlb4800_SaveFile, &QPushButton::clicked, this, [c] { c->Mlb4800_SaveFileClick(); });
     on(mlb4800_->Mlb4800_ReadFile, &QPushButton::clicked, this, [c] { c->Mlb4800_ReadFileClick(); });
     on(mlb4800_->Mlb4800_AddressTable, &QPushButton::clicked, this, [c] { c->Mlb4800_AddressTableClick(); });
     on(mlb4800_->ReadRssi, &QPushButton::clicked, this, [c] { c->Mlb4800_AddressTableClick(); });
-}
-
-void TMainForm::Exit_ProClick()
-{
-    link_.port().close();
-    close();
-    QApplication::quit();
 }
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
@@ -423,7 +426,7 @@ void TMainForm::Set_ComOKClick()
     line.PortBusy = !port.open();
     if (line.PortBusy) {
         memo(port.errorString());
-        prompts_->message(QStringLiteral("通讯口被占用！"));
+        prompts_->message(PortBoxText(QStringLiteral("通讯口被占用！"), port.errorString()));
         panel(1, QStringLiteral("通讯口被占用！"));
         // Automatic reading stops only on a port that stayed closed.
         testExchange_->PortClosed();
@@ -475,6 +478,7 @@ void TMainForm::Timer1Timer()
 {
     if (timerDispItem_->isVisible())
         TimerDisp->setText(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
+    updateCancel();
     // A read beside the pages ticks its own exchange.
     if (!reader_->busy())
         central_->Timer1Timer();

@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -18,6 +19,7 @@ class QKeyEvent;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QShortcut;
 class QTabWidget;
 class QTimer;
 class QToolBar;
@@ -41,10 +43,12 @@ class Prompts;
 class RadioExchange;
 class RadioFile;
 class SafetyNet;
+class PanelLabel;
 class TMlbAddrTable_Form;
 class SubscriberExchange;
 class SubscriberFile;
 class TAutoSet_Form;
+class TypedValues;
 class TPassword;
 class TSet_Form;
 class TestExchange;
@@ -53,6 +57,7 @@ class TestRunCommands;
 class UnitReader;
 class WriteChecks;
 struct Family;
+struct LineSettings;
 class TVersionInfo;
 class WidgetFields;
 
@@ -67,6 +72,11 @@ struct MainFormOptions {
     // The serial devices present; the system's own when null.
     PortLister *portLister = nullptr;
 };
+
+// The memo line after a read or write that got no answer: the line in force,
+// the family's usual line and what to do, e.g. "当前串口 COM1,1200,E；数传电台
+// 通常为 19200,N，可用 自动 检测".
+QString NoAnswerHint(const Family &family, const QString &port, const LineSettings &line);
 
 class TMainForm : public QMainWindow, public Report {
     Q_OBJECT
@@ -119,6 +129,9 @@ public:
     void Set_ComOKClick();
     void Set_ComAutoClick();
     void ToolButton6Click();
+    // 取消 beside the progress, and Escape: ends the running read or write
+    // of a page, or a read beside the pages, at once.
+    void CancelExchangeClick();
 
     void Timer1Timer();
     void Timer2Timer();
@@ -170,6 +183,26 @@ private:
     void mapDevice(const QString &portName, const QString &device);
     QString portToolTip();
     QAction *makeAction(const QString &name, const QString &caption, const QString &hint);
+    // Exchange ends (mainformexchanges.cpp): the cancel button and key,
+    // shown and enabled only while a read or write runs, and the hint
+    // after an unanswered one.
+    void wireExchangeEnds();
+    bool exchangeCancellable();
+    void updateCancel();
+    void queueCancelUpdate();
+    // Quitting (mainformquit.cpp): what the user typed since the last
+    // read, load, store or write of each page, and the readings not yet
+    // exported, asked about when the window closes.
+    void wireTypedValues();
+    // Runs a page's read or write click; the exchange it starts belongs to
+    // page.
+    void startExchange(QWidget *page, const std::function<void()> &click);
+    void exchangeOutcome(const QString &line);
+    // A store or load of page: done when the file was written or read.
+    void fileDone(QWidget *page, bool done);
+    QStringList unsavedWork() const;
+    bool mayQuit();
+    bool saveBeforeQuit();
 
     Link link_;
     std::unique_ptr<Prompts> ownPrompts_;
@@ -216,7 +249,13 @@ private:
     QTabWidget *PageControl;
     QFrame *Watch_Frame;
     MonitorMemo *Watch_Window;
-    QLabel *StatusPanel[3];
+    PanelLabel *StatusPanel[3];
+    QPushButton *CancelExchange;
+    QShortcut *cancelKey_ = nullptr;
+    bool cancelQueued_ = false;
+    TypedValues *typed_ = nullptr;
+    // The page of the last read or write started.
+    QWidget *exchangePage_ = nullptr;
     Dk618Page *dk618_;
     QWidget *qm4700_;
     Mlb4800Page *mlb4800_;

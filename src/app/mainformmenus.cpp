@@ -5,6 +5,7 @@
 #include "app/mainformwiring.h"
 
 #include "app/cueplayer.h"
+#include "app/panellabel.h"
 #include "app/versioninfo.h"
 #include "common/tonecue.h"
 
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -101,7 +103,7 @@ void TMainForm::buildMenus()
     Music = makeAction(QStringLiteral("Music"), QStringLiteral("音  效 (&M)"), QStringLiteral("开关音效"));
     Music->setCheckable(true);
     Music->setIcon(style()->standardIcon(QStyle::SP_MediaVolumeMuted));
-    Tools = makeAction(QStringLiteral("Tools"), QStringLiteral("工具条 (&T)"), {});
+    Tools = makeAction(QStringLiteral("Tools"), QStringLiteral("工具条 (&B)"), {});
     Tools->setCheckable(true);
     Tools->setChecked(true);
     Watch_Open = makeAction(QStringLiteral("Watch_Open"), QStringLiteral("监测窗口 (&W)"), QStringLiteral("开关监测窗口"));
@@ -116,6 +118,7 @@ void TMainForm::buildMenus()
     functions->addAction(Trend_Item);
 
     QMenu *help = bar->addMenu(QStringLiteral("帮助 (&H) "));
+    help->menuAction()->setObjectName(QStringLiteral("HelpMenu"));
     Version = makeAction(QStringLiteral("Version"), QStringLiteral("版本信息 (&V)..."), {});
     ConfigTest = makeAction(QStringLiteral("ConfigTest"), QStringLiteral("参数测试 (&C)"), {});
     help->addAction(Version);
@@ -207,17 +210,27 @@ void TMainForm::buildStatusBar()
     QFont small = bar->font();
     small.setPixelSize(11);
     bar->setFont(small);
-    const int widths[3] = {160, 190, 200};
+    const int widths[3] = {160, 190, kProgressWidth};
     for (int i = 0; i < 3; ++i) {
-        StatusPanel[i] = new QLabel(bar);
+        // The port panel keeps both ends: "通讯口已断开，等…入：COM1".
+        StatusPanel[i] = new PanelLabel(i == 1 ? Qt::ElideMiddle : Qt::ElideRight, bar);
         StatusPanel[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         StatusPanel[i]->setFixedWidth(widths[i]);
         StatusPanel[i]->setFrameShape(QFrame::Panel);
         StatusPanel[i]->setFrameShadow(QFrame::Sunken);
         bar->addWidget(StatusPanel[i]);
     }
+    // Beside the progress, while a read or write runs.
+    CancelExchange = new QPushButton(QStringLiteral("取消"), bar);
+    CancelExchange->setObjectName(QStringLiteral("CancelExchange"));
+    CancelExchange->setToolTip(QStringLiteral("结束正在进行的读取或写录"));
+    CancelExchange->setFixedSize(44, kStatusHeight - 2);
+    // Escape does the same from the keyboard; Tab stays on the page.
+    CancelExchange->setFocusPolicy(Qt::NoFocus);
+    CancelExchange->hide();
+    bar->addWidget(CancelExchange);
     StatusPanel[0]->setAlignment(Qt::AlignCenter);
-    StatusPanel[0]->setText(QStringLiteral("MLR4800A-HV1.20-SV1.23"));
+    StatusPanel[0]->setPanelText(QStringLiteral("MLR4800A-HV1.20-SV1.23"));
 }
 
 void TMainForm::Watch_OpenClick()

@@ -6,6 +6,8 @@
 
 #include "app/monitormemo.h"
 #include "app/password.h"
+#include "app/typedvalues.h"
+#include "app/widgetprompts.h"
 #include "common/prompts.h"
 #include "headless/families.h"
 #include "link/serialport.h"
@@ -81,6 +83,11 @@ void TMainForm::buildPanels()
     Watch_Window->setGeometry(4, 34, 201, 285);
     on(closeWatch, &QPushButton::clicked, this, [this] { Watch_OpenClick(); });
     on(clearWatch, &QPushButton::clicked, this, [this] { Watch_Window->clearAll(); });
+    // The record goes where the parameter files went last, and the other way.
+    if (auto *own = dynamic_cast<WidgetPrompts *>(prompts_)) {
+        Watch_Window->lastFolder = [own] { return own->lastFolder(); };
+        Watch_Window->folderUsed = [own](const QString &folder) { own->useFolder(folder); };
+    }
     connect(Watch_Window, &MonitorMemo::recordSaved, this, [this](const QString &path) { panel(2, QStringLiteral("记录已保存：") + path); });
 }
 
@@ -118,7 +125,7 @@ void TMainForm::followSimulatedUnit(const QString &family)
     port.close();
     if (!port.open()) {
         memo(port.errorString());
-        prompts_->message(QStringLiteral("通讯口被占用！请更改通讯端口！"));
+        prompts_->message(PortBoxText(QStringLiteral("通讯口被占用！请更改通讯端口！"), port.errorString()));
     }
 }
 
@@ -159,9 +166,14 @@ void TMainForm::MLR4800Click()
     MLR4800->setChecked(true);
     followSimulatedUnit(QStringLiteral("mlr4800"));
     activatePage(mlr4800_);
+    // The page's own resets are no typing: a page without typed values
+    // stays so.
+    const bool typed = typed_->changed(mlr4800_);
     mlr4800_->Mlr4800ComRate->setCurrentIndex(0);
     mlr4800_->Mlr4800_Airrate->setCurrentIndex(1);
     mlr4800_->Meter_Category->setCurrentIndex(0);
+    if (!typed)
+        typed_->settle(mlr4800_);
     link_.line().RateIndex = 2;
     link_.line().ParityIndex = 1;
     link_.ApplyLineSettings();

@@ -4,6 +4,7 @@
 #include "app/mainform.h"
 
 #include "app/setform.h"
+#include "app/panellabel.h"
 #include "common/errors.h"
 #include "link/portkeeper.h"
 #include "link/portlist.h"
@@ -19,7 +20,7 @@ void TMainForm::wirePorts()
     Set_Form->setDeviceOf([&port](const QString &portName) { return port.deviceFor(portName); });
     keeper_ = new PortKeeper(port, *lister_, this);
     // After the keeper has looked the new device up.
-    connect(&port, &SerialPort::opened, this, [this] { StatusPanel[1]->setToolTip(portToolTip()); });
+    connect(&port, &SerialPort::opened, this, [this] { StatusPanel[1]->setOwnTip(portToolTip()); });
     connect(keeper_, &PortKeeper::waiting, this, [this](const QString &status) { panel(1, status); });
     connect(keeper_, &PortKeeper::reopened, this, [this](const QString &line) {
         Guard([this, &line] {

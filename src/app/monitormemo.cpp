@@ -50,7 +50,9 @@ MonitorMemo::MonitorMemo(QWidget *parent)
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setDefaultSuffix(QStringLiteral("txt"));
-        const QString folder = recordFolder_.isEmpty() ? QDir::homePath() : recordFolder_;
+        QString folder = lastFolder ? lastFolder() : recordFolder_;
+        if (folder.isEmpty())
+            folder = QDir::homePath();
         dialog.selectFile(QDir(folder).filePath(
             QStringLiteral("监测记录-%1.txt").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")))));
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -61,9 +63,15 @@ MonitorMemo::MonitorMemo(QWidget *parent)
 
 void MonitorMemo::saveRecord(const QString &path) const
 {
-    QString text = toPlainText();
-    if (!text.isEmpty())
+    QString text;
+    if (dropped_ > 0)
+        text += QStringLiteral("（本次运行更早的 %1 行超出记录上限，未保存）\n").arg(dropped_);
+    for (const LoggedLine &line : runLog_) {
+        text += QDateTime::fromMSecsSinceEpoch(line.msecs).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+        text += QStringLiteral("  ");
+        text += line.text;
         text += QLatin1Char('\n');
+    }
     SaveBytesSafely(path, text.toUtf8());
 }
 
@@ -71,14 +79,14 @@ QMenu *MonitorMemo::createRecordMenu()
 {
     auto *menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("Watch_Menu"));
-    QAction *copyItem = menu->addAction(QStringLiteral("复制"), this, &QPlainTextEdit::copy);
+    QAction *copyItem = menu->addAction(QStringLiteral("复制 (&C)"), this, &QPlainTextEdit::copy);
     copyItem->setObjectName(QStringLiteral("Watch_Copy"));
     copyItem->setEnabled(textCursor().hasSelection());
-    QAction *allItem = menu->addAction(QStringLiteral("全选"), this, &QPlainTextEdit::selectAll);
+    QAction *allItem = menu->addAction(QStringLiteral("全选 (&A)"), this, &QPlainTextEdit::selectAll);
     allItem->setObjectName(QStringLiteral("Watch_SelectAll"));
     allItem->setEnabled(!document()->isEmpty());
     menu->addSeparator();
-    QAction *saveItem = menu->addAction(QStringLiteral("保存记录..."), this, [this] { Guard([this] { saveRecordClick(); }); });
+    QAction *saveItem = menu->addAction(QStringLiteral("保存记录 (&S)..."), this, [this] { Guard([this] { saveRecordClick(); }); });
     saveItem->setObjectName(QStringLiteral("Watch_SaveRecord"));
     return menu;
 }
@@ -96,6 +104,8 @@ void MonitorMemo::saveRecordClick()
         return;
     recordFolder_ = QFileInfo(path).absolutePath();
     saveRecord(path);
+    if (folderUsed)
+        folderUsed(recordFolder_);
     emit recordSaved(path);
 }
 
@@ -122,6 +132,13 @@ int MonitorMemo::rowsOf(const QString &line)
 
 void MonitorMemo::appendLine(const QString &line)
 {
+    runLog_.append({QDateTime::currentMSecsSinceEpoch(), line});
+    runLogSize_ += line.size();
+    while (runLogSize_ > runLogLimit_ && runLog_.size() > 1) {
+        runLogSize_ -= runLog_.constFirst().text.size();
+        runLog_.removeFirst();
+        ++dropped_;
+    }
     if (rows_ > kMaxRows)
         clearAll();
     appendPlainText(line);

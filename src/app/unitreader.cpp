@@ -3,6 +3,7 @@
 #include "common/memoryfields.h"
 #include "common/report.h"
 #include "common/fieldaccess.h"
+#include "link/link.h"
 
 namespace qm {
 
@@ -30,6 +31,15 @@ UnitReader::~UnitReader() = default;
 bool UnitReader::busy() const
 {
     return run_ && run_->running();
+}
+
+void UnitReader::cancel()
+{
+    if (!busy())
+        return;
+    // Clean before done runs: it may start the next exchange.
+    link_.AbandonReply();
+    run_->stop();
 }
 
 void UnitReader::setButtons(const Family &family, bool on)

@@ -35,6 +35,8 @@ public:
     // another read of this reader runs.
     bool read(const Family &family, BackupSource source, Done done);
     bool busy() const;
+    // Ends a running read now; its done follows with the run interrupted.
+    void cancel();
 
 private:
     void setButtons(const Family &family, bool on);

@@ -15,6 +15,10 @@ public:
     QString saveFileName() override;
     QString openFileName() override;
     QString saveFileNameFor(const QString &filter, const QString &suffix, bool replaces) override;
+    SaveAnswer askSave(const QString &text) override;
+    // The folder the dialogs last used; other dialogs of the window share it.
+    QString lastFolder() const { return lastFolder_; }
+    void useFolder(const QString &folder) { lastFolder_ = folder; }
 
 private:
     QWidget *parent_;

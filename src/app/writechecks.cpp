@@ -116,6 +116,14 @@ void WriteChecks::verify()
             return;
         }
         const FieldTable &table = family->table();
+        const QList<FieldDifference> differences = Differences(table, written, Snapshot(table, back), SentFields | ReturnedFields);
+        // The verdict first; the fields it rests on follow.
+        const QString outcome = differences.isEmpty() ? QStringLiteral("写录成功，校验通过！")
+                                                      : QStringLiteral("已写录，校验失败：%1项不一致！").arg(differences.size());
+        report_.memo(outcome);
+        report_.panel(2, outcome);
+        for (const FieldDifference &d : differences)
+            report_.memo(QStringLiteral("校验不符：%1 页面 %2，设备 %3").arg(d.caption, d.a, d.b));
         QStringList notBack;
         for (const FieldSpec &fieldSpec : table.fields)
             // Page values a read does not fill: on the line only one way, or
@@ -124,13 +132,6 @@ void WriteChecks::verify()
                 notBack << fieldSpec.caption;
         if (!notBack.isEmpty())
             report_.memo(QStringLiteral("不读回、未校验：%1").arg(notBack.join(QStringLiteral("、"))));
-        const QList<FieldDifference> differences = Differences(table, written, Snapshot(table, back), SentFields | ReturnedFields);
-        for (const FieldDifference &d : differences)
-            report_.memo(QStringLiteral("校验不符：%1 页面 %2，设备 %3").arg(d.caption, d.a, d.b));
-        const QString outcome = differences.isEmpty() ? QStringLiteral("写录成功，校验通过！")
-                                                      : QStringLiteral("写录成功，校验失败：%1项不一致！").arg(differences.size());
-        report_.memo(outcome);
-        report_.panel(2, outcome);
     });
     if (!started)
         report_.memo(kBusy);

@@ -14,21 +14,22 @@ void say(Report &report, const QString &text)
 }
 } // namespace
 
-void StoreParameterFile(Report &report, Prompts &prompts, const FileWork &store)
+bool StoreParameterFile(Report &report, Prompts &prompts, const FileWork &store)
 {
     report.memo(QStringLiteral("存储文档..."));
     report.panel(2, QStringLiteral("正在存储文档..."));
     const QString path = prompts.saveFileName();
     if (path.isEmpty()) {
         say(report, QStringLiteral("用户取消"));
-        return;
+        return false;
     }
     report.memo(QStringLiteral("存储文档：%1").arg(path));
     store(path);
     say(report, QStringLiteral("存储成功！"));
+    return true;
 }
 
-void LoadParameterFile(Report &report, Prompts &prompts, const FieldTable &table, const LoadWork &load, QString *chosen)
+bool LoadParameterFile(Report &report, Prompts &prompts, const FieldTable &table, const LoadWork &load, QString *chosen)
 {
     report.memo(QStringLiteral("读取文档..."));
     report.panel(2, QStringLiteral("正在读取文档..."));
@@ -37,7 +38,7 @@ void LoadParameterFile(Report &report, Prompts &prompts, const FieldTable &table
         *chosen = path;
     if (path.isEmpty()) {
         say(report, QStringLiteral("用户取消"));
-        return;
+        return false;
     }
     report.memo(QStringLiteral("读取文档：%1").arg(path));
     const bool held = load(path);
@@ -45,6 +46,7 @@ void LoadParameterFile(Report &report, Prompts &prompts, const FieldTable &table
     // The defaults stand on the page now: said where the outcome stands.
     if (!held)
         say(report, MissingSectionText(table, path, true));
+    return true;
 }
 
 } // namespace qm

@@ -3,7 +3,7 @@
 // course: a progress line, the file dialog, "用户取消" when it is cancelled,
 // a memo line naming the file, the work itself, and the outcome. An Error
 // thrown by the work ends the command there: no outcome line, the progress
-// text stays in the panel.
+// text stays in the panel. True when the work was done (not cancelled).
 
 #include <QString>
 #include <functional>
@@ -19,11 +19,11 @@ using FileWork = std::function<void(const QString &path)>;
 // every field took its default.
 using LoadWork = std::function<bool(const QString &path)>;
 
-void StoreParameterFile(Report &report, Prompts &prompts, const FileWork &store);
+bool StoreParameterFile(Report &report, Prompts &prompts, const FileWork &store);
 // table names the family in the message of a file without its section.
 // chosen, when given, receives the file chosen (empty when cancelled) before
 // the work runs.
-void LoadParameterFile(Report &report, Prompts &prompts, const FieldTable &table, const LoadWork &load,
+bool LoadParameterFile(Report &report, Prompts &prompts, const FieldTable &table, const LoadWork &load,
                        QString *chosen = nullptr);
 
 } // namespace qm

@@ -29,6 +29,14 @@ public:
         (void)replaces;
         return saveFileName();
     }
+    // Something would be lost (text says what): 保存 / 不保存 / 取消, with
+    // Escape for 取消. Nobody to ask means 取消.
+    enum class SaveAnswer { Save, Discard, Cancel };
+    virtual SaveAnswer askSave(const QString &text)
+    {
+        message(text);
+        return SaveAnswer::Cancel;
+    }
 };
 
 // Prompts with nobody to ask (a run without a window, a benchmark): every

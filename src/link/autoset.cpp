@@ -53,6 +53,18 @@ QString AutoSetSearch::BpsText(qint32 attempt)
     return rate ? QStringLiteral("%1bps").arg(rate) : QString();
 }
 
+QString AutoSetSearch::TrialText(qint32 attempt)
+{
+    static constexpr char kParity[] = {'N', 'E', 'O'};
+    if (attempt < 0 || attempt > kLastAttempt)
+        return {};
+    return QStringLiteral("正在尝试 %1,%2（第 %3/%4 项）")
+        .arg(RateOfIndex(attempt % kRateCount))
+        .arg(QLatin1Char(kParity[attempt / kRateCount]))
+        .arg(attempt + 1)
+        .arg(kLastAttempt + 1);
+}
+
 void AutoSetSearch::tryLine(qint32 attempt)
 {
     LineSettings &line = link_.line();

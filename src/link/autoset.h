@@ -40,6 +40,8 @@ public:
     // ",N,8,1," / ",E,8,1," / ",O,8,1," and "300bps".."19200bps" of a trial.
     static QString CheckText(qint32 attempt);
     static QString BpsText(qint32 attempt);
+    // "正在尝试 9600,O（第 20/21 项）": the trial as the window shows it.
+    static QString TrialText(qint32 attempt);
 
     // The request of every trial: the data radio's identification 0x99
     // unless told otherwise (a unit family that does not answer it is asked

@@ -2,6 +2,8 @@
 
 #include "link/frame.h"
 
+#include <algorithm>
+
 namespace qm {
 
 Poll PollReply(ProtocolState &s, bool active, qint32 limit)
@@ -88,6 +90,22 @@ QString text::LineHeldBy(ExchangeOwner owner)
 QString text::ShortReply(quint8 request, int len)
 {
     return QStringLiteral("应答0x%1过短（LEN %2）").arg(QString::number(request, 16).toUpper().rightJustified(2, QLatin1Char('0'))).arg(len);
+}
+
+QString text::WrittenSoFar(const QStringList &parts, int answered, bool unanswered)
+{
+    answered = std::clamp(answered, 0, int(parts.size()));
+    QStringList said;
+    if (answered > 0)
+        said << QStringLiteral("设备已写入：") + parts.mid(0, answered).join(QStringLiteral("、"));
+    if (unanswered && answered < parts.size())
+        said << QStringLiteral("已发出、未确认：") + parts.at(answered);
+    return said.isEmpty() ? QStringLiteral("设备未写入任何参数") : said.join(QStringLiteral("；"));
+}
+
+QString text::WriteRefused(const QString &reason, bool unitTookSome)
+{
+    return (unitTookSome ? WriteStoppedPrefix : NotWrittenPrefix) + reason;
 }
 
 } // namespace qm

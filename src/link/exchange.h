@@ -8,6 +8,7 @@
 #include "common/report.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace qm {
 
@@ -79,6 +80,21 @@ inline const QString TryAgainLater = QStringLiteral("，请稍候再试！");
 QString LineHeldBy(ExchangeOwner owner);
 // "应答0x63过短（LEN 5）" names a reply too short for its step's values.
 QString ShortReply(quint8 request, int len);
+// An exchange the user gave up.
+inline const QString Cancelled = QStringLiteral("已取消");
+// A write its checks refused before the unit took anything: "未写录：REASON".
+// One they stopped after the unit took some of it: "写录中止：REASON".
+inline const QString NotWrittenPrefix = QStringLiteral("未写录：");
+inline const QString WriteStoppedPrefix = QStringLiteral("写录中止：");
+// What a write that ended early had done, from the parts of the write in
+// the order they go out: the first answered ones the unit took, and when
+// unanswered is set the next one went out without an answer.
+// "设备已写入：信道表、设备地址；已发出、未确认：当前信道", or
+// "设备未写入任何参数".
+QString WrittenSoFar(const QStringList &parts, int answered, bool unanswered);
+// The outcome of a write stopped by its checks: "未写录：REASON" when the
+// unit took nothing, else "写录中止：REASON".
+QString WriteRefused(const QString &reason, bool unitTookSome);
 } // namespace text
 
 } // namespace qm

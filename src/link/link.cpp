@@ -31,6 +31,18 @@ void Link::SendFrame(quint8 command, int len, quint8 selector)
     LogTraffic(tx.data(), len + 2, false);
 }
 
+void Link::AbandonReply()
+{
+    state_.ExchangeStep = 0;
+    state_.ExchangeTicks = 0;
+    state_.ReplyReady = false;
+    state_.AutoSetReply = false;
+    state_.RxState = 0;
+    state_.RxReadPos = state_.RxWritePos = 0;
+    if (port_.isOpen())
+        port_.device().clear(QSerialPort::Input);
+}
+
 qint64 Link::WritePort(int count)
 {
     return port_.write(state_.TxBuffer().data(), count);

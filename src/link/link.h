@@ -34,6 +34,13 @@ public:
     void ApplyLineSettings();
     QString portStatusText() const;
 
+    // A running exchange given up by the user: the shared counters, the
+    // reply flags, the recogniser and the ring are left as a finished
+    // exchange leaves them, and what the port still holds of a reply in
+    // flight is dropped, so that the next exchange does not take it for its
+    // own reply. The exchange flags are the caller's.
+    void AbandonReply();
+
     // Receive event: takes every waiting byte and runs the recogniser.
     void ComPort1RxChar();
     // The same for bytes handed in directly (tests, benchmarks).

@@ -1,6 +1,7 @@
 #include "pagekit/fieldrules.h"
 
 #include "common/errors.h"
+#include "common/fieldtable.h"
 #include "common/prompts.h"
 
 #include <QAbstractButton>
@@ -81,6 +82,10 @@ void FieldRules::addFrequencyField(QLineEdit *field)
 {
     addDigitField(field);
     field->setProperty(kFrequency, true);
+    // The value in MHz, as the technician reads it: "433.0750 MHz".
+    const auto showMhz = [field] { field->setToolTip(FrequencyMhzText(field->text())); };
+    connect(field, &QLineEdit::textChanged, field, showMhz);
+    showMhz();
 }
 
 void FieldRules::addNoTypingList(QComboBox *list)

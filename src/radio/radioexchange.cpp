@@ -122,9 +122,45 @@ bool RadioExchange::writeStillValid(unsigned checks)
     const QString problem = checkWritableFields(checks);
     if (problem.isEmpty())
         return true;
-    finish(text::WriteFailed);
+    // The step runs on the answer to the frame before it: the unit has
+    // taken every part up to this step.
+    const qint32 step = link_.state().ExchangeStep;
+    finish(text::WriteRefused(problem, step > 0));
+    report_.memo(text::WrittenSoFar(WriteParts(), step, false));
     prompts_.message(problem);
     return false;
+}
+
+void RadioExchange::refuseWrite(const QString &problem)
+{
+    const QString outcome = text::WriteRefused(problem, false);
+    report_.memo(outcome);
+    report_.panel(2, outcome);
+    prompts_.message(problem);
+}
+
+const QStringList &RadioExchange::WriteParts()
+{
+    // The parts of a write in the order their frames go out.
+    static const QStringList parts = {QStringLiteral("信道表"), QStringLiteral("设备地址"), QStringLiteral("当前信道"),
+                                      QStringLiteral("工作方式")};
+    return parts;
+}
+
+bool RadioExchange::Cancel()
+{
+    ProtocolState &s = link_.state();
+    if (!s.RadioWriteActive && !s.RadioReadActive)
+        return false;
+    const bool write = s.RadioWriteActive;
+    // At step n the write frames of steps 0..n-1 are out, all answered
+    // but the last; step 0 waits for the identification.
+    const qint32 step = s.ExchangeStep;
+    link_.AbandonReply();
+    finish(text::Cancelled);
+    if (write)
+        report_.memo(text::WrittenSoFar(WriteParts(), step - 1, step > 0));
+    return true;
 }
 
 bool RadioExchange::refuseWhileOtherExchangeRuns()
@@ -137,16 +173,16 @@ void RadioExchange::Dk618_Write_DataClick()
     if (refuseWhileOtherExchangeRuns())
         return;
     if (f_.text(kRate).isEmpty()) {
-        prompts_.message(QStringLiteral("请选择设备通讯速率！"));
+        refuseWrite(QStringLiteral("请选择设备通讯速率！"));
         return;
     }
     if (f_.text(kParity).isEmpty()) {
-        prompts_.message(QStringLiteral("请选择设备校验方式！"));
+        refuseWrite(QStringLiteral("请选择设备校验方式！"));
         return;
     }
     // Refuse what the frames cannot carry before anything goes out.
     if (const QString problem = checkWritableFields(CheckAll); !problem.isEmpty()) {
-        prompts_.message(problem);
+        refuseWrite(problem);
         return;
     }
     const quint8 low = addressLow();
@@ -225,6 +261,8 @@ void RadioExchange::Timer3Timer()
         s.MeasurePending = false;
         report_.memo(outcome);
         report_.panel(2, outcome);
+        if (!outcome.isEmpty() && onNoAnswer)
+            onNoAnswer();
         return;
     }
     case Poll::Reply:
@@ -408,7 +446,8 @@ void RadioExchange::writeStep(qint32 step)
             problem = channelWords(ChannelStep, f_.checked(QStringLiteral("Fq800")), ChannelWords);
         }
         if (!problem.isEmpty()) {
-            finish(text::WriteFailed);
+            // Only the identification has been answered.
+            finish(text::WriteRefused(problem, false));
             prompts_.message(problem);
             return;
         }
@@ -481,10 +520,19 @@ void RadioExchange::writeStep(qint32 step)
     ++s.ExchangeStep;
 }
 
-void RadioExchange::sendProtocolChange(quint8 protocol)
+void RadioExchange::sendProtocolChange(quint8 protocol, const QString &name)
 {
+    // The radio talks another protocol afterwards: asked first, naming the
+    // radio it goes to and what it becomes.
+    const qint32 address = StrToInt(f_.text(kAddress));
+    const quint8 low = quint8(address & 0xFF);
+    // Only the address's low byte goes out.
+    const QString to = address == low ? QString::number(address) : QStringLiteral("%1（报文中为 %2）").arg(address).arg(low);
+    const QString question = QStringLiteral("将地址 %1 的数传电台改为%2（0x%3）？\n更改后设备按新协议通讯。")
+                                 .arg(to, name, QString::number(protocol, 16).toUpper().rightJustified(2, QLatin1Char('0')));
+    if (!prompts_.confirm(text::ProtocolCaption, question))
+        return;
     auto tx = link_.state().TxBuffer();
-    const quint8 low = addressLow();
     tx[4] = 0x00;
     tx[5] = low;
     tx[6] = protocol;
@@ -493,16 +541,20 @@ void RadioExchange::sendProtocolChange(quint8 protocol)
 
 void RadioExchange::N1Click()
 {
-    sendProtocolChange(0x7E);
+    sendProtocolChange(0x7E, QStringLiteral("铁道协议"));
 }
 
 void RadioExchange::T1Click()
 {
-    sendProtocolChange(0x00);
+    sendProtocolChange(0x00, QStringLiteral("测试协议"));
 }
 
 void RadioExchange::O1Click()
 {
+    // The fixed frame carries no address of the page: every radio on the
+    // line takes it.
+    if (!prompts_.confirm(text::ProtocolCaption, QStringLiteral("将线上的数传电台改为原始协议？\n此命令为固定报文，不带设备地址，线上每台数传电台都会更改。")))
+        return;
     static constexpr quint8 kRaw[10] = {0x68, 0x7E, 0x02, 0x08, 0x02, 0x96, 0x00, 0x00, 0xA2, 0x7C};
     auto tx = link_.state().TxBuffer();
     std::copy(std::begin(kRaw), std::end(kRaw), tx.begin());

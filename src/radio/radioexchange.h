@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <functional>
 
@@ -16,6 +17,10 @@ class Link;
 class Prompts;
 class Report;
 struct ProtocolState;
+
+namespace text {
+inline const QString ProtocolCaption = QStringLiteral("更改协议");
+} // namespace text
 
 class RadioExchange {
 public:
@@ -31,7 +36,11 @@ public:
     // it ends now as failed instead of at its time-out, and a reply that
     // was already in is not answered with a send on the closed port.
     void PortLost();
-    // Protocol change: railway, test and raw protocol.
+    // Ends a running read or write at once, as "已取消"; a write also says
+    // which of its parts the radio has taken. False when none runs.
+    bool Cancel();
+    // Protocol change: railway, test and raw protocol, each sent only when
+    // the user confirms it.
     void N1Click();
     void T1Click();
     void O1Click();
@@ -39,6 +48,9 @@ public:
     // Handles the reply to a pending measurement (test page); the tick
     // clears MeasurePending afterwards.
     std::function<void()> onMeasurementReply;
+    // A read or write has just ended without an answer (its outcome is
+    // out): the window adds what to try.
+    std::function<void()> onNoAnswer;
 
     qint32 ChannelWords[2][10] = {};
     quint8 ChannelStep = 250;
@@ -78,10 +90,14 @@ private:
     // The first frequency no radio could store exactly, whatever its
     // spacing and band, as a message naming it; or an empty text.
     QString unstorableFrequency() const;
+    // A click its checks refuse: the message, and "未写录：REASON" as the
+    // outcome; nothing is sent.
+    void refuseWrite(const QString &problem);
+    static const QStringList &WriteParts();
     // The channel words of the frequency fields at this step and band, or
     // the message naming the first frequency whose word does not fit.
     QString channelWords(int step, bool band800, qint32 words[2][10]) const;
-    void sendProtocolChange(quint8 protocol);
+    void sendProtocolChange(quint8 protocol, const QString &name);
     quint8 addressLow() const;
     quint16 address16() const;
     void sendRequest(quint8 command);

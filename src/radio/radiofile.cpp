@@ -23,14 +23,14 @@ RadioFile::RadioFile(FieldAccess &fields, Report &report, Prompts &prompts)
 {
 }
 
-void RadioFile::Dk618_Save_FileClick()
+bool RadioFile::Dk618_Save_FileClick()
 {
-    StoreParameterFile(report_, prompts_, [this](const QString &path) { Store(path); });
+    return StoreParameterFile(report_, prompts_, [this](const QString &path) { Store(path); });
 }
 
-void RadioFile::Dk618_Read_FileClick(QString *chosen)
+bool RadioFile::Dk618_Read_FileClick(QString *chosen)
 {
-    LoadParameterFile(report_, prompts_, Dk618Fields(), [this](const QString &path) { return Load(path); }, chosen);
+    return LoadParameterFile(report_, prompts_, Dk618Fields(), [this](const QString &path) { return Load(path); }, chosen);
 }
 
 void RadioFile::Store(const QString &path)

@@ -14,9 +14,10 @@ class RadioFile {
 public:
     RadioFile(FieldAccess &fields, Report &report, Prompts &prompts);
 
-    void Dk618_Save_FileClick();
+    // True when the file was stored or loaded (not cancelled).
+    bool Dk618_Save_FileClick();
     // chosen receives the file chosen, empty when cancelled.
-    void Dk618_Read_FileClick(QString *chosen = nullptr);
+    bool Dk618_Read_FileClick(QString *chosen = nullptr);
 
     // Writes the 28 keys in one atomic save; throws Error naming the file.
     void Store(const QString &path);

@@ -90,11 +90,21 @@ void TestRunCommands::Trend_OpenClick()
     trend_->activateWindow();
 }
 
-void TestRunCommands::ExportReadingsClick()
+bool TestRunCommands::ExportReadingsClick()
 {
-    FileCommand(report_, prompts_, QStringLiteral("导出读数..."), text::ReadingsFilter, QStringLiteral("csv"), true,
-                QStringLiteral("导出成功！"), QStringLiteral("导出失败！"),
-                [this](const QString &path) { SaveBytesSafely(path, ReadingsCsv(run_.log.readings())); });
+    // Counted from the start of the run: the log lets its oldest go.
+    const qint64 count = run_.log.dropped() + run_.log.readings().size();
+    if (!FileCommand(report_, prompts_, QStringLiteral("导出读数..."), text::ReadingsFilter, QStringLiteral("csv"), true,
+                     QStringLiteral("导出成功！"), QStringLiteral("导出失败！"),
+                     [this](const QString &path) { SaveBytesSafely(path, ReadingsCsv(run_.log.readings())); }))
+        return false;
+    exported_ = count;
+    return true;
+}
+
+qsizetype TestRunCommands::unexportedReadings() const
+{
+    return qsizetype(run_.log.dropped() + run_.log.readings().size() - exported_);
 }
 
 void TestRunCommands::SaveTestRecordClick()

@@ -38,12 +38,15 @@ public:
     TestRun &run() { return run_; }
     // Null until the window is first opened.
     TrendWindow *trendWindow() const { return trend_; }
+    // Readings that came since the user last exported the log.
+    qsizetype unexportedReadings() const;
 
     QAction *ExportReadings;
     QAction *SaveTestRecord;
 
     void Trend_OpenClick();
-    void ExportReadingsClick();
+    // True when the readings are on disk.
+    bool ExportReadingsClick();
     void SaveTestRecordClick();
 
 private:
@@ -54,6 +57,9 @@ private:
     ReadingsJournal journal_;
     // A failed write is said once, until a write succeeds again.
     bool journalFailing_ = false;
+    // Readings of the log the user had exported at the last export.
+    // (counted from the start of the run).
+    qint64 exported_ = 0;
     TrendWindow *trend_ = nullptr;
 };
 

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTableView>
 #include <QTimer>
@@ -228,6 +229,11 @@ TrendWindow::TrendWindow(const ReadingsLog &log, QAction *exportReadings, QWidge
     connect(refreshTimer_, &QTimer::timeout, this, &TrendWindow::refresh);
     connect(&log_, &ReadingsLog::appended, this, &TrendWindow::scheduleRefresh);
     connect(range_, &QComboBox::currentIndexChanged, this, &TrendWindow::rebuild);
+    // A window of its own closes from the keyboard as a dialog does.
+    for (const QKeySequence &keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto *shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, &QWidget::close);
+    }
     rebuild();
 }
 

@@ -100,6 +100,9 @@ void CentralExchange::Mlb4800_WriteDataClick()
     // Values the unit cannot store are refused before anything starts, so a
     // refused click leaves a running exchange and the shared state alone.
     if (const QString problem = checkWritableFields(); !problem.isEmpty()) {
+        const QString outcome = text::WriteRefused(problem, false);
+        report_.memo(outcome);
+        report_.panel(2, outcome);
         prompts_.message(problem);
         return;
     }
@@ -173,6 +176,8 @@ void CentralExchange::Timer1Timer()
         return;
     case Poll::TimedOut:
         finish(s.CentralWriteActive ? text::WriteFailed : text::ReadFailed);
+        if (onNoAnswer)
+            onNoAnswer();
         return;
     case Poll::Reply:
         break;
@@ -188,6 +193,31 @@ void CentralExchange::PortLost()
     const ProtocolState &s = link_.state();
     if (s.CentralWriteActive || s.CentralReadActive)
         finish(s.CentralWriteActive ? text::WriteFailed : text::ReadFailed);
+}
+
+bool CentralExchange::Cancel()
+{
+    ProtocolState &s = link_.state();
+    if (!s.CentralWriteActive && !s.CentralReadActive)
+        return false;
+    const bool write = s.CentralWriteActive;
+    const qint32 step = s.ExchangeStep;
+    link_.AbandonReply();
+    finish(text::Cancelled);
+    if (!write)
+        return true;
+    // The full write sends its table at the click and the frame of step n
+    // on the answer to step n - 1; the short one sends nothing at the
+    // click and its first frame at step 0.
+    QStringList parts = {QStringLiteral("信道表"), QStringLiteral("设备地址"), QStringLiteral("当前信道"),
+                         QStringLiteral("空中速率和纯透明")};
+    if (shortExchange_) {
+        parts.removeFirst();
+        report_.memo(text::WrittenSoFar(parts, step - 1, step > 0));
+    } else {
+        report_.memo(text::WrittenSoFar(parts, step, true));
+    }
+    return true;
 }
 
 void CentralExchange::finish(const QString &outcome, const QString &enableButton)

@@ -7,6 +7,7 @@
 // without a window too.
 
 #include <QString>
+#include <functional>
 #include <QtGlobal>
 
 namespace qm {
@@ -34,6 +35,12 @@ public:
     // it ends now as failed instead of at its time-out, and a reply that
     // was already in is not answered with a send on the closed port.
     void PortLost();
+    // Ends a running read or write at once, as "已取消"; a write also says
+    // which of its parts the unit has taken. False when none runs.
+    bool Cancel();
+    // A read or write has just ended without an answer (its outcome is
+    // out): the window adds what to try.
+    std::function<void()> onNoAnswer;
 
     void Mlb4800_SaveFileClick();
     void Mlb4800_ReadFileClick();

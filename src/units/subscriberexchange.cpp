@@ -94,6 +94,9 @@ void SubscriberExchange::Mlr4800_WriteDataClick()
         return;
     // Refuse what the unit cannot store before anything goes out.
     if (const QString problem = checkWritableFields(); !problem.isEmpty()) {
+        const QString outcome = text::WriteRefused(problem, false);
+        report_.memo(outcome);
+        report_.panel(2, outcome);
         prompts_.message(problem);
         return;
     }
@@ -153,6 +156,8 @@ void SubscriberExchange::Timer2Timer()
         enableRadioButton(kRadioRead);
         report_.memo(outcome);
         report_.panel(2, outcome);
+        if (onNoAnswer)
+            onNoAnswer();
         return;
     }
     case Poll::Reply:
@@ -184,10 +189,42 @@ void SubscriberExchange::finish(const QString &outcome)
     report_.panel(2, outcome);
 }
 
+namespace {
+// The parts of a write in the order their frames go out.
+const QStringList &writeParts()
+{
+    static const QStringList parts = {QStringLiteral("上行频率"), QStringLiteral("终端设备地址"), QStringLiteral("空中速率和电表类型"),
+                                      QStringLiteral("终端通讯速率")};
+    return parts;
+}
+} // namespace
+
 void SubscriberExchange::failWrite(const QString &problem)
 {
-    finish(text::WriteFailed);
+    // Step n runs on the answer to frame n: the uplink frequencies at
+    // least are in the unit.
+    const qint32 step = link_.state().ExchangeStep;
+    finish(text::WriteRefused(problem, true));
+    report_.memo(text::WrittenSoFar(writeParts(), step + 1, false));
     prompts_.message(problem);
+}
+
+bool SubscriberExchange::Cancel()
+{
+    ProtocolState &s = link_.state();
+    if (!s.SubscriberWriteActive && !s.SubscriberReadActive)
+        return false;
+    const bool write = s.SubscriberWriteActive;
+    // The click sends the first frame; at step n frames 0..n are out, all
+    // answered but the last.
+    const qint32 step = s.ExchangeStep;
+    link_.AbandonReply();
+    finish(text::Cancelled);
+    enableRadioButton(kRadioWrite);
+    enableRadioButton(kRadioRead);
+    if (write)
+        report_.memo(text::WrittenSoFar(writeParts(), step, true));
+    return true;
 }
 
 void SubscriberExchange::enableRadioButton(const QString &name)

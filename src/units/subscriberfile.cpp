@@ -12,14 +12,14 @@ SubscriberFile::SubscriberFile(FieldAccess &fields, Report &report, Prompts &pro
 {
 }
 
-void SubscriberFile::Mlr4800_SaveFileClick()
+bool SubscriberFile::Mlr4800_SaveFileClick()
 {
-    StoreParameterFile(report_, prompts_, [this](const QString &path) { Store(path); });
+    return StoreParameterFile(report_, prompts_, [this](const QString &path) { Store(path); });
 }
 
-void SubscriberFile::Mlr4800_ReadFileClick(QString *chosen)
+bool SubscriberFile::Mlr4800_ReadFileClick(QString *chosen)
 {
-    LoadParameterFile(report_, prompts_, Mlr4800Fields(), [this](const QString &path) { return Load(path); }, chosen);
+    return LoadParameterFile(report_, prompts_, Mlr4800Fields(), [this](const QString &path) { return Load(path); }, chosen);
 }
 
 void SubscriberFile::Store(const QString &path)

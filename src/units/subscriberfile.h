@@ -15,9 +15,10 @@ class SubscriberFile {
 public:
     SubscriberFile(FieldAccess &fields, Report &report, Prompts &prompts);
 
-    void Mlr4800_SaveFileClick();
+    // True when the file was stored or loaded (not cancelled).
+    bool Mlr4800_SaveFileClick();
     // chosen receives the file chosen, empty when cancelled.
-    void Mlr4800_ReadFileClick(QString *chosen = nullptr);
+    bool Mlr4800_ReadFileClick(QString *chosen = nullptr);
 
     // Writes the seven keys in one atomic save; throws Error naming the file.
     void Store(const QString &path);
