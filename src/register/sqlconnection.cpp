@@ -173,21 +173,29 @@ bool SqlConnection::open(QString *error, int schema)
     return true;
 }
 
-QSqlQuery SqlConnection::prepare(const QString &statement)
+QString SqlConnection::sqlText(const QString &statement) const
 {
     QString text = statement;
     text.replace(QLatin1String("{id}"), dialect_.idColumn);
     text.replace(QLatin1String("{lock}"), dialect_.rowLock);
+    return text;
+}
+
+QSqlQuery SqlConnection::prepare(const QString &statement)
+{
     QSqlQuery query(database());
     query.setForwardOnly(true);
-    query.prepare(text);
+    query.prepare(sqlText(statement));
     return query;
 }
 
 bool SqlConnection::exec(QSqlQuery &query, QString *error)
 {
-    if (query.exec())
-        return true;
+    return query.exec() || failed(query, error);
+}
+
+bool SqlConnection::failed(const QSqlQuery &query, QString *error)
+{
     *error = query.lastError().text().trimmed();
     if (error->isEmpty())
         *error = QStringLiteral("the database did not take the statement");
@@ -203,11 +211,20 @@ bool SqlConnection::exec(QSqlQuery &query, QString *error)
 
 bool SqlConnection::run(const QString &statement, const QVariantList &values, QString *error, QSqlQuery *result)
 {
-    QSqlQuery query = prepare(statement);
-    for (const QVariant &value : values)
-        query.addBindValue(value);
-    if (!exec(query, error))
-        return false;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (values.isEmpty()) {
+        // PostgreSQL prepares no transaction or schema statements: one
+        // without values runs as it stands.
+        if (!query.exec(sqlText(statement)))
+            return failed(query, error);
+    } else {
+        query.prepare(sqlText(statement));
+        for (const QVariant &value : values)
+            query.addBindValue(value);
+        if (!exec(query, error))
+            return false;
+    }
     if (result)
         *result = std::move(query);
     return true;

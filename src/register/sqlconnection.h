@@ -65,6 +65,9 @@ public:
     QSqlDatabase database() const;
 
 private:
+    QString sqlText(const QString &statement) const;
+    bool failed(const QSqlQuery &query, QString *error);
+
     RegisterTarget target_;
     const SqlDialect &dialect_;
     Schema schema_;

@@ -49,6 +49,12 @@ QString likePrefix(QString text)
     return text + QLatin1Char('%');
 }
 
+// An empty text is stored as one, not as NULL.
+QString text(const QString &s)
+{
+    return s.isNull() ? QStringLiteral("") : s;
+}
+
 QString grantHolder()
 {
     return QStringLiteral("%1:%2").arg(QSysInfo::machineHostName()).arg(QCoreApplication::applicationPid());
@@ -94,10 +100,11 @@ bool UnitRegister::insert(const UnitRecord &r, QString *error)
                                "family, model, address, address_text, action, result, detail, field_values, differences, "
                                "backup_file) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
                                "ON CONFLICT (uid) DO NOTHING"),
-                {r.uid, UtcText(r.time), r.zone, r.utcOffset, r.station, r.operatorName, r.port, r.family, r.model,
-                 address >= 0 ? QVariant(address) : QVariant(QMetaType(QMetaType::LongLong)), r.address, r.action,
-                 r.result, r.detail, CompactJson(ValuesJson(r)), CompactJson(DifferencesJson(r.differences)),
-                 r.backupFile},
+                {text(r.uid), UtcText(r.time), text(r.zone), r.utcOffset, text(r.station), text(r.operatorName),
+                 text(r.port), text(r.family), text(r.model),
+                 address >= 0 ? QVariant(address) : QVariant(QMetaType(QMetaType::LongLong)), text(r.address),
+                 text(r.action), text(r.result), text(r.detail), CompactJson(ValuesJson(r)),
+                 CompactJson(DifferencesJson(r.differences)), text(r.backupFile)},
                 error);
         },
         error);
@@ -110,8 +117,16 @@ UnitRegister::Kept UnitRegister::add(UnitRecord &record, QString *error)
         return insert(record, error) ? Kept::InRegister : Kept::Lost;
     // What waits goes first, so the server gets the records in their order.
     QString why;
-    if (drain(&why) >= 0 && insert(record, &why))
-        return Kept::InRegister;
+    if (drain(&why) >= 0) {
+        if (insert(record, &why))
+            return Kept::InRegister;
+        // The server answered and refused this record: waiting would not
+        // change its mind.
+        if (connection_->isOpen()) {
+            *error = why;
+            return Kept::Lost;
+        }
+    }
     QString spoolError;
     if (spool_->keep(target_.display(), kRecordKind, RecordJson(record), &spoolError)) {
         *error = QStringLiteral("%1; the record waits in the spool").arg(why);
@@ -131,15 +146,19 @@ int UnitRegister::drain(QString *error)
         return -1;
     int sent = 0;
     for (const RecordSpool::Entry &e : entries) {
-        if (e.kind == kRecordKind) {
-            if (!insert(RecordOfJson(e.payload), error))
+        const bool ok = e.kind == kRecordKind
+            ? insert(RecordOfJson(e.payload), error)
+            : setGrantState(e.payload.value(QStringLiteral("id")).toInteger(),
+                            e.payload.value(QStringLiteral("state")).toString(), error);
+        if (!ok) {
+            if (!connection_->isOpen())
                 return -1;
-            ++sent;
-        } else if (e.kind == kGrantKind) {
-            if (!setGrantState(e.payload.value(QStringLiteral("id")).toInteger(),
-                               e.payload.value(QStringLiteral("state")).toString(), error))
-                return -1;
+            // One the server refuses stays in the spool for a person to
+            // look at, and holds up none behind it.
+            continue;
         }
+        if (e.kind == kRecordKind)
+            ++sent;
         // Sent twice, a record is still kept once: its uid is unique.
         if (!spool_->remove(e.id, error))
             return -1;
@@ -284,7 +303,7 @@ bool UnitRegister::setGrantState(qint64 id, const QString &state, QString *error
     return onServer(
         [&] {
             return connection_->run(QStringLiteral("UPDATE address_grants SET state = ? WHERE id = ? AND state = 'taken'"),
-                                    {state, id}, error);
+                                    {text(state), id}, error);
         },
         error);
 }
