@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "cli/commands.h"
+#include "cli/history.h"
 #include "cli/interrupts.h"
 #include "cli/progress.h"
 #include "common/backupstore.h"
@@ -28,6 +29,7 @@ enum Takes : unsigned {
     TakesJson = 64,
     TakesVerify = 128,
     NeedsReport = 256,
+    TakesHistory = 512,
 };
 
 struct Subcommand {
@@ -59,6 +61,9 @@ const Subcommand kSubcommands[] = {
     {"test-report", "qmset test-report --in FILE",
      "Print the calibration records that the test page stored in FILE (.ini or .csv) as a table.",
      NeedsIn, TestReport},
+    {"history", "qmset history [--family F] [--address N] [--model TEXT] [--since DATE] [--until DATE] [--db URL] [--json | --csv]",
+     "List the register's records of units, newest first; --address N alone gives that unit's whole history.",
+     TakesJson | TakesHistory, History},
 };
 
 const Subcommand *findSubcommand(const char *name)
@@ -128,6 +133,8 @@ bool parseOptions(const Subcommand &sub, const QStringList &arguments, Options *
         p.addOption(json);
     if (t & TakesVerify)
         p.addOption(verify);
+    if (t & TakesHistory)
+        AddHistoryOptions(p);
     if (!p.parse(arguments)) {
         *error = p.errorText();
         return false;
@@ -177,6 +184,8 @@ bool parseOptions(const Subcommand &sub, const QStringList &arguments, Options *
             return false;
         }
     }
+    if ((t & TakesHistory) && !TakeHistoryOptions(p, &o->history, error))
+        return false;
     o->json = (t & TakesJson) && p.isSet(json);
     o->verify = (t & TakesVerify) && p.isSet(verify);
     return true;

@@ -2,6 +2,7 @@
 
 #include "cli/interrupts.h"
 #include "cli/progress.h"
+#include "cli/records.h"
 #include "common/errors.h"
 #include "common/fieldtable.h"
 #include "common/inifile.h"
@@ -184,6 +185,7 @@ int Read(const Options &o, Context &c)
     if (!OpenPort(session, o, c.progress))
         return ExitPort;
     const UnitSession::Result result = session.read(fields);
+    KeepRecord(QString(), SessionRecord(session, action::Read, result, &fields), c.progress);
     if (result != UnitSession::Result::Ok) {
         if (o.json)
             PrintJson(UnitJson(session, ResultText(result)));

@@ -2,6 +2,7 @@
 // The subcommands of "qmset SUBCOMMAND ...": their options, exit codes and
 // the pieces they share. Each command returns its exit code.
 
+#include "cli/history.h"
 #include "cli/session.h"
 
 #include <QJsonObject>
@@ -34,6 +35,7 @@ struct Options {
     QString in{}, out{}, report{};
     bool json = false;
     bool verify = false;
+    HistoryOptions history{};
 };
 
 // What a command needs besides its options.
@@ -49,6 +51,7 @@ int Verify(const Options &o, Context &c);
 int Detect(const Options &o, Context &c);
 int Batch(const Options &o, Context &c);
 int TestReport(const Options &o, Context &c);
+int History(const Options &o, Context &c);
 
 // ---- Shared pieces ----
 

@@ -85,6 +85,7 @@ UnitSession::Result UnitSession::run(MemoryFields &fields, bool write)
     progress_.finish();
     model_ = run.modelText();
     detail_ = run.detail();
+    backup_ = run.backupPath();
     if (!run.backupError().isEmpty())
         progress_.note(run.backupError());
     return run.result();

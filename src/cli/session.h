@@ -45,6 +45,8 @@ public:
     QString detail() const { return detail_; }
     // The model text of the last data-radio exchange.
     QByteArray modelText() const { return model_; }
+    // The backup the last successful read left; empty when none.
+    QString backupPath() const { return backup_; }
 
     // Sends the family's identification request at the line in force and
     // waits for any good reply as long as the line needs (see
@@ -66,6 +68,7 @@ private:
     Link link_;
     QString port_;
     QString detail_;
+    QString backup_;
     QByteArray model_;
 };
 
