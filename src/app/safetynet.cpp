@@ -45,16 +45,17 @@ SafetyNet::SafetyNet(QWidget *window, FieldAccess &fields, Report &report, std::
     PruneBackups(BackupFolder(), QDate::currentDate());
 }
 
-void SafetyNet::readSucceeded(QWidget *page, const QString &model)
+QString SafetyNet::readSucceeded(QWidget *page, const QString &model)
 {
     auto it = pages_.find(page);
     if (it == pages_.end())
-        return;
+        return {};
     try {
-        WriteBackup(BackupFolder(), *it->table, fields_, model);
+        return WriteBackup(BackupFolder(), *it->table, fields_, model);
     } catch (const Error &e) {
         report_.memo(e.message());
     }
+    return {};
 }
 
 void SafetyNet::addPage(QWidget *page, const FieldTable &table, const QHash<QString, QString> &changes)

@@ -34,9 +34,9 @@ public:
     // Records page before a change the program makes outside those buttons.
     void record(QWidget *page, const QString &label);
     void addActions(QMenu *menu);
-    // A read of page succeeded: its values go into a backup file; a
-    // failure is one memo line.
-    void readSucceeded(QWidget *page, const QString &model);
+    // A read of page succeeded: its values go into a backup file, whose
+    // path is returned; a failure is one memo line (and an empty path).
+    QString readSucceeded(QWidget *page, const QString &model);
 
     void BackupListClick();
     // Loads a backup into its family's page as a parameter-file load

@@ -59,7 +59,8 @@ void WriteChecks::WriteClick(const Family &family, std::function<void()> write)
     }
     report_.memo(QStringLiteral("写录前先读取备份..."));
     report_.panel(2, QStringLiteral("正在读取备份，请稍候..."));
-    reader_.read(family, [this, &family, write](const UnitRun &run, const MemoryFields &) {
+    reader_.read(family, [this, &family, write](const UnitRun &run, const MemoryFields &unit) {
+        report_.addRecord(ReadRecord(run, unit, action::Backup));
         if (run.result() != UnitRun::Result::Ok) {
             report_.memo(QStringLiteral("备份读取失败：%1，未写录！").arg(ReadFailureText(run)));
             report_.panel(2, QStringLiteral("未写录：备份读取失败"));
@@ -110,7 +111,9 @@ void WriteChecks::verify()
     report_.memo(QStringLiteral("写录后校验：读回设备参数..."));
     report_.panel(2, QStringLiteral("写录成功，正在校验..."));
     const bool started = reader_.read(*family, [this, family, written](const UnitRun &run, const MemoryFields &back) {
+        UnitRecord record = ReadRecord(run, back, action::Verify);
         if (run.result() != UnitRun::Result::Ok) {
+            report_.addRecord(record);
             report_.memo(QStringLiteral("校验未完成：%1").arg(ReadFailureText(run)));
             report_.panel(2, QStringLiteral("写录成功，校验未完成！"));
             return;
@@ -127,6 +130,10 @@ void WriteChecks::verify()
         const QList<FieldDifference> differences = Differences(table, written, Snapshot(table, back), SentFields | ReturnedFields);
         for (const FieldDifference &d : differences)
             report_.memo(QStringLiteral("校验不符：%1 页面 %2，设备 %3").arg(d.caption, d.a, d.b));
+        record.differences = differences;
+        if (!differences.isEmpty())
+            record.result = QStringLiteral("verify failed");
+        report_.addRecord(record);
         const QString outcome = differences.isEmpty() ? QStringLiteral("写录成功，校验通过！")
                                                       : QStringLiteral("写录成功，校验失败：%1项不一致！").arg(differences.size());
         report_.memo(outcome);

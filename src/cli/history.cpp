@@ -77,21 +77,6 @@ void AddHistoryOptions(QCommandLineParser &parser)
     parser.addOptions({kFamily, kAddress, kModel, kSince, kUntil, kDb, kCsv});
 }
 
-bool ParseTimeBound(const QString &text, bool upper, QDateTime *bound)
-{
-    const QString t = text.trimmed();
-    const QDate date = QDate::fromString(t, Qt::ISODate);
-    if (date.isValid() && t.size() == 10) {
-        *bound = QDateTime(upper ? date.addDays(1) : date, QTime(0, 0));
-        return true;
-    }
-    QDateTime time = QDateTime::fromString(QString(t).replace(QLatin1Char(' '), QLatin1Char('T')), Qt::ISODate);
-    if (!time.isValid())
-        return false;
-    *bound = upper ? time.addMSecs(time.time().msec() == 0 ? 1000 : 1) : time;
-    return true;
-}
-
 bool TakeHistoryOptions(const QCommandLineParser &p, HistoryOptions *o, QString *error)
 {
     if (p.isSet(kFamily)) {

@@ -23,9 +23,4 @@ void AddHistoryOptions(QCommandLineParser &parser);
 // The options after parsing; false with the reason for a malformed one.
 bool TakeHistoryOptions(const QCommandLineParser &parser, HistoryOptions *options, QString *error);
 
-// A date ("2026-12-08", that day in local time) or an instant
-// ("2026-12-08T14:30[:05]", local time unless it names its offset). As an
-// upper bound, a date takes in its whole day and an instant itself.
-bool ParseTimeBound(const QString &text, bool upper, QDateTime *bound);
-
 } // namespace qm::cli

@@ -4,6 +4,7 @@
 #include "common/fieldtable.h"
 #include "common/inifile.h"
 #include "common/memoryfields.h"
+#include "register/recordfields.h"
 #include "register/unitregister.h"
 
 namespace qm::cli {
@@ -23,12 +24,7 @@ UnitRecord SessionRecord(UnitSession &session, const QString &action, UnitSessio
     else
         r.backupFile = session.backupPath();
     if (fields && result == UnitSession::Result::Ok)
-        for (const FieldSpec &spec : table.fields) {
-            const QString value = FieldValue(spec, *fields);
-            r.values.append({spec.keyText(), value});
-            if (spec.name.endsWith(QLatin1String("_Address")))
-                r.address = value;
-        }
+        TakeFieldValues(table, *fields, r);
     return r;
 }
 

@@ -19,6 +19,12 @@ QString ValuesText(const UnitRecord &record);
 // "KEY: A -> B; ..."
 QString DifferencesText(const UnitRecord &record);
 
+// A date ("2026-12-08", that day in local time) or an instant
+// ("2026-12-08T14:30[:05]", local time unless it names its offset) as a
+// bound of a time filter. As an upper bound (the first instant no longer
+// taken in), a date takes in its whole day and an instant itself.
+bool ParseTimeBound(const QString &text, bool upper, QDateTime *bound);
+
 QStringList RecordCsvHeader();
 QStringList RecordCsvCells(const UnitRecord &record);
 // UTF-8 with a byte-order mark, a header line and a line per record.

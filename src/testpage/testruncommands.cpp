@@ -91,7 +91,10 @@ void TestRunCommands::SaveTestRecordClick()
     const TestRecord record = run_.record(QDateTime::currentDateTime());
     FileCommand(report_, prompts_, QStringLiteral("保存测试记录..."), text::RecordFilter, QStringLiteral("ini"), false,
                 QStringLiteral("保存成功！"), QStringLiteral("保存失败！"),
-                [&record](const QString &path) { StoreTestRecord(path, record); });
+                [this, &record](const QString &path) {
+                    StoreTestRecord(path, record);
+                    report_.addRecord(CalibrationRecord(record, path));
+                });
 }
 
 } // namespace qm
