@@ -4,12 +4,16 @@
 // filters, the address hand-out and its race between processes, and the
 // spool while the server is away.
 #include "pgcluster.h"
+#include "common/csvtext.h"
 #include "register/recordcodec.h"
+#include "register/recordwriter.h"
 #include "register/recordspool.h"
 #include "register/sqlconnection.h"
 #include "register/unitregister.h"
 
+#include <QJsonDocument>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -29,6 +33,9 @@ private slots:
     void stationsRacingNeverShareAnAddress_data() { engines(); }
     void stationsRacingNeverShareAnAddress();
     void recordsWaitWhileTheServerIsAway();
+    void windowWriterSendsWhatWaitedOnceTheServerIsBack();
+    void historyCommandPrintsTheRecords_data() { engines(); }
+    void historyCommandPrintsTheRecords();
     void targetsFromTheirNames_data();
     void targetsFromTheirNames();
 
@@ -312,6 +319,95 @@ void TestRegister::recordsWaitWhileTheServerIsAway()
     QVERIFY(reg.find({}, &found, &error));
     QCOMPARE(found.size(), 3);
     QCOMPARE(reg.takeAddress(QStringLiteral("dk618"), 1001, 1, 65535, &error)->address, 1002);
+}
+
+void TestRegister::windowWriterSendsWhatWaitedOnceTheServerIsBack()
+{
+    const RegisterTarget target = fresh(QStringLiteral("postgresql"));
+    RecordWriter writer(target, spoolPath());
+    QList<int> kept;
+    connect(&writer, &RecordWriter::kept, this, [&](const QString &, int how, const QString &) { kept << how; });
+    QSignalSpy waiting(&writer, &RecordWriter::waitingChanged);
+    QString error;
+    QVERIFY(server_.stop(&error));
+    writer.add(record(QStringLiteral("dk618"), QStringLiteral("5"), QStringLiteral("DK618-450"), action::Read,
+                      QDateTime::currentDateTimeUtc()));
+    writer.flush();
+    QCOMPARE(writer.waiting(), 1);
+    QVERIFY2(server_.start(&error), qPrintable(error));
+    writer.retry();
+    writer.flush();
+    QCOMPARE(writer.waiting(), 0);
+    QTRY_COMPARE(kept, QList<int>{int(UnitRegister::Kept::InSpool)});
+    QTRY_COMPARE(waiting.size(), 2);
+    QCOMPARE(waiting.last().at(0).toInt(), 0);
+    UnitRegister reg(target, spoolPath());
+    QList<UnitRecord> found;
+    QVERIFY2(reg.find({}, &found, &error), qPrintable(error));
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(found[0].address, QStringLiteral("5"));
+}
+
+void TestRegister::historyCommandPrintsTheRecords()
+{
+    QFETCH(QString, engine);
+    const RegisterTarget target = fresh(engine);
+    const QString url = target.isServer() ? server_.url(target.database) : target.path;
+    QTemporaryDir home;
+    const QString spool = home.filePath(QStringLiteral("qmset/register-spool.sqlite"));
+    QString error;
+    {
+        UnitRegister reg(target, spool);
+        const QDateTime t0 = QDateTime::currentDateTimeUtc().addSecs(-60);
+        for (const auto &[address, act, offset] : {std::tuple{"1042", action::Write, 0}, std::tuple{"1043", action::Write, 10},
+                                                   std::tuple{"1042", action::Verify, 20}}) {
+            UnitRecord r = record(QStringLiteral("dk618"), QLatin1String(address), QStringLiteral("DK618-450"), act, t0.addSecs(offset));
+            QVERIFY2(reg.add(r, &error) == UnitRegister::Kept::InRegister, qPrintable(error));
+        }
+        // A record of another line's server, which cannot be reached.
+        RecordSpool other(spool);
+        QVERIFY(other.keep(QStringLiteral("postgresql://line9@nowhere:5432/qmset"), QStringLiteral("record"), {}, &error));
+    }
+    const auto history = [&](const QStringList &args, QByteArray *err = nullptr) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home.path());
+        env.remove(QStringLiteral("QMSET_DB"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(QMSET_PATH), QStringList{QStringLiteral("history"), QStringLiteral("--db"), url} + args);
+        p.waitForFinished(60000);
+        if (err)
+            *err = p.readAllStandardError();
+        return std::pair{p.exitCode(), p.readAllStandardOutput()};
+    };
+    QByteArray err;
+    auto [code, out] = history({QStringLiteral("--address"), QStringLiteral("1042"), QStringLiteral("--json")}, &err);
+    QCOMPARE(code, 0);
+    const QList<QByteArray> lines = out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 2);
+    const QJsonObject newest = QJsonDocument::fromJson(lines[0]).object();
+    QCOMPARE(newest.value(QStringLiteral("schema")).toInt(), 1);
+    QCOMPARE(newest.value(QStringLiteral("action")).toString(), action::Verify);
+    QCOMPARE(RecordOfJson(newest).value(QStringLiteral("信道0发射频率")), QStringLiteral("4330000"));
+    QVERIFY2(err.contains("2 record(s)"), err.constData());
+    QVERIFY2(err.contains("1 record(s) wait in the local spool"), err.constData());
+    QVERIFY2(err.contains("line9@nowhere"), err.constData());
+
+    std::tie(code, out) = history({QStringLiteral("--csv"), QStringLiteral("--family"), QStringLiteral("dk618")});
+    QCOMPARE(code, 0);
+    QVERIFY(out.startsWith(kUtf8Bom));
+    const QList<QStringList> rows = ParseCsv(out);
+    QCOMPARE(rows.size(), 4);
+    QCOMPARE(rows[0][7], QStringLiteral("address"));
+    QCOMPARE((QStringList{rows[1][7], rows[2][7], rows[3][7]}), (QStringList{"1042", "1043", "1042"}));
+
+    std::tie(code, out) = history({QStringLiteral("--model"), QStringLiteral("DK618"), QStringLiteral("--until"), QStringLiteral("2020-01-01")});
+    QCOMPARE(code, 0);
+    QVERIFY(out.isEmpty());
+    std::tie(code, out) = history({QStringLiteral("--since"), QStringLiteral("yesterday")}, &err);
+    QCOMPARE(code, 1);
+    std::tie(code, out) = history({QStringLiteral("--json"), QStringLiteral("--csv")}, &err);
+    QCOMPARE(code, 1);
 }
 
 void TestRegister::targetsFromTheirNames_data()

@@ -11,6 +11,8 @@
 #include <QCommandLineParser>
 #include <QJsonDocument>
 
+#include <cstdio>
+
 namespace qm::cli {
 
 namespace {
@@ -147,7 +149,12 @@ int History(const Options &o, Context &c)
             PrintJson(object);
         }
     } else if (h.csv) {
-        Out(QString::fromUtf8(RecordsCsv(records)));
+        // The bytes as they are: a QString would drop the byte-order mark.
+        const QByteArray csv = RecordsCsv(records);
+        if (std::fwrite(csv.constData(), 1, size_t(csv.size()), stdout) != size_t(csv.size()) || std::fflush(stdout) != 0) {
+            Err(QStringLiteral("qmset history: cannot write the CSV to standard output\n"));
+            return ExitUsage;
+        }
     } else if (!records.isEmpty()) {
         printTable(records);
     }
