@@ -5,6 +5,9 @@
 // spool while the server is away.
 #include "pgcluster.h"
 #include "common/csvtext.h"
+#include "common/memoryfields.h"
+#include "headless/families.h"
+#include "register/recordfields.h"
 #include "register/recordcodec.h"
 #include "register/recordwriter.h"
 #include "register/recordspool.h"
@@ -36,6 +39,8 @@ private slots:
     void windowWriterSendsWhatWaitedOnceTheServerIsBack();
     void historyCommandPrintsTheRecords_data() { engines(); }
     void historyCommandPrintsTheRecords();
+    void recordValuesLoadBackIntoTheirFields_data();
+    void recordValuesLoadBackIntoTheirFields();
     void targetsFromTheirNames_data();
     void targetsFromTheirNames();
 
@@ -408,6 +413,39 @@ void TestRegister::historyCommandPrintsTheRecords()
     QCOMPARE(code, 1);
     std::tie(code, out) = history({QStringLiteral("--json"), QStringLiteral("--csv")}, &err);
     QCOMPARE(code, 1);
+}
+
+void TestRegister::recordValuesLoadBackIntoTheirFields_data()
+{
+    QTest::addColumn<QString>("family");
+    for (const QString &family : FamilyNames())
+        QTest::newRow(qPrintable(family)) << family;
+}
+
+void TestRegister::recordValuesLoadBackIntoTheirFields()
+{
+    QFETCH(QString, family);
+    const FieldTable &table = FindFamily(family)->table();
+    // Every field away from its first state: a number in each edit, the
+    // last item of each list, each check box turned, each pair's other button.
+    MemoryFields page(table);
+    for (const FieldSpec &spec : table.fields) {
+        switch (spec.kind) {
+        case FieldKind::Edit: page.setText(spec.name, QStringLiteral("125")); break;
+        case FieldKind::Combo: page.setItemIndex(spec.name, int(spec.items.size()) - 1); break;
+        case FieldKind::Check: page.setChecked(spec.name, !page.checked(spec.name)); break;
+        case FieldKind::RadioPair: page.setChecked(page.checked(spec.name) ? spec.partner : spec.name, true); break;
+        }
+    }
+    UnitRecord r;
+    TakeFieldValues(table, page, r);
+    QCOMPARE(r.values.size(), table.fields.size());
+    // Through the register's JSON, as History_Form gets it.
+    const UnitRecord stored = RecordOfJson(RecordJson(r));
+    MemoryFields loaded(table);
+    QString error;
+    QVERIFY2(LoadRecordValues(table, stored, loaded, &error), qPrintable(error));
+    QCOMPARE(Snapshot(table, loaded), Snapshot(table, page));
 }
 
 void TestRegister::targetsFromTheirNames_data()
