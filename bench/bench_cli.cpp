@@ -137,12 +137,13 @@ int main(int argc, char **argv)
             QFile::remove(report);
             QFile::resize(log, 0);
             QProcess batch;
-            batch.start(QStringLiteral(QMSET_PATH), {"batch", "--family", "dk618", "--port", link, "--in", in, "--report", report});
+            batch.start(QStringLiteral(QMSET_PATH), {"batch", "--family", "dk618", "--port", link, "--in", in, "--allow-defaults", "--report", report});
             QElapsedTimer clock;
             clock.start();
             while (readAll(report).count('\n') < 2 && clock.elapsed() < 20000)
                 QThread::msleep(10);
-            ::kill(pid_t(batch.processId()), SIGINT);
+            if (batch.state() == QProcess::Running && batch.processId() > 0)
+                ::kill(pid_t(batch.processId()), SIGINT);
             batch.waitForFinished(5000);
             const QList<QByteArray> lines = readAll(report).trimmed().split('\n');
             const QList<QByteArray> cells = lines.value(1).trimmed().split(',');

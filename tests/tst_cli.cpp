@@ -1,22 +1,18 @@
 // The command line as a script runs it: qmset as a process without a
-// display, against simulated units (qmsim, or models answering on a pseudo
-// terminal of the test's own), for each subcommand and exit code.
+// display, against simulated units (qmsim), for each subcommand and exit
+// code, what it prints on every exit path, and how it ends on a signal.
 #include "app/mainform.h"
 #include "common/backupstore.h"
 #include "common/fieldtable.h"
 #include "common/inifile.h"
 #include "common/memoryfields.h"
-#include "radio/dk618fields.h"
 #include "radio/radiofile.h"
-#include "units/mlb4800fields.h"
-#include "units/mlr4800fields.h"
 #include "units/subscriberfile.h"
-#include "dk618model.h"
-#include "simlink.h"
-#include "ptypair.h"
+#include "clitools.h"
 #include "testprompts.h"
 
 #include <QFile>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSerialPort>
 #include <QTemporaryDir>
@@ -25,100 +21,25 @@
 #include <csignal>
 
 using namespace qm;
-
-namespace {
-using Values = QList<QPair<QString, QString>>;
-
-const FieldTable &tableOf(const QString &family)
-{
-    return family == QLatin1String("dk618") ? Dk618Fields() : family == QLatin1String("mlb4800") ? Mlb4800Fields() : Mlr4800Fields();
-}
-
-// A parameter section with the page's initial values and those given
-// (checked buttons named with the value "1").
-QByteArray section(const QString &family, const Values &values)
-{
-    MemoryFields f(tableOf(family));
-    if (family == QLatin1String("mlb4800"))
-        f.setText(QStringLiteral("Mlb4800_Airrate"), QStringLiteral("19200A"));
-    for (const auto &[name, value] : values) {
-        if (value == QLatin1String("1"))
-            f.setChecked(name, true);
-        else
-            f.setText(name, value);
-    }
-    IniDocument doc = IniDocument::fromBytes(QString(), {});
-    StoreFields(tableOf(family), f, doc);
-    return doc.bytes();
-}
-
-QProcessEnvironment withoutDisplay()
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QLatin1String(name));
-    return env;
-}
-
-struct Run {
-    int code = -1;
-    QString out, err;
-};
-
-Run qmset(const QStringList &args, int timeoutMs = 60000)
-{
-    QProcess p;
-    p.setProcessEnvironment(withoutDisplay());
-    p.start(QStringLiteral(QMSET_PATH), args);
-    Run r;
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = QStringLiteral("timed out");
-        return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return r;
-}
-
-// qmsim serving path until destroyed.
-class Sim {
-public:
-    bool start(const QString &family, const QString &path, const QStringList &extra)
-    {
-        p_.start(QStringLiteral(QMSIM_PATH), QStringList{QStringLiteral("--family"), family, QStringLiteral("--link"), path} + extra);
-        return p_.waitForReadyRead(5000) && p_.readAllStandardOutput().startsWith("qmsim: ready");
-    }
-    ~Sim()
-    {
-        p_.terminate();
-        if (!p_.waitForFinished(3000))
-            p_.kill();
-        p_.waitForFinished();
-    }
-
-private:
-    QProcess p_;
-};
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-} // namespace
+using namespace clitools;
 
 class TestCli : public QObject {
     Q_OBJECT
 private slots:
+    // The backups of the reads qmset makes go to a folder of this test's
+    // own: other tests count theirs in the shared one.
+    void initTestCase() { qputenv("XDG_DATA_HOME", data_.path().toLocal8Bit()); }
     void exitCodes_data();
     void exitCodes();
+    void outputErrorsExitOne_data();
+    void outputErrorsExitOne();
+    void interruptedWriteSaysSo_data();
+    void interruptedWriteSaysSo();
     void windowFileWrittenAndReadBack_data();
     void windowFileWrittenAndReadBack();
-    void batchOverThreeUnitsThenCtrlC();
+
+private:
+    QTemporaryDir data_;
 };
 
 void TestCli::exitCodes_data()
@@ -129,7 +50,7 @@ void TestCli::exitCodes_data()
     QTest::addColumn<QByteArray>("file");      // {in}
     QTest::addColumn<QStringList>("args");     // {port}, {in} replaced
     QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("said");         // in stdout or stderr
+    QTest::addColumn<QString>("said");         // in stdout or stderr, parts split by "|"
 
     const QStringList none;
     const QString dk = QStringLiteral("dk618"), mlb = QStringLiteral("mlb4800"), mlr = QStringLiteral("mlr4800");
@@ -159,9 +80,9 @@ void TestCli::exitCodes_data()
                                 << 4 << "no section [File_DK618]";
     QTest::newRow("value the page refuses") << mlb << none << false << section(mlb, {{"Mlb4800_Address", "300"}})
                                             << cmd("write --family mlb4800 --port {port} --in {in}") << 4 << "设备地址=300";
-    QTest::newRow("UTF-8 file, a key missing") << mlr << none << false
-                                               << DecodeGbk(section(mlr, {{"Mlr4800_Address", "7"}})).remove(QStringLiteral("设备空中速率=9600A\r\n")).toUtf8()
-                                               << cmd("write --family mlr4800 --port {port} --in {in} --verify") << 0 << "设备空中速率";
+    QTest::newRow("UTF-8 file, a key missing, defaults allowed")
+        << mlr << none << false << DecodeGbk(section(mlr, {{"Mlr4800_Address", "7"}})).remove(QStringLiteral("设备空中速率=9600A\r\n")).toUtf8()
+        << cmd("write --family mlr4800 --port {port} --in {in} --verify --allow-defaults") << 0 << "defaults taken: 设备空中速率";
     QTest::newRow("write, address not kept") << dk << cmd("--ignore-write 65") << false << dkFile
                                              << cmd("write --family dk618 --port {port} --in {in} --verify") << 5
                                              << "设备地址 (设备地址): file 300, unit 1";
@@ -173,6 +94,59 @@ void TestCli::exitCodes_data()
     QTest::newRow("test-report, no records") << "" << none << false << section(dk, {}) << cmd("test-report --in {in}") << 4 << "";
     QTest::newRow("detect odd parity") << dk << cmd("--rate 2400 --parity odd") << false << QByteArray()
                                        << cmd("detect --port {port}") << 0 << "2400 O DK618-450";
+
+    // A list, check-box or radio-pair value that is none of the texts the
+    // field stores is refused before anything is sent, on write, verify
+    // and batch alike (loading would have taken it as some item).
+    const auto offList = [&](const char *name, const QString &family, const QString &key, const QString &value, const QString &command,
+                             const QString &list) {
+        QTest::newRow(name) << family << none << false << section(family, {}, {{key, value}})
+                            << cmd(command.arg(family)) << 4 << QStringLiteral("%1=%2: not one of %3").arg(key, value, list);
+    };
+    const QString write = QStringLiteral("write --family %1 --port {port} --in {in} --verify");
+    offList("dk618 parity off the list", dk, "设备校验方式", "none", write, "无校验, 偶校验, 奇校验");
+    offList("dk618 rate off the list", dk, "设备通讯速率", "1234", write, "300, 600, 1200, 2400, 4800, 9600, 19200");
+    offList("dk618 air rate off the list", dk, "无线速率", "12345", write, "9600, 19200");
+    offList("dk618 relay mode, verify", dk, "中转方式", "yes", "verify --family %1 --port {port} --in {in}", "有效, 无效");
+    offList("mlb4800 link, batch", mlb, "传输方式", "bogus", "batch --family %1 --port {port} --in {in} --report {in}.csv", "有线, 无线");
+    offList("mlb4800 transparency", mlb, "纯透明", "yes", write, "有效, 无效");
+    offList("mlr4800 rate off the list", mlr, "设备通讯速率", "1234", write, "1200, 2400, 4800, 9600, 19200");
+
+    // A misspelt key (traditional 頻) leaves its key missing: refused with
+    // both named, unless defaults are allowed; verify compares the keys
+    // the file has.
+    const QByteArray misspelt = renameKey(dkFile, QStringLiteral("信道0发射频率"), QStringLiteral("信道0发射頻率"));
+    QTest::newRow("misspelt key") << dk << none << false << misspelt << cmd("write --family dk618 --port {port} --in {in}") << 4
+                                  << "keys missing from [File_DK618]: 信道0发射频率|does not have: 信道0发射頻率";
+    QTest::newRow("misspelt key, batch") << dk << none << false << misspelt
+                                         << cmd("batch --family dk618 --port {port} --in {in} --report {in}.csv") << 4 << "信道0发射頻率";
+    QTest::newRow("misspelt key, defaults allowed") << dk << none << false << misspelt
+                                                    << cmd("write --family dk618 --port {port} --in {in} --allow-defaults") << 0
+                                                    << "passed over: 信道0发射頻率|ok: DK618 written";
+    QTest::newRow("verify, a key left out") << mlr << none << false
+                                            << renameKey(section(mlr, {{"TxFreq30", "4330000"}, {"RxFreq30", "4380250"}}), QStringLiteral("上行接收频率"), QString())
+                                            << cmd("verify --family mlr4800 --port {port} --in {in}") << 0 << "not compared: 上行接收频率|ok: 0 differing";
+
+    // Usage mistakes are the command line's, never the window's.
+    QTest::newRow("misspelt command") << "" << none << false << QByteArray() << cmd("reed --family dk618") << 1
+                                      << "unknown command 'reed' (commands: ports, read";
+    QTest::newRow("help on a command") << "" << none << false << QByteArray() << cmd("help write") << 0 << "Usage: qmset write";
+
+    // With --json one object on every exit path.
+    QTest::newRow("json: usage") << "" << none << false << QByteArray() << cmd("read --port /nonexistent/tty --json") << 1
+                                 << "\"result\":\"usage\"|--family is required";
+    QTest::newRow("json: missing port") << "" << none << false << QByteArray() << cmd("read --family dk618 --port /nonexistent/tty --json")
+                                        << 3 << "\"result\":\"port error\"|\"family\":\"dk618\"";
+    QTest::newRow("json: bad input") << dk << none << false << QByteArray(dkFile).replace("=4400000", "=44x0000")
+                                     << cmd("write --family dk618 --port {port} --in {in} --json") << 4 << "\"result\":\"bad input\"";
+    QTest::newRow("json: nothing detected") << dk << cmd("--silent-on 99") << false << QByteArray() << cmd("detect --port {port} --json")
+                                            << 2 << "\"rate\":null|\"parity\":null|\"result\":\"no answer\"";
+    QTest::newRow("json: numbers") << mlb << none << false << QByteArray() << cmd("read --family mlb4800 --port {port} --json") << 0
+                                   << "\"设备地址\":1|\"设备空中速率\":\"9600A\"";
+    QTest::newRow("json: ports") << "" << none << false << QByteArray() << cmd("ports --json") << 0 << "\"ports\":[";
+    // A model text with an escape sequence is shown, not obeyed.
+    QTest::newRow("control characters in the model") << dk << QStringList{"--model", "DK618\x1b[31m"} << false << QByteArray()
+                                                     << cmd("detect --port {port}") << 0 << "DK618\\x1B[31m";
 }
 
 void TestCli::exitCodes()
@@ -198,9 +172,118 @@ void TestCli::exitCodes()
     args.replaceInStrings(QStringLiteral("{port}"), port).replaceInStrings(QStringLiteral("{in}"), in);
     const Run r = qmset(args);
     QVERIFY2(r.code == code, qPrintable(QStringLiteral("exit %1\n%2%3").arg(r.code).arg(r.out, r.err)));
-    QVERIFY2((r.out + r.err).contains(said), qPrintable(r.out + r.err));
+    for (const QString &part : said.split(QLatin1Char('|')))
+        QVERIFY2((r.out + r.err).contains(part), qPrintable(part + QStringLiteral(" not in:\n") + r.out + r.err));
+    // Nothing a unit sends reaches the terminal raw.
+    QVERIFY(std::none_of(r.out.begin(), r.out.end(), [](QChar c) { return c.unicode() < 0x20 && c != QLatin1Char('\n'); }));
     if (code == 2 || code == 3)
         QVERIFY(!r.out.contains(QStringLiteral("[File_")));
+    // One path, one reason.
+    if (code == 3)
+        QCOMPARE(r.err.count(args.at(args.indexOf(QStringLiteral("--port")) + 1)), 1);
+    // Refused input: nothing sent, no report begun.
+    if (code == 4) {
+        QVERIFY2(!r.err.contains(QStringLiteral(" write: 0x")), qPrintable(r.err));
+        QVERIFY(!QFile::exists(in + QStringLiteral(".csv")));
+    }
+    if (args.contains(QStringLiteral("--json"))) {
+        const QList<QJsonObject> objects = jsonLines(r.out);
+        QCOMPARE(objects.size(), 1);
+        QCOMPARE(objects[0].value(QStringLiteral("schema")).toInt(), 1);
+        QVERIFY(objects[0].value(QStringLiteral("result")).isString());
+        QCOMPARE(objects[0].contains(QStringLiteral("error")), code != 0);
+    }
+}
+
+void TestCli::outputErrorsExitOne_data()
+{
+    QTest::addColumn<QString>("args");
+    QTest::addColumn<QString>("stdoutTo"); // "full": /dev/full; "closed"
+    QTest::newRow("read > /dev/full") << "read --family mlb4800 --port {port}" << "full";
+    QTest::newRow("read --json > /dev/full") << "read --family mlb4800 --port {port} --json" << "full";
+    QTest::newRow("verify >&-") << "verify --family mlb4800 --port {port} --in {in}" << "closed";
+}
+
+// Results that cannot be written are no success: exit 1 and one line on
+// stderr, as cat does.
+void TestCli::outputErrorsExitOne()
+{
+    QFETCH(QString, args);
+    QFETCH(QString, stdoutTo);
+    QTemporaryDir dir;
+    const QString port = dir.filePath(QStringLiteral("unit"));
+    const QString in = dir.filePath(QStringLiteral("in.ini"));
+    writeFile(in, section(QStringLiteral("mlb4800"), {}));
+    Sim sim;
+    QVERIFY(sim.start(QStringLiteral("mlb4800"), port, {}));
+    const QStringList list = args.replace(QStringLiteral("{port}"), port).replace(QStringLiteral("{in}"), in).split(QLatin1Char(' '));
+    QProcess p;
+    p.setProcessEnvironment(withoutDisplay());
+    if (stdoutTo == QLatin1String("full")) {
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        p.start(QStringLiteral(QMSET_PATH), list);
+    } else {
+        p.start(QStringLiteral("/bin/sh"), QStringList{QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$@\" >&-"), QStringLiteral(QMSET_PATH)} + list);
+    }
+    const Run r = finish(p, 60000);
+    QVERIFY2(r.code == 1, qPrintable(QStringLiteral("exit %1\n%2").arg(r.code).arg(r.err)));
+    QVERIFY2(r.err.endsWith(QStringLiteral("读取成功！\nqmset: write error: ") + QString::fromLocal8Bit(std::strerror(stdoutTo == QLatin1String("full") ? ENOSPC : EBADF)) + '\n'),
+             qPrintable(r.err));
+}
+
+void TestCli::interruptedWriteSaysSo_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("Ctrl+C") << int(SIGINT) << QStringList{"--verify"} << 130 << "written, not verified (interrupted): DK618 written on";
+    QTest::newRow("Ctrl+C, json") << int(SIGINT) << QStringList{"--verify", "--json"} << 130 << "\"result\":\"written, not verified\"";
+    QTest::newRow("SIGTERM") << int(SIGTERM) << QStringList{"--verify"} << 143 << "written, not verified (interrupted)";
+    QTest::newRow("Ctrl+C, no verify") << int(SIGINT) << QStringList{} << 130 << "written (interrupted): DK618 written on";
+}
+
+// A signal during "write --verify": the write goes on to its end, the
+// read-back does not run, and the output says exactly that.
+void TestCli::interruptedWriteSaysSo()
+{
+    QFETCH(int, signal);
+    QFETCH(QStringList, extra);
+    QFETCH(int, code);
+    QFETCH(QString, said);
+    QTemporaryDir dir;
+    const QString port = dir.filePath(QStringLiteral("unit"));
+    const QString in = dir.filePath(QStringLiteral("in.ini"));
+    writeFile(in, section(QStringLiteral("dk618"), {{"Dk618_Address", "300"}}));
+    Sim sim;
+    QVERIFY(sim.start(QStringLiteral("dk618"), port, {QStringLiteral("--delay-ms"), QStringLiteral("150")}));
+    QProcess p;
+    p.setProcessEnvironment(withoutDisplay());
+    p.start(QStringLiteral(QMSET_PATH), QStringList{"write", "--family", "dk618", "--port", port, "--in", in} + extra);
+    QVERIFY(p.waitForStarted());
+    p.setReadChannel(QProcess::StandardError);
+    QByteArray err;
+    QElapsedTimer clock;
+    clock.start();
+    while (!err.contains("0x61 channel table write") && clock.elapsed() < 20000 && p.state() == QProcess::Running) {
+        p.waitForReadyRead(100);
+        err += p.readAllStandardError();
+    }
+    QVERIFY2(err.contains("0x61 channel table write"), err.constData());
+    QVERIFY(p.state() == QProcess::Running && p.processId() > 0);
+    ::kill(pid_t(p.processId()), signal);
+    Run r = finish(p, 30000);
+    r.err.prepend(QString::fromLocal8Bit(err));
+    QVERIFY2(r.code == code, qPrintable(QStringLiteral("exit %1\n%2%3").arg(r.code).arg(r.out, r.err)));
+    QVERIFY2(r.out.contains(said), qPrintable(r.out));
+    QVERIFY(r.err.contains(QStringLiteral("写录成功！")));
+    QVERIFY2(!r.err.contains(QStringLiteral("dk618 read:")), qPrintable(r.err));
+    QVERIFY(!r.out.contains(QStringLiteral("ok:")) && !r.out.contains(QStringLiteral("\"result\":\"ok\"")));
+    if (extra.contains(QStringLiteral("--json"))) {
+        const QList<QJsonObject> objects = jsonLines(r.out);
+        QCOMPARE(objects.size(), 1);
+        QVERIFY(!objects[0].contains(QStringLiteral("differences")));
+    }
 }
 
 void TestCli::windowFileWrittenAndReadBack_data()
@@ -294,77 +377,6 @@ void TestCli::windowFileWrittenAndReadBack()
         listed << d.key + QLatin1Char(' ') + d.a + QLatin1Char('/') + d.b;
     QVERIFY2(differences.isEmpty(), qPrintable(listed.join(QLatin1Char('\n'))));
     QCOMPARE(Snapshot(table, b).value(QStringLiteral("Mlr4800_Address")), Snapshot(table, a).value(QStringLiteral("Mlr4800_Address")));
-}
-
-// Three data radios one after another on one pseudo terminal, each taken
-// off (silent) once its report line is in; Ctrl+C while the third is still
-// on the cable ends the batch cleanly.
-void TestCli::batchOverThreeUnitsThenCtrlC()
-{
-    QTemporaryDir dir;
-    PtyPair pty;
-    QVERIFY(pty.isOpen());
-    const QString in = dir.filePath(QStringLiteral("in.ini"));
-    const QString report = dir.filePath(QStringLiteral("report.csv"));
-    writeFile(in, section(QStringLiteral("dk618"), {{"Dk618_Address", "77"}, {"TxFreq0", "4330000"}}));
-    QProcess p;
-    p.setProcessEnvironment(withoutDisplay());
-    p.start(QStringLiteral(QMSET_PATH), {QStringLiteral("batch"), QStringLiteral("--family"), QStringLiteral("dk618"),
-                                         QStringLiteral("--port"), pty.slavePath(), QStringLiteral("--in"), in,
-                                         QStringLiteral("--report"), report});
-    QVERIFY(p.waitForStarted());
-    const auto reportLines = [&] {
-        QFile f(report);
-        return f.open(QIODevice::ReadOnly) ? f.readAll().count('\n') : 0;
-    };
-    std::unique_ptr<qmsim::Dk618Model> unit;
-    qmsim::FrameReader reader;
-    int units = 0;
-    QElapsedTimer clock, silent, all;
-    all.start();
-    silent.start();
-    bool interrupted = false;
-    while (p.state() != QProcess::NotRunning && all.elapsed() < 60000) {
-        p.waitForFinished(5);
-        const QByteArray bytes = pty.read(4096, 5);
-        for (const QByteArray &frame : reader.feed(bytes))
-            if (unit)
-                if (const auto reply = unit->answer(frame))
-                    pty.write(*reply);
-        const int done = int(reportLines()) - 1; // the header line first
-        if (unit && done == units) {
-            if (units == 3 && !interrupted && clock.elapsed() > 500) {
-                ::kill(pid_t(p.processId()), SIGINT);
-                interrupted = true;
-            }
-            if (units < 3) {
-                unit.reset(); // taken off the cable
-                silent.start();
-            }
-        } else if (!unit && units < 3 && silent.elapsed() > 2500) {
-            unit = std::make_unique<qmsim::Dk618Model>(QByteArray("DK618-45") + char('0' + units));
-            ++units;
-            clock.start();
-        }
-    }
-    QVERIFY(p.state() == QProcess::NotRunning || p.waitForFinished(5000));
-    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-    QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
-    QFile f(report);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QByteArray text = f.readAll();
-    QVERIFY(text.startsWith("\xEF\xBB\xBFtime,port,family,model,address,result,differences,duration_ms\r\n"));
-    const QList<QByteArray> lines = text.trimmed().split('\n');
-    QCOMPARE(lines.size(), 4);
-    for (int i = 1; i <= 3; ++i) {
-        const QList<QByteArray> cells = lines[i].trimmed().split(',');
-        QCOMPARE(cells.size(), 8);
-        QCOMPARE(cells[2], QByteArray("dk618"));
-        QCOMPARE(cells[3], QByteArray("DK618-45") + char('0' + i - 1));
-        QCOMPARE(cells[4], QByteArray("77"));
-        QCOMPARE(cells[5], QByteArray("ok"));
-        QVERIFY(QDateTime::fromString(QString::fromLatin1(cells[0]), Qt::ISODate).isValid());
-    }
 }
 
 QTEST_MAIN(TestCli)

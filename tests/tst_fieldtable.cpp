@@ -29,6 +29,8 @@ private slots:
     void centralFileStoresEveryFieldAndLoadsItBack();
     void writeChecks_data();
     void writeChecks();
+    void fileValueChecks_data();
+    void fileValueChecks();
     void differencesInScope();
     void frequencyInMhz_data();
     void frequencyInMhz();
@@ -136,6 +138,45 @@ void TestFieldTable::writeChecks()
     else if (!field.isEmpty())
         f.setText(field, value);
     const QString got = CheckWritable(table, f);
+    if (problem.isEmpty())
+        QCOMPARE(got, QString());
+    else
+        QVERIFY2(got.startsWith(problem), qPrintable(got));
+}
+
+void TestFieldTable::fileValueChecks_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("problem"); // empty: the value may stand in a file
+
+    QTest::newRow("parity a word of its own") << "dk618" << "设备校验方式" << "none" << "设备校验方式=none: not one of 无校验, 偶校验, 奇校验";
+    QTest::newRow("odd parity") << "dk618" << "设备校验方式" << "奇校验" << "";
+    QTest::newRow("rate that maps to another") << "dk618" << "设备通讯速率" << "1234" << "设备通讯速率=1234: not one of 300, 600, 1200";
+    QTest::newRow("rate with a leading zero") << "dk618" << "设备通讯速率" << "09600" << "设备通讯速率=09600: not one of";
+    QTest::newRow("rate") << "dk618" << "设备通讯速率" << "9600" << "";
+    QTest::newRow("air rate") << "dk618" << "无线速率" << "12345" << "无线速率=12345: not one of 9600, 19200";
+    QTest::newRow("relay mode yes") << "dk618" << "中转方式" << "yes" << "中转方式=yes: not one of 有效, 无效";
+    QTest::newRow("transfer mode") << "dk618" << "传输方式" << "协议" << "";
+    QTest::newRow("frequency no number") << "dk618" << "信道0发射频率" << "44x" << "信道0发射频率=44x: '44x' is not a valid integer value";
+    QTest::newRow("frequency") << "dk618" << "信道0发射频率" << "4330000" << "";
+    QTest::newRow("misspelt key") << "dk618" << "信道0发射頻率" << "4330000" << "信道0发射頻率: not a key of [File_DK618]";
+    QTest::newRow("central link") << "mlb4800" << "传输方式" << "bogus" << "传输方式=bogus: not one of 有线, 无线";
+    QTest::newRow("central air rate") << "mlb4800" << "设备空中速率" << "9600C" << "设备空中速率=9600C: not one of 19200A, 9600A, 9600B";
+    QTest::newRow("subscriber rate") << "mlr4800" << "设备通讯速率" << "600" << "设备通讯速率=600: not one of 1200";
+    QTest::newRow("subscriber base station") << "mlr4800" << "基站发射频率" << "4100000" << "";
+}
+
+// What a file (or a script's KEY=VALUE) may give a field, checked key by
+// key before anything is loaded.
+void TestFieldTable::fileValueChecks()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QString, problem);
+    const QString got = CheckFileValue(tableOf(family), EncodeGbk(key), EncodeGbk(value));
     if (problem.isEmpty())
         QCOMPARE(got, QString());
     else

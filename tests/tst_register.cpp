@@ -14,6 +14,7 @@
 #include "register/sqlconnection.h"
 #include "register/unitregister.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QSignalSpy>
@@ -388,10 +389,15 @@ void TestRegister::historyCommandPrintsTheRecords()
     QByteArray err;
     auto [code, out] = history({QStringLiteral("--address"), QStringLiteral("1042"), QStringLiteral("--json")}, &err);
     QCOMPARE(code, 0);
+    // One object for the run, its records newest first.
     const QList<QByteArray> lines = out.trimmed().split('\n');
-    QCOMPARE(lines.size(), 2);
-    const QJsonObject newest = QJsonDocument::fromJson(lines[0]).object();
-    QCOMPARE(newest.value(QStringLiteral("schema")).toInt(), 1);
+    QCOMPARE(lines.size(), 1);
+    const QJsonObject run = QJsonDocument::fromJson(lines[0]).object();
+    QCOMPARE(run.value(QStringLiteral("schema")).toInt(), 1);
+    QCOMPARE(run.value(QStringLiteral("result")).toString(), QStringLiteral("ok"));
+    const QJsonArray found = run.value(QStringLiteral("records")).toArray();
+    QCOMPARE(found.size(), 2);
+    const QJsonObject newest = found[0].toObject();
     QCOMPARE(newest.value(QStringLiteral("action")).toString(), action::Verify);
     QCOMPARE(RecordOfJson(newest).value(QStringLiteral("信道0发射频率")), QStringLiteral("4330000"));
     QVERIFY2(err.contains("2 record(s)"), err.constData());

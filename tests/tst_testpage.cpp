@@ -5,6 +5,7 @@
 
 #include "app/mainform.h"
 #include "app/simulator.h"
+#include "common/csvtext.h"
 #include "common/fieldaccess.h"
 #include "common/inifile.h"
 #include "link/exchange.h"
@@ -196,6 +197,8 @@ private slots:
     void failedExportKeepsTheOldFile();
     void calibrationRecord_data();
     void calibrationRecord();
+    void csvCells_data();
+    void csvCells();
 };
 
 void TestTestPage::passwords_data()
@@ -1010,6 +1013,39 @@ void TestTestPage::calibrationRecord()
     QVERIFY(lines.first().startsWith(QStringLiteral("Time ")));
     QVERIFY(lines.at(1).contains(QStringLiteral("DK618-450")) && lines.at(1).endsWith(QStringLiteral("0xF1")));
     QVERIFY(FormatTestRecords(rig.dir.filePath(QStringLiteral("missing.ini"))).error.startsWith(QStringLiteral("无法读取文件：")));
+}
+
+void TestTestPage::csvCells_data()
+{
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<bool>("number"); // in a number column
+    QTest::addColumn<QString>("written");
+    QTest::newRow("formula and CR") << "=1+2\rDK618" << false << "\"'=1+2\rDK618\"";
+    QTest::newRow("field strength") << "-95" << true << "-95";
+    QTest::newRow("reading") << "12.0" << true << "12.0";
+    QTest::newRow("minus in a text") << "-95" << false << "'-95";
+    QTest::newRow("formula in a number column") << "-1+2" << true << "'-1+2";
+    QTest::newRow("plus") << "+5" << true << "'+5";
+    QTest::newRow("at") << "@SUM(A1)" << false << "'@SUM(A1)";
+    QTest::newRow("tab") << "\tx" << false << "'\tx";
+    QTest::newRow("lone CR") << "\r" << false << "\"'\r\"";
+    QTest::newRow("comma and quote") << "a,\"b\"" << false << "\"a,\"\"b\"\"\"";
+    QTest::newRow("LF") << "a\nb" << false << "\"a\nb\"";
+    QTest::newRow("empty") << "" << true << "";
+}
+
+// Every CSV file goes through one writer: no cell runs as a formula, a CR
+// never ends a row, numbers stay numbers.
+void TestTestPage::csvCells()
+{
+    QFETCH(QString, cell);
+    QFETCH(bool, number);
+    QFETCH(QString, written);
+    const QString line = CsvLine({cell, QStringLiteral("end")}, number ? QList<int>{0} : QList<int>{});
+    QCOMPARE(line, written + QStringLiteral(",end\r\n"));
+    const QList<QStringList> back = ParseCsv(line.toUtf8());
+    QCOMPARE(back.size(), 1);
+    QCOMPARE(back[0].size(), 2);
 }
 
 QTEST_MAIN(TestTestPage)

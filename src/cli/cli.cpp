@@ -11,6 +11,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QJsonDocument>
 
 #include <cstring>
 
@@ -29,7 +30,9 @@ enum Takes : unsigned {
     TakesJson = 64,
     TakesVerify = 128,
     NeedsReport = 256,
-    TakesHistory = 512,
+    TakesDefaults = 512,
+    TakesConfirm = 1024,
+    TakesHistory = 2048,
 };
 
 struct Subcommand {
@@ -42,22 +45,25 @@ struct Subcommand {
 
 // Adding a subcommand is one row here and its function.
 const Subcommand kSubcommands[] = {
-    {"ports", "qmset ports", "List the serial devices with description and USB ids.", 0, Ports},
+    {"ports", "qmset ports [--json]", "List the serial devices with description and USB ids.", TakesJson, Ports},
     {"read", "qmset read --family F --port DEVICE [--rate R] [--parity N|E|O] [--out FILE.ini] [--json]",
      "Read a unit; print its parameter section, or store it in FILE.ini (other sections are kept).",
      NeedsFamily | TakesPort | TakesLine | TakesOut | TakesJson, Read},
-    {"write", "qmset write --family F --port DEVICE [--rate R] [--parity P] --in FILE.ini [--verify] [--json]",
-     "Write the file's section into a unit, after the checks a click on the page makes; --verify reads it back.",
-     NeedsFamily | TakesPort | TakesLine | NeedsIn | TakesVerify | TakesJson, Write},
+    {"write", "qmset write --family F --port DEVICE [--rate R] [--parity P] --in FILE.ini [--allow-defaults] [--verify] [--json]",
+     "Write the file's section into a unit: every key there, every value checked as a click on the page checks it; "
+     "--verify reads it back.",
+     NeedsFamily | TakesPort | TakesLine | NeedsIn | TakesDefaults | TakesVerify | TakesJson, Write},
     {"verify", "qmset verify --family F --port DEVICE [--rate R] [--parity P] --in FILE.ini [--json]",
-     "Read a unit and compare it with the file; nothing is written.",
+     "Read a unit and compare it with the keys of the file; nothing is written.",
      NeedsFamily | TakesPort | TakesLine | NeedsIn | TakesJson, Verify},
     {"detect", "qmset detect --port DEVICE [--family F] [--json]",
      "Find the unit's rate and parity: the family's usual line first, then the 21 settings.",
      TakesFamily | TakesPort | TakesJson, Detect},
-    {"batch", "qmset batch --family F --port DEVICE [--rate R] [--parity P] --in FILE.ini --report REPORT.csv",
+    {"batch",
+     "qmset batch --family F --port DEVICE [--rate R] [--parity P] --in FILE.ini [--allow-defaults] --report REPORT.csv "
+     "[--confirm] [--json]",
      "Program one unit after another: write, read back, one report line per unit. Ctrl+C stops after the unit in hand.",
-     NeedsFamily | TakesPort | TakesLine | NeedsIn | NeedsReport, Batch},
+     NeedsFamily | TakesPort | TakesLine | NeedsIn | TakesDefaults | NeedsReport | TakesConfirm | TakesJson, Batch},
     {"test-report", "qmset test-report --in FILE",
      "Print the calibration records that the test page stored in FILE (.ini or .csv) as a table.",
      NeedsIn, TestReport},
@@ -93,9 +99,11 @@ QString overallHelp()
         "\nF is dk618, mlb4800 or mlr4800. DEVICE is a device path or COM1..COM4. The rate\n"
         "and parity default to the family's usual line: 19200 N for dk618 and mlb4800,\n"
         "1200 E for mlr4800. Progress goes to stderr, results to stdout.\n\n"
-        "Exit codes: 0 done, 1 wrong usage, 2 the unit did not answer, 3 port error,\n"
-        "4 bad input file or field, 5 verify found differences, 130 interrupted.\n"
-        "\"qmset SUBCOMMAND --help\" shows one subcommand.\n");
+        "Exit codes: 0 done, 1 wrong usage or stdout not written, 2 the unit did not\n"
+        "answer, 3 port error, 4 bad input file or field, 5 verify found differences,\n"
+        "6 batch: a unit failed, 7 batch: the report not written, 130 interrupted\n"
+        "(Ctrl+C), 143 terminated (SIGTERM).\n"
+        "\"qmset SUBCOMMAND --help\" or \"qmset help SUBCOMMAND\" shows one subcommand.\n");
     return text;
 }
 
@@ -113,8 +121,11 @@ bool parseOptions(const Subcommand &sub, const QStringList &arguments, Options *
     const QCommandLineOption in(QStringLiteral("in"), QStringLiteral("Parameter file to write or compare."), QStringLiteral("FILE.ini"));
     const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("Parameter file to store the unit in."), QStringLiteral("FILE.ini"));
     const QCommandLineOption report(QStringLiteral("report"), QStringLiteral("CSV report, appended to."), QStringLiteral("REPORT.csv"));
-    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("One JSON object per unit on stdout."));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("One JSON object on stdout (batch: one per unit, then one for the run)."));
     const QCommandLineOption verify(QStringLiteral("verify"), QStringLiteral("Read the unit back and compare every field written."));
+    const QCommandLineOption defaults(QStringLiteral("allow-defaults"),
+                                      QStringLiteral("Keys missing from the file take their defaults; keys the section does not have are passed over."));
+    const QCommandLineOption confirm(QStringLiteral("confirm"), QStringLiteral("Wait for Enter before each unit instead of asking the line."));
     p.addOption(help);
     const unsigned t = sub.takes;
     if (t & (TakesFamily | NeedsFamily))
@@ -125,10 +136,14 @@ bool parseOptions(const Subcommand &sub, const QStringList &arguments, Options *
         p.addOptions({rate, parity});
     if (t & NeedsIn)
         p.addOption(in);
+    if (t & TakesDefaults)
+        p.addOption(defaults);
     if (t & TakesOut)
         p.addOption(out);
     if (t & NeedsReport)
         p.addOption(report);
+    if (t & TakesConfirm)
+        p.addOption(confirm);
     if (t & TakesJson)
         p.addOption(json);
     if (t & TakesVerify)
@@ -188,7 +203,47 @@ bool parseOptions(const Subcommand &sub, const QStringList &arguments, Options *
         return false;
     o->json = (t & TakesJson) && p.isSet(json);
     o->verify = (t & TakesVerify) && p.isSet(verify);
+    o->allowDefaults = (t & TakesDefaults) && p.isSet(defaults);
+    o->confirm = (t & TakesConfirm) && p.isSet(confirm);
     return true;
+}
+
+QString commandNames()
+{
+    QStringList names;
+    for (const Subcommand &s : kSubcommands)
+        names << QLatin1String(s.name);
+    return names.join(QStringLiteral(", ")) + QStringLiteral(", help");
+}
+
+// The one JSON object of a run: what the command learnt, its result and,
+// after a failure, why. Members a unit command names are there from the
+// start, null until known.
+void printRecord(const Subcommand &sub, const RunRecord &record, int code)
+{
+    QJsonObject object{{QStringLiteral("schema"), 1}, {QStringLiteral("command"), QLatin1String(sub.name)}};
+    if (sub.takes & (TakesFamily | NeedsFamily | TakesPort))
+        for (const char *name : {"family", "port", "rate", "parity"})
+            object.insert(QLatin1String(name), QJsonValue::Null);
+    // A batch tells each unit's model text in the unit's own object.
+    if ((sub.takes & (TakesFamily | NeedsFamily)) && !(sub.takes & NeedsReport))
+        object.insert(QStringLiteral("model"), QJsonValue::Null);
+    for (auto it = record.members.begin(); it != record.members.end(); ++it)
+        object.insert(it.key(), it.value());
+    object.insert(QStringLiteral("result"), record.result.isEmpty() ? ResultOfExit(code) : record.result);
+    if (!record.error.isEmpty())
+        object.insert(QStringLiteral("error"), record.error);
+    OutJson(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+// Everything written to stdout reached it, or the run fails as cat does.
+int finished(int code)
+{
+    QString reason;
+    if (FinishOutput(&reason))
+        return code;
+    Err(QStringLiteral("qmset: write error: %1\n").arg(reason));
+    return ExitUsage;
 }
 
 } // namespace
@@ -197,7 +252,9 @@ bool Handles(int argc, char **argv)
 {
     if (argc < 2)
         return false;
-    if (findSubcommand(argv[1]))
+    // A first word that is no option is a command, known or not: a
+    // misspelt one is told so, and does not start the window.
+    if (argv[1][0] != '-')
         return true;
     for (int i = 1; i < argc; ++i)
         if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h") || !std::strcmp(argv[i], "--version"))
@@ -207,42 +264,66 @@ bool Handles(int argc, char **argv)
 
 int Run(int argc, char **argv)
 {
+    GuardStandardStreams();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qmset"));
     QCoreApplication::setApplicationVersion(kApplicationVersion);
     // An error that ends a handler has no message box here.
     SetErrorSink([](const QString &message) { Err(message + QLatin1Char('\n')); });
 
-    const QStringList arguments = QCoreApplication::arguments();
-    const Subcommand *sub = findSubcommand(argv[1]);
-    if (!sub) {
-        if (arguments.contains(QLatin1String("--version"))) {
-            Out(QStringLiteral("qmset %1\n").arg(kApplicationVersion));
-            return ExitOk;
+    QStringList arguments = QCoreApplication::arguments();
+    // "qmset help CMD" is "qmset CMD --help"; "qmset help" the overview.
+    if (arguments.value(1) == QLatin1String("help")) {
+        if (arguments.size() == 2) {
+            Out(overallHelp());
+            return finished(ExitOk);
         }
-        Out(overallHelp());
-        return ExitOk;
+        arguments = QStringList{arguments[0], arguments[2], QStringLiteral("--help")};
+    }
+    const QString first = arguments.value(1);
+    const Subcommand *sub = findSubcommand(first.toLocal8Bit().constData());
+    if (!sub) {
+        if (!first.startsWith(QLatin1Char('-'))) {
+            Err(QStringLiteral("qmset: unknown command '%1' (commands: %2)\n").arg(first, commandNames()));
+            return ExitUsage;
+        }
+        if (arguments.contains(QLatin1String("--version")))
+            Out(QStringLiteral("qmset %1\n").arg(kApplicationVersion));
+        else
+            Out(overallHelp());
+        return finished(ExitOk);
     }
     Options options;
+    RunRecord record;
     QString error;
     // The subcommand's name stands where QCommandLineParser expects the
     // program's.
     if (!parseOptions(*sub, arguments.mid(1), &options, &error)) {
         if (error.isEmpty())
-            return ExitOk;
+            return finished(ExitOk);
         Err(QStringLiteral("qmset %1: %2\nUsage: %3\n").arg(QLatin1String(sub->name), error, QLatin1String(sub->synopsis)));
-        return ExitUsage;
+        if ((sub->takes & TakesJson) && arguments.contains(QLatin1String("--json"))) {
+            record.error = error;
+            printRecord(*sub, record, ExitUsage);
+        }
+        return finished(ExitUsage);
     }
     // Commands that talk to a unit keep its backups; the old ones go first,
     // as at the window's start.
     if (options.family)
         PruneBackups(BackupFolder(), QDate::currentDate());
+    if (options.family)
+        record.members.insert(QStringLiteral("family"), options.family->name);
+    if (!options.port.isEmpty())
+        record.members.insert(QStringLiteral("port"), options.port);
     Progress progress;
     Interrupts interrupts;
-    Context context{progress, interrupts};
+    Context context{progress, interrupts, record};
     const int code = sub->run(options, context);
     progress.finish();
-    return code;
+    if (options.json)
+        printRecord(*sub, record, code);
+    return finished(code);
 }
 
 } // namespace qm::cli

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "cli/inputfile.h"
 #include "cli/interrupts.h"
 #include "cli/progress.h"
 #include "cli/records.h"
@@ -14,7 +15,6 @@
 
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
 
 namespace qm::cli {
 
@@ -39,71 +39,69 @@ void printDifferences(const QList<FieldDifference> &differences, const QString &
         Out(QStringLiteral("%1 (%2): %3 %4, %5 %6\n").arg(d.key, d.caption, nameA, d.a, nameB, d.b));
 }
 
-QJsonArray differencesJson(const QList<FieldDifference> &differences, const QString &nameA, const QString &nameB)
+} // namespace
+
+QString ResultOfExit(int code)
+{
+    switch (code) {
+    case ExitOk: return QStringLiteral("ok");
+    case ExitUsage: return QStringLiteral("usage");
+    case ExitNoAnswer: return QStringLiteral("no answer");
+    case ExitPort: return QStringLiteral("port error");
+    case ExitInput: return QStringLiteral("bad input");
+    case ExitDiffers: return QStringLiteral("verify failed");
+    case ExitUnitsFailed: return QStringLiteral("units failed");
+    case ExitReport: return QStringLiteral("report not written");
+    default: return QStringLiteral("interrupted");
+    }
+}
+
+int Fail(Context &c, int code, const QString &reason)
+{
+    c.progress.note(reason);
+    c.record.error = reason;
+    return code;
+}
+
+bool OpenPort(UnitSession &session, const Options &o, QString *error)
+{
+    const Family &f = session.family();
+    return session.open(o.port, o.rateIndex >= 0 ? o.rateIndex : f.rateIndex, o.parityIndex >= 0 ? o.parityIndex : f.parityIndex, error);
+}
+
+void NoteUnit(UnitSession &session, RunRecord &record, bool lineKnown)
+{
+    QJsonObject &m = record.members;
+    m.insert(QStringLiteral("family"), session.family().name);
+    m.insert(QStringLiteral("port"), session.port());
+    if (lineKnown) {
+        m.insert(QStringLiteral("rate"), int(RateOfIndex(session.rateIndex())));
+        m.insert(QStringLiteral("parity"), QString(ParityLetter(session.parityIndex())));
+    }
+    // The central and subscriber units report no model text.
+    if (!session.modelText().isEmpty())
+        m.insert(QStringLiteral("model"), DecodeGbk(session.modelText()));
+}
+
+QJsonArray DifferencesJson(const FieldTable &table, const QList<FieldDifference> &differences)
 {
     QJsonArray out;
-    for (const FieldDifference &d : differences)
-        out.append(QJsonObject{{QStringLiteral("key"), d.key}, {QStringLiteral("caption"), d.caption}, {nameA, d.a}, {nameB, d.b}});
+    for (const FieldDifference &d : differences) {
+        const FieldSpec *fieldSpec = table.find(d.name);
+        out.append(QJsonObject{{QStringLiteral("key"), d.key},
+                               {QStringLiteral("caption"), d.caption},
+                               {QStringLiteral("file"), fieldSpec ? FieldJson(*fieldSpec, d.a) : QJsonValue(d.a)},
+                               {QStringLiteral("unit"), fieldSpec ? FieldJson(*fieldSpec, d.b) : QJsonValue(d.b)}});
+    }
     return out;
 }
 
-} // namespace
-
-bool LoadInput(const Family &family, const QString &path, MemoryFields &fields, Progress &progress, QString *error)
+QJsonValue FieldJson(const FieldSpec &fieldSpec, const QString &value)
 {
-    const FieldTable &table = family.table();
-    if (!QFileInfo::exists(path)) {
-        *error = QStringLiteral("%1: no such file").arg(path);
-        return false;
-    }
-    try {
-        const IniDocument doc = IniDocument::loadParameters(path, false);
-        // A line break can stand in no value: it marks a key that is not there.
-        const QByteArray absent = "\n";
-        QStringList missing;
-        for (const FieldSpec &fieldSpec : table.fields)
-            if (fieldSpec.stored() && doc.value(table.section, fieldSpec.key, absent) == absent)
-                missing << fieldSpec.keyText();
-        if (missing.size() == std::count_if(table.fields.begin(), table.fields.end(), [](const FieldSpec &s) { return s.stored(); })) {
-            *error = QStringLiteral("%1: no section [%2] with its keys").arg(path, QString::fromLatin1(table.section));
-            return false;
-        }
-        const FieldSpec *failed = nullptr;
-        try {
-            LoadFields(table, fields, doc, &failed);
-        } catch (const Error &e) {
-            if (!failed)
-                throw;
-            *error = QStringLiteral("%1=%2: %3").arg(failed->keyText(), DecodeGbk(doc.value(table.section, failed->key, failed->defaultValue)), e.message());
-            return false;
-        }
-        if (!missing.isEmpty())
-            progress.note(QStringLiteral("%1: keys missing, their defaults taken: %2").arg(path, missing.join(QLatin1Char(' '))));
-    } catch (const Error &e) {
-        *error = e.message();
-        return false;
-    }
-    return true;
-}
-
-bool OpenPort(UnitSession &session, const Options &o, Progress &progress)
-{
-    const Family &f = session.family();
-    QString error;
-    if (session.open(o.port, o.rateIndex >= 0 ? o.rateIndex : f.rateIndex, o.parityIndex >= 0 ? o.parityIndex : f.parityIndex, &error))
-        return true;
-    progress.note(error);
-    return false;
-}
-
-QJsonObject UnitJson(UnitSession &session, const QString &result)
-{
-    return {{QStringLiteral("family"), session.family().name},
-            {QStringLiteral("port"), session.port()},
-            {QStringLiteral("rate"), int(RateOfIndex(session.rateIndex()))},
-            {QStringLiteral("parity"), QString(ParityLetter(session.parityIndex()))},
-            {QStringLiteral("model"), DecodeGbk(session.modelText())},
-            {QStringLiteral("result"), result}};
+    if (HoldsNumber(fieldSpec))
+        if (const std::optional<qint32> n = TryStrToInt(value))
+            return *n;
+    return value;
 }
 
 QJsonObject FieldsJson(const Family &family, const MemoryFields &fields, unsigned scope)
@@ -111,44 +109,53 @@ QJsonObject FieldsJson(const Family &family, const MemoryFields &fields, unsigne
     QJsonObject out;
     for (const FieldSpec &fieldSpec : family.table().fields)
         if (InScope(fieldSpec, scope))
-            out.insert(fieldSpec.keyText(), FieldValue(fieldSpec, fields));
+            out.insert(fieldSpec.keyText(), FieldJson(fieldSpec, FieldValue(fieldSpec, fields)));
     return out;
 }
 
-void PrintJson(const QJsonObject &object)
+int ExitOfFailure(Context &c, UnitSession &session, UnitSession::Result result)
 {
-    Out(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
-}
-
-int ExitOfFailure(UnitSession &session, UnitSession::Result result, Progress &progress)
-{
-    progress.note(QStringLiteral("%1: %2").arg(ResultText(result), session.detail()));
+    NoteUnit(session, c.record);
+    const QString reason = QStringLiteral("%1: %2").arg(ResultText(result), session.detail());
     switch (result) {
     case UnitSession::Result::Ok: return ExitOk;
-    case UnitSession::Result::NoAnswer: return ExitNoAnswer;
-    case UnitSession::Result::Refused: return ExitInput;
-    case UnitSession::Result::PortLost: return ExitPort;
-    case UnitSession::Result::Interrupted: return ExitInterrupted;
+    case UnitSession::Result::NoAnswer: return Fail(c, ExitNoAnswer, reason);
+    case UnitSession::Result::Refused: return Fail(c, ExitInput, reason);
+    case UnitSession::Result::PortLost: return Fail(c, ExitPort, reason);
+    case UnitSession::Result::Interrupted: return Fail(c, c.interrupts.exitCode(), reason);
     }
-    return ExitUsage;
+    return Fail(c, ExitUsage, reason);
 }
 
-int Ports(const Options &, Context &)
+int Ports(const Options &o, Context &c)
 {
-    for (const PortDescription &port : SystemPortLister().ports())
-        Out(PortItemText(port) + QLatin1Char('\n'));
+    QJsonArray list;
+    for (const PortDescription &port : SystemPortLister().ports()) {
+        if (!o.json) {
+            Out(PortItemText(port) + QLatin1Char('\n'));
+            continue;
+        }
+        QJsonObject item{{QStringLiteral("path"), port.location},
+                         {QStringLiteral("description"), port.description},
+                         {QStringLiteral("manufacturer"), port.manufacturer},
+                         {QStringLiteral("serial"), port.serialNumber}};
+        const auto hex = [](std::optional<quint16> id) {
+            return id ? QJsonValue(QStringLiteral("%1").arg(*id, 4, 16, QLatin1Char('0'))) : QJsonValue(QJsonValue::Null);
+        };
+        item.insert(QStringLiteral("vendor"), hex(port.vendorId));
+        item.insert(QStringLiteral("product"), hex(port.productId));
+        list.append(item);
+    }
+    c.record.members.insert(QStringLiteral("ports"), list);
     return ExitOk;
 }
 
-bool LoadWriteInput(const Family &family, const QString &path, MemoryFields &fields, Progress &progress)
+bool LoadWriteInput(const Family &family, const Options &o, MemoryFields &fields, Progress &progress, QString *error)
 {
-    QString error;
-    if (!LoadInput(family, path, fields, progress, &error)) {
-        progress.note(error);
+    if (!LoadInput(family, o.in, {InputUse::Write, o.allowDefaults}, fields, progress, error))
         return false;
-    }
     if (const QString problem = CheckWritable(family.table(), fields); !problem.isEmpty()) {
-        progress.note(problem);
+        *error = problem;
         return false;
     }
     // The radio takes the written line at once: the port follows it, so a
@@ -158,13 +165,11 @@ bool LoadWriteInput(const Family &family, const QString &path, MemoryFields &fie
     return true;
 }
 
-int TestReport(const Options &o, Context &)
+int TestReport(const Options &o, Context &c)
 {
     const TestRecordTable table = FormatTestRecords(o.in);
-    if (!table.error.isEmpty()) {
-        Err(table.error + QLatin1Char('\n'));
-        return ExitInput;
-    }
+    if (!table.error.isEmpty())
+        return Fail(c, ExitInput, table.error);
     Out(table.text);
     return ExitOk;
 }
@@ -176,37 +181,29 @@ int Read(const Options &o, Context &c)
     // Fields the unit does not report (the subscriber unit's base station)
     // keep what the file holds.
     QString error;
-    if (!o.out.isEmpty() && QFileInfo::exists(o.out) && !LoadInput(family, o.out, fields, c.progress, &error)
-        && !error.contains(QStringLiteral("no section"))) {
-        c.progress.note(error);
-        return ExitInput;
-    }
+    if (!o.out.isEmpty() && QFileInfo::exists(o.out) && !LoadInput(family, o.out, {InputUse::Keep}, fields, c.progress, &error)
+        && !error.contains(QStringLiteral("no section")))
+        return Fail(c, ExitInput, error);
     UnitSession session(family, c.progress, c.interrupts);
-    if (!OpenPort(session, o, c.progress))
-        return ExitPort;
+    if (!OpenPort(session, o, &error))
+        return Fail(c, ExitPort, error);
     const UnitSession::Result result = session.read(fields);
     KeepRecord(QString(), SessionRecord(session, action::Read, result, &fields), c.progress);
-    if (result != UnitSession::Result::Ok) {
-        if (o.json)
-            PrintJson(UnitJson(session, ResultText(result)));
-        return ExitOfFailure(session, result, c.progress);
-    }
+    if (result != UnitSession::Result::Ok)
+        return ExitOfFailure(c, session, result);
+    NoteUnit(session, c.record);
     if (!o.out.isEmpty()) {
         try {
             StoreFieldsToFile(family.table(), fields, o.out);
         } catch (const Error &e) {
-            c.progress.note(e.message());
-            return ExitInput;
+            return Fail(c, ExitInput, e.message());
         }
         c.progress.note(QStringLiteral("stored in %1").arg(o.out));
     }
-    if (o.json) {
-        QJsonObject unit = UnitJson(session, QStringLiteral("ok"));
-        unit.insert(QStringLiteral("fields"), FieldsJson(family, fields, ReturnedFields));
-        PrintJson(unit);
-    } else if (o.out.isEmpty()) {
+    if (o.json)
+        c.record.members.insert(QStringLiteral("fields"), FieldsJson(family, fields, ReturnedFields));
+    else if (o.out.isEmpty())
         Out(sectionText(family, fields));
-    }
     return ExitOk;
 }
 
@@ -215,43 +212,47 @@ int Write(const Options &o, Context &c)
     const Family &family = *o.family;
     const FieldTable &table = family.table();
     MemoryFields fields(table);
-    if (!LoadWriteInput(family, o.in, fields, c.progress))
-        return ExitInput;
+    QString error;
+    if (!LoadWriteInput(family, o, fields, c.progress, &error))
+        return Fail(c, ExitInput, error);
     UnitSession session(family, c.progress, c.interrupts);
-    if (!OpenPort(session, o, c.progress))
-        return ExitPort;
+    if (!OpenPort(session, o, &error))
+        return Fail(c, ExitPort, error);
     UnitSession::Result result = session.write(fields);
-    QJsonObject unit;
+    if (result != UnitSession::Result::Ok)
+        return ExitOfFailure(c, session, result);
+    NoteUnit(session, c.record);
+    c.record.members.insert(QStringLiteral("fields"), FieldsJson(family, fields, SentFields));
+    const QString done = QStringLiteral("%1 written on %2 at %3").arg(family.title, session.port(), lineText(session));
+    // A Ctrl+C during the write let it finish; nothing more runs.
+    if (c.interrupts.count() > 0) {
+        c.record.result = o.verify ? QStringLiteral("written, not verified") : QStringLiteral("written");
+        c.record.error = QStringLiteral("interrupted");
+        if (!o.json)
+            Out(QStringLiteral("%1 (interrupted): %2\n").arg(c.record.result, done));
+        return c.interrupts.exitCode();
+    }
+    if (!o.verify) {
+        if (!o.json)
+            Out(QStringLiteral("ok: %1\n").arg(done));
+        return ExitOk;
+    }
+    MemoryFields back(table);
+    result = session.read(back);
     if (result != UnitSession::Result::Ok) {
-        if (o.json)
-            PrintJson(UnitJson(session, ResultText(result)));
-        return ExitOfFailure(session, result, c.progress);
+        const int code = ExitOfFailure(c, session, result);
+        c.record.result = QStringLiteral("written, not verified");
+        if (!o.json)
+            Out(QStringLiteral("written, not verified (%1): %2\n").arg(ResultText(result), done));
+        return code;
     }
-    int code = c.interrupts.count() > 0 ? ExitInterrupted : ExitOk;
-    QList<FieldDifference> differences;
-    if (o.verify && code == ExitOk) {
-        MemoryFields back(table);
-        result = session.read(back);
-        if (result != UnitSession::Result::Ok) {
-            if (o.json)
-                PrintJson(UnitJson(session, QStringLiteral("verify: ") + ResultText(result)));
-            return ExitOfFailure(session, result, c.progress);
-        }
-        differences = Differences(table, fields, back, SentFields | ReturnedFields);
-        if (!differences.isEmpty())
-            code = ExitDiffers;
-    }
-    const QString outcome = code == ExitDiffers ? QStringLiteral("verify failed") : QStringLiteral("ok");
-    if (o.json) {
-        unit = UnitJson(session, outcome);
-        unit.insert(QStringLiteral("fields"), FieldsJson(family, fields, SentFields));
-        if (o.verify)
-            unit.insert(QStringLiteral("differences"), differencesJson(differences, QStringLiteral("file"), QStringLiteral("unit")));
-        PrintJson(unit);
-    } else {
+    NoteUnit(session, c.record);
+    const QList<FieldDifference> differences = Differences(table, fields, back, SentFields | ReturnedFields);
+    c.record.members.insert(QStringLiteral("differences"), DifferencesJson(table, differences));
+    const int code = differences.isEmpty() ? ExitOk : ExitDiffers;
+    if (!o.json) {
         printDifferences(differences, QStringLiteral("file"), QStringLiteral("unit"));
-        Out(QStringLiteral("%1: %2 written%3 on %4 at %5\n")
-                .arg(outcome, family.title, o.verify ? QStringLiteral(" and read back") : QString(), session.port(), lineText(session)));
+        Out(QStringLiteral("%1: %2 and read back\n").arg(ResultOfExit(code), done));
     }
     return code;
 }
@@ -262,31 +263,26 @@ int Verify(const Options &o, Context &c)
     const FieldTable &table = family.table();
     MemoryFields file(table);
     QString error;
-    if (!LoadInput(family, o.in, file, c.progress, &error)) {
-        c.progress.note(error);
-        return ExitInput;
-    }
+    QSet<QString> present;
+    if (!LoadInput(family, o.in, {InputUse::Compare}, file, c.progress, &error, &present))
+        return Fail(c, ExitInput, error);
     UnitSession session(family, c.progress, c.interrupts);
-    if (!OpenPort(session, o, c.progress))
-        return ExitPort;
+    if (!OpenPort(session, o, &error))
+        return Fail(c, ExitPort, error);
     MemoryFields unit(table);
     const UnitSession::Result result = session.read(unit);
-    if (result != UnitSession::Result::Ok) {
-        if (o.json)
-            PrintJson(UnitJson(session, ResultText(result)));
-        return ExitOfFailure(session, result, c.progress);
-    }
-    const QList<FieldDifference> differences = Differences(table, file, unit, StoredFields | ReturnedFields);
-    const QString outcome = differences.isEmpty() ? QStringLiteral("ok") : QStringLiteral("verify failed");
-    if (o.json) {
-        QJsonObject json = UnitJson(session, outcome);
-        json.insert(QStringLiteral("differences"), differencesJson(differences, QStringLiteral("file"), QStringLiteral("unit")));
-        PrintJson(json);
-    } else {
+    if (result != UnitSession::Result::Ok)
+        return ExitOfFailure(c, session, result);
+    NoteUnit(session, c.record);
+    QList<FieldDifference> differences = Differences(table, file, unit, StoredFields | ReturnedFields);
+    differences.removeIf([&present](const FieldDifference &d) { return !present.contains(d.name); });
+    c.record.members.insert(QStringLiteral("differences"), DifferencesJson(table, differences));
+    const int code = differences.isEmpty() ? ExitOk : ExitDiffers;
+    if (!o.json) {
         printDifferences(differences, QStringLiteral("file"), QStringLiteral("unit"));
-        Out(QStringLiteral("%1: %2 differing field(s)\n").arg(outcome).arg(differences.size()));
+        Out(QStringLiteral("%1: %2 differing field(s)\n").arg(ResultOfExit(code)).arg(differences.size()));
     }
-    return differences.isEmpty() ? ExitOk : ExitDiffers;
+    return code;
 }
 
 } // namespace qm::cli

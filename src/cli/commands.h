@@ -5,13 +5,17 @@
 #include "cli/history.h"
 #include "cli/session.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
 #include <QtGlobal>
 
 namespace qm {
 class MemoryFields;
-}
+struct FieldDifference;
+struct FieldSpec;
+struct FieldTable;
+} // namespace qm
 
 namespace qm::cli {
 
@@ -19,12 +23,16 @@ class Progress;
 
 enum Exit : int {
     ExitOk = 0,
-    ExitUsage = 1,       // wrong usage
+    ExitUsage = 1,       // wrong usage; also: stdout could not be written
     ExitNoAnswer = 2,    // the unit did not answer (the request is named)
     ExitPort = 3,        // the port could not be opened or went away
     ExitInput = 4,       // a bad input file or field (key and value named)
     ExitDiffers = 5,     // verify found differences (each one listed)
+    ExitUnitsFailed = 6, // batch: a unit of the run was not programmed and verified
+    ExitReport = 7,      // batch: the report could not be written
+    // A signal ended the run: 128 + its number (Interrupts::exitCode).
     ExitInterrupted = 130,
+    ExitTerminated = 143,
 };
 
 struct Options {
@@ -35,13 +43,25 @@ struct Options {
     QString in{}, out{}, report{};
     bool json = false;
     bool verify = false;
+    bool allowDefaults = false;
+    bool confirm = false;
     HistoryOptions history{};
+};
+
+// What a run tells a script with --json: Run prints it as one object at
+// the end, on every exit path. A command fills in what it learnt (the
+// unit's members, fields, differences) and, when it fails, why.
+struct RunRecord {
+    QJsonObject members;
+    QString result; // empty: the word of the exit code (ResultOfExit)
+    QString error;  // the reason of a failure, as stderr gave it
 };
 
 // What a command needs besides its options.
 struct Context {
     Progress &progress;
     Interrupts &interrupts;
+    RunRecord &record;
 };
 
 int Ports(const Options &o, Context &c);
@@ -55,25 +75,33 @@ int History(const Options &o, Context &c);
 
 // ---- Shared pieces ----
 
-// Loads the family's section of path into fields as the page loads it:
-// through the INI layer's refusals, defaults for missing keys (named on
-// stderr). A missing file, a file without any key of the section, or a
-// value that is no number is refused with "KEY=VALUE: reason" in *error.
-bool LoadInput(const Family &family, const QString &path, MemoryFields &fields, Progress &progress, QString *error);
-// What a write sends: the file's section loaded as above, every value through
-// the write's checks, and the port following a data radio's new line (so a
-// read-back finds it). False with the reason printed.
-bool LoadWriteInput(const Family &family, const QString &path, MemoryFields &fields, Progress &progress);
+// The result word of an exit code: "ok", "usage", "no answer", "port
+// error", "bad input", "verify failed", "units failed", "report not
+// written", "interrupted".
+QString ResultOfExit(int code);
+// Ends a command: the reason on stderr and in the record; returns code.
+int Fail(Context &c, int code, const QString &reason);
+// What a write sends: the file's section loaded and checked (see
+// LoadInput), every value through the write's checks, and the port
+// following a data radio's new line (so a read-back finds it). False with
+// the reason in *error.
+bool LoadWriteInput(const Family &family, const Options &o, MemoryFields &fields, Progress &progress, QString *error);
 // Opens the port at the line of the options (or the family's usual one);
-// false with the reason printed.
-bool OpenPort(UnitSession &session, const Options &o, Progress &progress);
-// The unit's summary for --json: family, port, line, model text, result.
-QJsonObject UnitJson(UnitSession &session, const QString &result);
-// The fields of a set, by key, for --json; only those in scope.
+// false with the reason in *error.
+bool OpenPort(UnitSession &session, const Options &o, QString *error);
+// The unit's members for --json as far as they are known: family, port,
+// line, model text (null before a unit answered).
+void NoteUnit(UnitSession &session, RunRecord &record, bool lineKnown = true);
+// The fields of a set, by key, for --json; only those in scope. Fields
+// that hold a whole number are JSON numbers.
 QJsonObject FieldsJson(const Family &family, const MemoryFields &fields, unsigned scope);
-// One JSON object on a line of stdout.
-void PrintJson(const QJsonObject &object);
-// The exit code of a failed exchange, its reason printed to stderr.
-int ExitOfFailure(UnitSession &session, UnitSession::Result result, Progress &progress);
+// A field's value for --json: a number where the field holds one.
+QJsonValue FieldJson(const FieldSpec &fieldSpec, const QString &value);
+// Differences between a file and a unit for --json: key, caption, file,
+// unit.
+QJsonArray DifferencesJson(const FieldTable &table, const QList<FieldDifference> &differences);
+// The exit code of a failed exchange, its reason on stderr and in the
+// record.
+int ExitOfFailure(Context &c, UnitSession &session, UnitSession::Result result);
 
 } // namespace qm::cli

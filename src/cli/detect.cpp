@@ -27,22 +27,23 @@ int Detect(const Options &o, Context &c)
 {
     const Family &family = o.family ? *o.family : *FindFamily(QStringLiteral("dk618"));
     UnitSession session(family, c.progress, c.interrupts);
-    if (!OpenPort(session, Options{.family = &family, .port = o.port}, c.progress))
-        return ExitPort;
+    QString error;
+    if (!OpenPort(session, Options{.family = &family, .port = o.port}, &error))
+        return Fail(c, ExitPort, error);
+    NoteUnit(session, c.record, false);
     NoReport report;
     AutoSetSearch search(session.link(), report);
     search.setProbe(family.probeCommand, family.probeSelector);
     const QList<qint32> order = AutoSetSearch::TrialOrder(family.rateIndex + kRateCount * family.parityIndex);
     for (const qint32 attempt : order) {
         if (c.interrupts.count() > 0)
-            return ExitInterrupted;
+            return Fail(c, c.interrupts.exitCode(), QStringLiteral("interrupted"));
         c.progress.step(QStringLiteral("detect: %1%2").arg(AutoSetSearch::BpsText(attempt), AutoSetSearch::CheckText(attempt).chopped(1)));
         session.link().state().AutoSetReply = false;
         try {
             search.tryLine(attempt);
         } catch (const Error &e) {
-            c.progress.note(e.message());
-            return ExitPort;
+            return Fail(c, ExitPort, e.message());
         }
         if (!session.awaitAnswer())
             continue;
@@ -52,22 +53,19 @@ int Detect(const Options &o, Context &c)
             : QString();
         const qint32 rate = RateOfIndex(attempt % kRateCount);
         const QChar parity = ParityLetter(attempt / kRateCount);
-        if (o.json) {
-            QJsonObject json = UnitJson(session, QStringLiteral("ok"));
-            json.insert(QStringLiteral("model"), model);
-            PrintJson(json);
-        } else {
+        c.record.members.insert(QStringLiteral("rate"), int(rate));
+        c.record.members.insert(QStringLiteral("parity"), QString(parity));
+        if (!model.isEmpty())
+            c.record.members.insert(QStringLiteral("model"), model);
+        if (!o.json)
             Out(QStringLiteral("%1 %2 %3\n").arg(rate).arg(parity).arg(model.isEmpty() ? family.title : model));
-        }
         return ExitOk;
     }
     if (c.interrupts.count() > 0)
-        return ExitInterrupted;
-    c.progress.note(QStringLiteral("no answer: %1 did not answer %2 at any of the 21 line settings")
-                        .arg(session.port(), QStringLiteral("0x%1").arg(family.probeCommand, 2, 16, QLatin1Char('0')).toUpper().replace(QLatin1String("0X"), QLatin1String("0x"))));
-    if (o.json)
-        PrintJson(UnitJson(session, QStringLiteral("no answer")));
-    return ExitNoAnswer;
+        return Fail(c, c.interrupts.exitCode(), QStringLiteral("interrupted"));
+    return Fail(c, ExitNoAnswer,
+                QStringLiteral("no answer: %1 did not answer 0x%2 at any of the 21 line settings")
+                    .arg(session.port(), QString::number(family.probeCommand, 16).toUpper().rightJustified(2, QLatin1Char('0'))));
 }
 
 } // namespace qm::cli

@@ -9,6 +9,7 @@
 #include "register/unitregister.h"
 
 #include <QCommandLineParser>
+#include <QJsonArray>
 #include <QJsonDocument>
 
 #include <cstdio>
@@ -113,22 +114,20 @@ bool TakeHistoryOptions(const QCommandLineParser &p, HistoryOptions *o, QString 
 int History(const Options &o, Context &c)
 {
     const HistoryOptions &h = o.history;
-    if (h.csv && o.json) {
-        Err(QStringLiteral("qmset history: --json or --csv, not both\n"));
-        return ExitUsage;
-    }
+    if (h.csv && o.json)
+        return Fail(c, ExitUsage, QStringLiteral("qmset history: --json or --csv, not both"));
     RegisterTarget target;
     QString error;
-    if (!RegisterTarget::choose(h.db, &target, &error)) {
-        Err(QStringLiteral("qmset history: %1\n").arg(error));
-        return ExitUsage;
-    }
+    if (!RegisterTarget::choose(h.db, &target, &error))
+        return Fail(c, ExitUsage, QStringLiteral("qmset history: %1").arg(error));
     UnitRegister reg(target);
+    c.record.members.insert(QStringLiteral("register"), target.display());
+    const auto noteWaiting = [&] { c.record.members.insert(QStringLiteral("waiting"), reg.waiting()); };
     // What waits for this server goes first, so the list is whole.
     if (target.isServer() && reg.drain(&error) < 0) {
-        c.progress.note(QStringLiteral("register not reached: %1").arg(error));
         tellWaiting(reg, c.progress);
-        return ExitPort;
+        noteWaiting();
+        return Fail(c, ExitPort, QStringLiteral("register not reached: %1").arg(error));
     }
     RecordFilter filter;
     filter.family = h.family;
@@ -138,23 +137,20 @@ int History(const Options &o, Context &c)
     filter.until = h.until;
     QList<UnitRecord> records;
     if (!reg.find(filter, &records, &error)) {
-        c.progress.note(QStringLiteral("register not read: %1").arg(error));
         tellWaiting(reg, c.progress);
-        return ExitPort;
+        noteWaiting();
+        return Fail(c, ExitPort, QStringLiteral("register not read: %1").arg(error));
     }
     if (o.json) {
-        for (const UnitRecord &r : records) {
-            QJsonObject object = RecordJson(r);
-            object.insert(QStringLiteral("schema"), 1);
-            PrintJson(object);
-        }
+        // One object for the run: the records, newest first.
+        QJsonArray list;
+        for (const UnitRecord &r : records)
+            list.append(RecordJson(r));
+        c.record.members.insert(QStringLiteral("records"), list);
+        noteWaiting();
     } else if (h.csv) {
         // The bytes as they are: a QString would drop the byte-order mark.
-        const QByteArray csv = RecordsCsv(records);
-        if (std::fwrite(csv.constData(), 1, size_t(csv.size()), stdout) != size_t(csv.size()) || std::fflush(stdout) != 0) {
-            Err(QStringLiteral("qmset history: cannot write the CSV to standard output\n"));
-            return ExitUsage;
-        }
+        OutBytes(RecordsCsv(records));
     } else if (!records.isEmpty()) {
         printTable(records);
     }

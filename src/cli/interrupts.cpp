@@ -7,12 +7,17 @@
 
 namespace qm::cli {
 
+int Interrupts::exitCode() const
+{
+    return 128 + (first_ != 0 ? first_ : SIGINT);
+}
+
 namespace {
 int g_pipe[2] = {-1, -1};
 
-void onSignal(int)
+void onSignal(int signal)
 {
-    const char byte = 1;
+    const char byte = char(signal);
     [[maybe_unused]] const auto n = ::write(g_pipe[1], &byte, 1);
 }
 } // namespace
@@ -44,6 +49,8 @@ void Interrupts::take()
     const ssize_t n = ::read(g_pipe[0], bytes, sizeof bytes);
     if (n <= 0)
         return;
+    if (first_ == 0)
+        first_ = bytes[0];
     count_ += int(n);
     emit raised(count_);
 }

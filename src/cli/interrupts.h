@@ -5,6 +5,7 @@
 // at once).
 
 #include <QObject>
+#include <csignal>
 
 namespace qm::cli {
 
@@ -15,6 +16,9 @@ public:
     explicit Interrupts(QObject *parent = nullptr);
     ~Interrupts() override;
     int count() const { return count_; }
+    // How a program ended by the first signal exits: 128 + its number, 130
+    // for SIGINT (Ctrl+C), 143 for SIGTERM.
+    int exitCode() const;
 
 signals:
     void raised(int count);
@@ -22,6 +26,7 @@ signals:
 private:
     void take();
     int count_ = 0;
+    int first_ = 0; // the first signal's number
 };
 
 } // namespace qm::cli

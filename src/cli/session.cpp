@@ -5,6 +5,8 @@
 #include "common/errors.h"
 #include "common/memoryfields.h"
 #include "link/autoset.h"
+#include "link/exchange.h"
+#include "radio/radioexchange.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -20,6 +22,27 @@ namespace {
 constexpr int kRequestBytes = 7;
 constexpr int kLongestAnswerBytes = 36;
 constexpr qint64 kTurnaroundUs = 50000;
+constexpr quint8 kAddressRead = 0x67;
+
+// The port's message names the port in front and the device again in its
+// reason, which is all the command line needs after its own "cannot open
+// DEVICE:".
+QString openFailureReason(const QString &message, const QString &portName, const QString &device)
+{
+    QString reason = message;
+    const QString prefix = portName + QStringLiteral("：");
+    if (reason.startsWith(prefix))
+        reason.remove(0, prefix.size());
+    for (const QString &name : {device, portName}) {
+        reason.replace(QLatin1Char(' ') + name, QString());
+        reason.replace(name + QLatin1Char(' '), QString());
+        reason.replace(name, QString());
+    }
+    const QString cannotOpen = QStringLiteral("无法打开：");
+    if (reason.startsWith(cannotOpen))
+        reason.remove(0, cannotOpen.size());
+    return reason.trimmed();
+}
 
 } // namespace
 
@@ -39,8 +62,9 @@ bool UnitSession::open(const QString &port, qint32 rateIndex, qint32 parityIndex
     setLine(rateIndex, parityIndex);
     if (p.open())
         return true;
-    // The port's error text already says why, as the window's memo line does.
-    *error = QStringLiteral("cannot open %1: %2").arg(p.deviceFor(port), p.errorString());
+    const QString device = p.deviceFor(port);
+    const QString named = device == port ? device : QStringLiteral("%1 (%2)").arg(port, device);
+    *error = QStringLiteral("cannot open %1: %2").arg(named, openFailureReason(p.errorString(), port, device));
     return false;
 }
 
@@ -53,16 +77,17 @@ void UnitSession::setLine(qint32 rateIndex, qint32 parityIndex)
 
 UnitSession::Result UnitSession::write(MemoryFields &fields)
 {
-    return run(fields, true);
+    return run(fields, true, 2);
 }
 
-UnitSession::Result UnitSession::read(MemoryFields &fields)
+UnitSession::Result UnitSession::read(MemoryFields &fields, bool toItsEnd)
 {
-    return run(fields, false);
+    return run(fields, false, toItsEnd ? 2 : 1);
 }
 
-UnitSession::Result UnitSession::run(MemoryFields &fields, bool write)
+UnitSession::Result UnitSession::run(MemoryFields &fields, bool write, int stopAt)
 {
+    failedStep_ = -1;
     UnitRun run(family_, link_);
     connect(&run, &UnitRun::progress, this, [this](const QString &line) { progress_.step(line); });
     if (!run.start(fields, write)) {
@@ -71,14 +96,11 @@ UnitSession::Result UnitSession::run(MemoryFields &fields, bool write)
     }
     QEventLoop loop;
     connect(&run, &UnitRun::finished, &loop, &QEventLoop::quit);
-    // A read stops at the first Ctrl+C; a write goes on to its end unless
-    // a second one comes.
-    const int enough = write ? 2 : 1;
     connect(&interrupts_, &Interrupts::raised, &run, [&](int count) {
-        if (count >= enough)
+        if (count >= stopAt)
             run.stop();
     });
-    if (interrupts_.count() >= enough)
+    if (interrupts_.count() >= stopAt)
         run.stop();
     if (run.running())
         loop.exec();
@@ -86,12 +108,14 @@ UnitSession::Result UnitSession::run(MemoryFields &fields, bool write)
     model_ = run.modelText();
     detail_ = run.detail();
     backup_ = run.backupPath();
+    if (run.result() == Result::NoAnswer)
+        failedStep_ = qint32((write ? family_.writeSteps : family_.readSteps).indexOf(run.failedStep()));
     if (!run.backupError().isEmpty())
         progress_.note(run.backupError());
     return run.result();
 }
 
-bool UnitSession::probe()
+bool UnitSession::ask(quint8 command, quint8 selector)
 {
     ProtocolState &s = link_.state();
     auto tx = s.TxBuffer();
@@ -100,11 +124,32 @@ bool UnitSession::probe()
     s.AutoSetReply = false;
     s.RxState = 0;
     try {
-        link_.SendFrame(family_.probeCommand, 5, family_.probeSelector);
+        link_.SendFrame(command, 5, selector);
     } catch (const Error &) {
         return false;
     }
     return awaitAnswer();
+}
+
+bool UnitSession::probe()
+{
+    return ask(family_.probeCommand, family_.probeSelector);
+}
+
+std::optional<UnitIdentity> UnitSession::identify()
+{
+    if (!probe())
+        return std::nullopt;
+    UnitIdentity identity;
+    if (family_.probeCommand != kAddressRead) {
+        identity.model = RadioExchange::ModelTextOfReply(link_.state());
+        if (!ask(kAddressRead, family_.probeSelector))
+            return identity;
+    }
+    ReplyCursor reply(link_.state(), family_.addressOffset);
+    if (reply.holds(family_.addressOffset + family_.addressBytes - 1))
+        identity.address = family_.addressBytes == 1 ? quint16(reply.byte()) : reply.word();
+    return identity;
 }
 
 bool UnitSession::awaitAnswer()

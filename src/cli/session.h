@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QString>
+#include <optional>
 
 namespace qm {
 class MemoryFields;
@@ -18,6 +19,17 @@ namespace qm::cli {
 
 class Interrupts;
 class Progress;
+
+// Who a unit on the line says it is: the data radio's model text and the
+// address it answers the address read with. Units of a production run
+// differ in their address until they are programmed; the model text tells
+// one kind of radio from another.
+struct UnitIdentity {
+    QByteArray model;
+    std::optional<quint16> address; // none: the address read went unanswered
+    bool known() const { return address.has_value(); }
+    bool operator==(const UnitIdentity &) const = default;
+};
 
 class UnitSession : public QObject {
     Q_OBJECT
@@ -29,7 +41,7 @@ public:
     QString port() const { return port_; }
 
     // Opens port (a device path or COM1..COM4) at the line given; false
-    // with the reason in *error.
+    // with "cannot open DEVICE: reason" in *error.
     bool open(const QString &port, qint32 rateIndex, qint32 parityIndex, QString *error);
     // Puts another line on the open port.
     void setLine(qint32 rateIndex, qint32 parityIndex);
@@ -38,20 +50,28 @@ public:
 
     using Result = UnitRun::Result;
     // The write and read exchanges of the family's page on fields. A write
-    // goes on to its end after a first Ctrl+C.
+    // goes on to its end after a first Ctrl+C, and so does a read with
+    // toItsEnd (the read-back of a unit in hand); another read stops at
+    // the first.
     Result write(MemoryFields &fields);
-    Result read(MemoryFields &fields);
+    Result read(MemoryFields &fields, bool toItsEnd = false);
     // What went wrong in the last exchange.
     QString detail() const { return detail_; }
     // The model text of the last data-radio exchange.
     QByteArray modelText() const { return model_; }
     // The backup the last successful read left; empty when none.
     QString backupPath() const { return backup_; }
+    // The step of the last exchange whose reply did not come (NoAnswer),
+    // else -1.
+    qint32 failedStep() const { return failedStep_; }
 
     // Sends the family's identification request at the line in force and
     // waits for any good reply as long as the line needs (see
     // AwaitAnswer); true when one came.
     bool probe();
+    // The identification request, and for the data radio the address read
+    // after it: none when the unit does not answer the first.
+    std::optional<UnitIdentity> identify();
     // After a request at the line in force: waits the line time of the
     // request and of an answer's first two bytes, plus the unit's
     // turn-around. An answer begun by then is waited for to its last byte
@@ -60,7 +80,8 @@ public:
     bool awaitAnswer();
 
 private:
-    Result run(MemoryFields &fields, bool write);
+    Result run(MemoryFields &fields, bool write, int stopAt);
+    bool ask(quint8 command, quint8 selector);
 
     const Family &family_;
     Progress &progress_;
@@ -70,6 +91,7 @@ private:
     QString detail_;
     QString backup_;
     QByteArray model_;
+    qint32 failedStep_ = -1;
 };
 
 } // namespace qm::cli

@@ -3,24 +3,48 @@
 namespace qm {
 
 namespace {
-QString Field(const QString &field)
+QString Field(const QString &text, bool number)
 {
+    QString field = text;
+    if (!(number && IsCsvNumber(text)) && !text.isEmpty()) {
+        const QChar first = text.front();
+        if (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-') || first == QLatin1Char('@')
+            || first == QLatin1Char('\t') || first == QLatin1Char('\r'))
+            field.prepend(QLatin1Char('\''));
+    }
     const bool quote = field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"'))
         || field.contains(QLatin1Char('\r')) || field.contains(QLatin1Char('\n'));
     if (!quote)
         return field;
-    QString quoted = field;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
+    field.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + field + QLatin1Char('"');
 }
 } // namespace
 
-QString CsvLine(const QStringList &fields)
+bool IsCsvNumber(const QString &text)
+{
+    qsizetype i = text.startsWith(QLatin1Char('-')) ? 1 : 0;
+    const qsizetype digitsFrom = i;
+    while (i < text.size() && text[i].isDigit() && text[i].unicode() < 0x80)
+        ++i;
+    if (i == digitsFrom)
+        return false;
+    if (i == text.size())
+        return true;
+    if (text[i] != QLatin1Char('.'))
+        return false;
+    const qsizetype fractionFrom = ++i;
+    while (i < text.size() && text[i].isDigit() && text[i].unicode() < 0x80)
+        ++i;
+    return i > fractionFrom && i == text.size();
+}
+
+QString CsvLine(const QStringList &fields, const QList<int> &numberColumns)
 {
     QStringList out;
     out.reserve(fields.size());
-    for (const QString &field : fields)
-        out.append(Field(field));
+    for (qsizetype i = 0; i < fields.size(); ++i)
+        out.append(Field(fields[i], numberColumns.contains(int(i))));
     return out.join(QLatin1Char(',')) + QLatin1String("\r\n");
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // Comma-separated text as spreadsheets and Python's csv module read it:
-// fields with a comma, a quote or a line break are quoted, quotes doubled,
+// fields with a comma, a quote, a CR or a LF are quoted, quotes doubled,
 // lines end in CR LF. Files are UTF-8 with a byte-order mark, which is what
-// a spreadsheet needs to take them as UTF-8.
+// a spreadsheet needs to take them as UTF-8. Every CSV file of the tool is
+// written through CsvLine.
 
 #include <QByteArray>
 #include <QList>
@@ -13,8 +14,16 @@ namespace qm {
 
 inline constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
-// One line of fields, with its CR LF.
-QString CsvLine(const QStringList &fields);
+// One line of fields, with its CR LF. Texts come from units and files: a
+// text that begins with '=', '+', '-', '@', a tab or a CR would run as a
+// formula in a spreadsheet and is written with a "'" in front. A field in
+// one of numberColumns (0-based) that is a plain decimal number ("-95",
+// "12.0") is written as it stands, so the spreadsheet takes it as a
+// number; anything else there is a text like any other.
+QString CsvLine(const QStringList &fields, const QList<int> &numberColumns = {});
+// Whether text is a plain decimal number: an optional '-', digits, and an
+// optional fraction.
+bool IsCsvNumber(const QString &text);
 
 // The records of a CSV text (a byte-order mark at its start is skipped).
 // Empty lines are skipped. A quote left open at the end makes the text no

@@ -19,6 +19,14 @@ const FieldSpec *FieldTable::find(const QString &name) const
     return nullptr;
 }
 
+const FieldSpec *FieldTable::findKey(const QByteArray &key) const
+{
+    for (const FieldSpec &fieldSpec : fields)
+        if (fieldSpec.stored() && IniDocument::SameName(fieldSpec.key, key))
+            return &fieldSpec;
+    return nullptr;
+}
+
 namespace {
 
 bool isChoice(const FieldSpec &fieldSpec)
@@ -180,6 +188,61 @@ QString FrequencyMhzText(const QString &value)
         .arg(magnitude % 10000, 4, 10, QLatin1Char('0'));
 }
 
+QList<QByteArray> FileTexts(const FieldSpec &fieldSpec)
+{
+    if (isChoice(fieldSpec))
+        return {fieldSpec.onValue, fieldSpec.offValue};
+    QList<QByteArray> texts;
+    if (fieldSpec.kind == FieldKind::Combo)
+        for (const QString &item : fieldSpec.items)
+            texts.append(EncodeGbk(item));
+    return texts;
+}
+
+bool HoldsNumber(const FieldSpec &fieldSpec)
+{
+    return fieldSpec.rule == FileRule::Number || fieldSpec.rule == FileRule::NumberToItem
+        || (fieldSpec.kind == FieldKind::Edit && fieldSpec.maximum >= fieldSpec.minimum);
+}
+
+namespace {
+QString listText(const QStringList &texts)
+{
+    return QStringLiteral("not one of %1").arg(texts.join(QStringLiteral(", ")));
+}
+} // namespace
+
+QString CheckFileValue(const FieldSpec &fieldSpec, const QByteArray &value)
+{
+    const auto refuse = [&](const QString &reason) {
+        return QStringLiteral("%1=%2: %3").arg(fieldSpec.keyText(), DecodeGbk(value), reason);
+    };
+    if (const QList<QByteArray> texts = FileTexts(fieldSpec); !texts.isEmpty()) {
+        if (texts.contains(value))
+            return {};
+        QStringList shown;
+        for (const QByteArray &text : texts)
+            shown << DecodeGbk(text);
+        return refuse(listText(shown));
+    }
+    if (fieldSpec.rule == FileRule::Number) {
+        try {
+            StrToInt(DecodeGbk(value));
+        } catch (const Error &e) {
+            return refuse(e.message());
+        }
+    }
+    return {};
+}
+
+QString CheckFileValue(const FieldTable &table, const QByteArray &key, const QByteArray &value)
+{
+    const FieldSpec *fieldSpec = table.findKey(key);
+    if (!fieldSpec)
+        return QStringLiteral("%1: not a key of [%2]").arg(DecodeGbk(key), DecodeGbk(table.section));
+    return CheckFileValue(*fieldSpec, value);
+}
+
 QString CheckWritable(const FieldTable &table, const FieldAccess &fields)
 {
     for (const FieldSpec &fieldSpec : table.fields) {
@@ -200,7 +263,7 @@ QString CheckWritable(const FieldTable &table, const FieldAccess &fields)
                 return refuse(QStringLiteral("not a multiple of %1").arg(fieldSpec.multipleOf));
         }
         if (fieldSpec.kind == FieldKind::Combo && fieldSpec.listOnly && fields.itemIndex(fieldSpec.name) < 0)
-            return refuse(QStringLiteral("not one of %1").arg(fieldSpec.items.join(QLatin1Char(' '))));
+            return refuse(listText(fieldSpec.items));
     }
     return table.crossCheck ? table.crossCheck(fields) : QString();
 }

@@ -94,6 +94,9 @@ struct FieldTable {
     QString (*crossCheck)(const FieldAccess &fields) = nullptr;
 
     const FieldSpec *find(const QString &name) const;
+    // The stored field whose INI key is key (GBK, compared as the INI layer
+    // compares names), or null.
+    const FieldSpec *findKey(const QByteArray &key) const;
 };
 
 // ---- The parameter file ----------------------------------------------------
@@ -152,6 +155,23 @@ QList<FieldDifference> Differences(const FieldTable &table, const FieldAccess &a
 // A frequency field's value in MHz, "433.0100 MHz" for "4330100"; empty for
 // a text that is no whole number.
 QString FrequencyMhzText(const QString &value);
+
+// ---- What a file value may hold --------------------------------------------
+
+// The texts (GBK) a list or choice field stores: a combo's items, a check
+// box's or radio pair's onValue and offValue; empty for any other field.
+QList<QByteArray> FileTexts(const FieldSpec &fieldSpec);
+// Whether the field holds a whole number: an edit with a range, or a value
+// stored and loaded as a number.
+bool HoldsNumber(const FieldSpec &fieldSpec);
+// A value of a stored field as a file (or a script) gives it, checked
+// before it is loaded: a value loaded as a number must be a whole number,
+// the value of a list or choice field one of its FileTexts (loading would
+// take any other text as some item). "KEY=VALUE: reason", or empty.
+QString CheckFileValue(const FieldSpec &fieldSpec, const QByteArray &value);
+// The same for a key of table's section; a key the table does not know is
+// refused as "KEY: not a key of [SECTION]".
+QString CheckFileValue(const FieldTable &table, const QByteArray &key, const QByteArray &value);
 
 // ---- What a write checks ---------------------------------------------------
 

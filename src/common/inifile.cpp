@@ -442,6 +442,25 @@ QList<QByteArray> IniDocument::sections() const
     return names;
 }
 
+QList<QByteArray> IniDocument::keys(const QByteArray &section) const
+{
+    const QByteArray fileSection = toFile(section);
+    QList<QByteArray> names;
+    bool inSection = false;
+    for (const Entry &e : entries_) {
+        if (e.section)
+            inSection = NamesEqual(View(bytes_, e.nameBegin, e.nameEnd), fileSection, gbk());
+        else if (inSection)
+            names.append(fromFile(bytes_.mid(e.nameBegin, e.nameEnd - e.nameBegin)));
+    }
+    return names;
+}
+
+bool IniDocument::SameName(const QByteArray &a, const QByteArray &b)
+{
+    return NamesEqual(a, b, true);
+}
+
 void IniDocument::setValue(const QByteArray &section, const QByteArray &key,
                            const QByteArray &value)
 {

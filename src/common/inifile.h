@@ -60,6 +60,12 @@ public:
 
     // The names of the section headers in file order, GBK like value()'s.
     QList<QByteArray> sections() const;
+    // The key names of every section named section, in file order, GBK like
+    // value()'s; a key given twice is listed twice.
+    QList<QByteArray> keys(const QByteArray &section) const;
+    // Whether two GBK names are the same name to value(): ASCII letters
+    // compare case-insensitively, GBK characters exactly.
+    static bool SameName(const QByteArray &a, const QByteArray &b);
 
     // Replaces the first matching value in place, adds a missing key after
     // the last key line of its section, or adds a missing section at the end.

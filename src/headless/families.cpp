@@ -10,17 +10,17 @@ namespace qm {
 
 namespace {
 const Family kFamilies[] = {
-    {QStringLiteral("dk618"), QStringLiteral("DK618"), Dk618Fields, 6, 0, 0x99, kSelector, QStringLiteral("10.1 s"),
+    {QStringLiteral("dk618"), QStringLiteral("DK618"), Dk618Fields, 6, 0, 0x99, kSelector, 6, 2, 2, QStringLiteral("10.1 s"),
      {QStringLiteral("0x99 identification"), QStringLiteral("0x63 channel table"), QStringLiteral("0x67 address"),
       QStringLiteral("0x6B current channel"), QStringLiteral("0x72 operating modes")},
      {QStringLiteral("0x99 identification"), QStringLiteral("0x61 channel table write"), QStringLiteral("0x65 address write"),
       QStringLiteral("0x69 current channel write"), QStringLiteral("0x70 operating modes write")}},
-    {QStringLiteral("mlb4800"), QStringLiteral("MLB4800"), Mlb4800Fields, 6, 0, 0x67, kSelector, QStringLiteral("3.6 s"),
+    {QStringLiteral("mlb4800"), QStringLiteral("MLB4800"), Mlb4800Fields, 6, 0, 0x67, kSelector, 5, 1, 1, QStringLiteral("3.6 s"),
      {QStringLiteral("0x63 channel table"), QStringLiteral("0x67 address"), QStringLiteral("0x6B current channel"),
       QStringLiteral("0x73 air rate and transparency")},
      {QStringLiteral("0x61 channel table write"), QStringLiteral("0x65 address write"), QStringLiteral("0x69 current channel write"),
       QStringLiteral("0x71 air rate and transparency write")}},
-    {QStringLiteral("mlr4800"), QStringLiteral("MLR4800"), Mlr4800Fields, 2, 1, 0x67, kSubscriberSelector, QStringLiteral("3.6 s"),
+    {QStringLiteral("mlr4800"), QStringLiteral("MLR4800"), Mlr4800Fields, 2, 1, 0x67, kSubscriberSelector, 6, 2, 1, QStringLiteral("3.6 s"),
      {QStringLiteral("0x63 uplink frequencies"), QStringLiteral("0x67 address"), QStringLiteral("0x73 rates and meter type")},
      {QStringLiteral("0x61 uplink frequencies write"), QStringLiteral("0x65 address write"),
       QStringLiteral("0x71 air rate and meter type write"), QStringLiteral("0x6D serial rate write")}},

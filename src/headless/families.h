@@ -23,6 +23,12 @@ struct Family {
     // the data radio's identification, the others' address read.
     quint8 probeCommand;
     quint8 probeSelector;
+    // Where the reply to the address read 0x67 (same selector) carries the
+    // address: its offset and 1 or 2 bytes, high first.
+    int addressOffset;
+    int addressBytes;
+    // The step of readSteps whose reply brings the address.
+    qint32 addressReadStep;
     // How long an exchange waits for each reply, as text for messages.
     QString timeoutText;
     // The request whose reply step n of an exchange waits for.

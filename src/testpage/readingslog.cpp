@@ -47,9 +47,13 @@ QByteArray ReadingsCsv(const QList<Reading> &readings)
 {
     QString text = CsvLine({QStringLiteral("time"), QStringLiteral("model"), QStringLiteral("address"),
                             QStringLiteral("quantity"), QStringLiteral("value"), QStringLiteral("unit")});
+    // The address and the value are numbers; the model text comes from the
+    // radio and is a text whatever it holds.
+    const QList<int> numbers{2, 4};
     for (const Reading &r : readings)
         text += CsvLine({IsoTime(r.time, true), r.model, r.address, QuantityName(r.quantity), r.value,
-                         QuantityUnit(r.quantity)});
+                         QuantityUnit(r.quantity)},
+                        numbers);
     return QByteArray(kUtf8Bom) + text.toUtf8();
 }
 

@@ -140,7 +140,13 @@ void StoreTestRecord(const QString &path, const TestRecord &record)
     if (IsCsv(path)) {
         const QByteArray old = IniDocument::loadParameters(path, true).bytes();
         QByteArray bytes;
-        const QByteArray line = CsvLine(values).toUtf8();
+        // Address, the trimming values, the power level, the readings and
+        // the alarm are numbers; time, model and calibrations texts.
+        QList<int> numbers;
+        for (const QString &key : TestRecord::keys())
+            if (key != QLatin1String("Time") && key != QLatin1String("Model") && key != QLatin1String("Calibrations"))
+                numbers << int(TestRecord::keys().indexOf(key));
+        const QByteArray line = CsvLine(values, numbers).toUtf8();
         if (old.isEmpty() || old == kUtf8Bom) {
             bytes = QByteArray(kUtf8Bom) + CsvLine(TestRecord::keys()).toUtf8() + line;
         } else {
