@@ -4,6 +4,7 @@
 
 #include "cli/history.h"
 #include "cli/session.h"
+#include "common/fieldsetting.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -45,6 +46,12 @@ struct Options {
     bool verify = false;
     bool allowDefaults = false;
     bool confirm = false;
+    QString db{}; // --db; empty: QMSET_DB or the data folder's register
+    FieldSettings settings{}; // --set, in their order
+    // batch: the table of units, and the address series (first -1: none)
+    QString units{};
+    qint64 addressFrom = -1;
+    qint64 addressStep = 1;
     HistoryOptions history{};
 };
 
@@ -103,5 +110,7 @@ QJsonArray DifferencesJson(const FieldTable &table, const QList<FieldDifference>
 // The exit code of a failed exchange, its reason on stderr and in the
 // record.
 int ExitOfFailure(Context &c, UnitSession &session, UnitSession::Result result);
+// The field of a family that holds the unit's address.
+const FieldSpec &AddressField(const FieldTable &table);
 
 } // namespace qm::cli

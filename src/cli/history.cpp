@@ -23,7 +23,6 @@ const QCommandLineOption kAddress(QStringLiteral("address"), QStringLiteral("Onl
 const QCommandLineOption kModel(QStringLiteral("model"), QStringLiteral("Only models whose text begins with TEXT."), QStringLiteral("TEXT"));
 const QCommandLineOption kSince(QStringLiteral("since"), QStringLiteral("From this date (YYYY-MM-DD) or time (YYYY-MM-DDTHH:MM) on."), QStringLiteral("DATE"));
 const QCommandLineOption kUntil(QStringLiteral("until"), QStringLiteral("Up to this date (the whole day) or time."), QStringLiteral("DATE"));
-const QCommandLineOption kDb(QStringLiteral("db"), QStringLiteral("The register: postgresql://USER@HOST[:PORT]/DB or a SQLite file (default: QMSET_DB, else register.sqlite in the data folder)."), QStringLiteral("URL"));
 const QCommandLineOption kCsv(QStringLiteral("csv"), QStringLiteral("CSV (UTF-8 with a byte-order mark) on stdout."));
 
 // Columns of the text table, widths by their longest cell.
@@ -77,7 +76,28 @@ void tellWaiting(UnitRegister &reg, Progress &progress)
 
 void AddHistoryOptions(QCommandLineParser &parser)
 {
-    parser.addOptions({kFamily, kAddress, kModel, kSince, kUntil, kDb, kCsv});
+    parser.addOptions({kFamily, kAddress, kModel, kSince, kUntil, DbOption(), kCsv});
+}
+
+const QCommandLineOption &DbOption()
+{
+    static const QCommandLineOption option(
+        QStringLiteral("db"),
+        QStringLiteral("The register: postgresql://USER@HOST[:PORT]/DB or a SQLite file (default: QMSET_DB, else "
+                       "register.sqlite in the data folder)."),
+        QStringLiteral("URL"));
+    return option;
+}
+
+bool TakeDbOption(const QCommandLineParser &parser, QString *db, QString *error)
+{
+    *db = parser.value(DbOption());
+    RegisterTarget target;
+    if (parser.isSet(DbOption()) && !RegisterTarget::parse(*db, &target, error)) {
+        *error = QStringLiteral("--db: %1").arg(*error);
+        return false;
+    }
+    return true;
 }
 
 bool TakeHistoryOptions(const QCommandLineParser &p, HistoryOptions *o, QString *error)
@@ -106,7 +126,8 @@ bool TakeHistoryOptions(const QCommandLineParser &p, HistoryOptions *o, QString 
             return false;
         }
     }
-    o->db = p.value(kDb);
+    if (!TakeDbOption(p, &o->db, error))
+        return false;
     o->csv = p.isSet(kCsv);
     return true;
 }

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QString>
 
+class QCommandLineOption;
 class QCommandLineParser;
 
 namespace qm::cli {
@@ -20,6 +21,10 @@ struct HistoryOptions {
 };
 
 void AddHistoryOptions(QCommandLineParser &parser);
+// --db URL, as history and the commands that keep records take it.
+const QCommandLineOption &DbOption();
+// Its value, checked as a register's name; false with the reason.
+bool TakeDbOption(const QCommandLineParser &parser, QString *db, QString *error);
 // The options after parsing; false with the reason for a malformed one.
 bool TakeHistoryOptions(const QCommandLineParser &parser, HistoryOptions *options, QString *error);
 

@@ -5,12 +5,11 @@
 #include "common/inifile.h"
 #include "common/memoryfields.h"
 #include "register/recordfields.h"
-#include "register/unitregister.h"
 
 namespace qm::cli {
 
-UnitRecord SessionRecord(UnitSession &session, const QString &action, UnitSession::Result result,
-                         const MemoryFields *fields)
+UnitRecord CommandRecord(UnitSession &session, const QString &action, const QString &result, const QString &detail,
+                         const MemoryFields *values)
 {
     const FieldTable &table = session.family().table();
     UnitRecord r;
@@ -18,26 +17,38 @@ UnitRecord SessionRecord(UnitSession &session, const QString &action, UnitSessio
     r.family = table.family;
     r.model = DecodeGbk(session.modelText());
     r.action = action;
-    r.result = ResultText(result);
-    if (result != UnitSession::Result::Ok)
-        r.detail = session.detail();
-    else
-        r.backupFile = session.backupPath();
-    if (fields && result == UnitSession::Result::Ok)
-        TakeFieldValues(table, *fields, r);
+    r.result = result;
+    r.detail = detail;
+    r.backupFile = session.backupPath();
+    if (values)
+        TakeFieldValues(table, *values, r);
     return r;
 }
 
-void KeepRecord(const QString &db, UnitRecord record, Progress &progress)
+UnitRecord SessionRecord(UnitSession &session, const QString &action, UnitSession::Result result,
+                         const MemoryFields *fields)
+{
+    const bool ok = result == UnitSession::Result::Ok;
+    UnitRecord r = CommandRecord(session, action, ResultText(result), ok ? QString() : session.detail(), ok ? fields : nullptr);
+    if (!ok)
+        r.backupFile.clear();
+    return r;
+}
+
+bool RunRegister::choose(const QString &db, QString *error)
 {
     RegisterTarget target;
+    if (!RegisterTarget::choose(db, &target, error))
+        return false;
+    reg_ = std::make_unique<UnitRegister>(target);
+    return true;
+}
+
+UnitRegister::Kept RunRegister::keep(UnitRecord record, Progress &progress)
+{
     QString error;
-    if (!RegisterTarget::choose(db, &target, &error)) {
-        progress.note(QStringLiteral("record not kept: %1").arg(error));
-        return;
-    }
-    UnitRegister reg(target);
-    switch (reg.add(record, &error)) {
+    const UnitRegister::Kept kept = reg_->add(record, &error);
+    switch (kept) {
     case UnitRegister::Kept::InRegister:
         break;
     case UnitRegister::Kept::InSpool:
@@ -47,6 +58,18 @@ void KeepRecord(const QString &db, UnitRecord record, Progress &progress)
         progress.note(QStringLiteral("record not kept: %1").arg(error));
         break;
     }
+    return kept;
+}
+
+void KeepRecord(const QString &db, UnitRecord record, Progress &progress)
+{
+    RunRegister reg;
+    QString error;
+    if (!reg.choose(db, &error)) {
+        progress.note(QStringLiteral("record not kept: %1").arg(error));
+        return;
+    }
+    reg.keep(std::move(record), progress);
 }
 
 } // namespace qm::cli

@@ -17,10 +17,13 @@ namespace qm {
 namespace action {
 inline const QString Read = QStringLiteral("read");
 inline const QString Write = QStringLiteral("write");
-inline const QString Verify = QStringLiteral("verify");     // a read-back after a write
+// A unit read and compared with what it should hold: the read-back after
+// a write, or qmset verify against a file.
+inline const QString Verify = QStringLiteral("verify");
 inline const QString Compare = QStringLiteral("compare");   // the page against its unit
 inline const QString Backup = QStringLiteral("backup");     // the read before a write
 inline const QString Calibration = QStringLiteral("calibration"); // the test page's record
+inline const QString Batch = QStringLiteral("batch");       // a unit of qmset batch: written and read back
 } // namespace action
 
 struct UnitRecord {

@@ -2,16 +2,10 @@
 
 #include "common/errors.h"
 #include "common/fieldaccess.h"
+#include "common/fieldsetting.h"
 #include "common/inifile.h"
 
 namespace qm {
-
-namespace {
-QString onText(const FieldSpec &spec)
-{
-    return spec.onValue.isEmpty() ? QStringLiteral("1") : DecodeGbk(spec.onValue);
-}
-} // namespace
 
 void TakeFieldValues(const FieldTable &table, const FieldAccess &fields, UnitRecord &record)
 {
@@ -59,26 +53,7 @@ bool LoadRecordValues(const FieldTable &table, const UnitRecord &record, FieldAc
             }
         if (!present)
             continue;
-        switch (spec.kind) {
-        case FieldKind::Edit:
-            fields.setText(spec.name, value);
-            break;
-        case FieldKind::Combo: {
-            const qsizetype item = spec.items.indexOf(value);
-            if (item >= 0)
-                fields.setItemIndex(spec.name, int(item));
-            else
-                fields.setText(spec.name, value);
-            break;
-        }
-        case FieldKind::Check:
-            fields.setChecked(spec.name, value == onText(spec));
-            break;
-        case FieldKind::RadioPair:
-            // Checking one button of the pair unchecks the other.
-            fields.setChecked(value == onText(spec) ? spec.name : spec.partner, true);
-            break;
-        }
+        SetControlValue(spec, fields, value);
     }
     return true;
 }

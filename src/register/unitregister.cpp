@@ -218,8 +218,10 @@ bool UnitRegister::find(const RecordFilter &filter, QList<UnitRecord> *records, 
 }
 
 std::optional<AddressGrant> UnitRegister::takeAddress(const QString &family, qint32 first, qint32 step, qint32 last,
-                                                      QString *error)
+                                                      QString *error, bool *usedUpOut)
 {
+    if (usedUpOut)
+        *usedUpOut = false;
     if (step < 1 || first < 0 || first > last) {
         *error = QStringLiteral("no address series from %1 step %2 up to %3").arg(first).arg(step).arg(last);
         return std::nullopt;
@@ -293,6 +295,8 @@ std::optional<AddressGrant> UnitRegister::takeAddress(const QString &family, qin
             }
         },
         error);
+    if (usedUpOut)
+        *usedUpOut = usedUp;
     if (!ok || usedUp)
         return std::nullopt;
     return grant;

@@ -72,8 +72,10 @@ public:
     // was sent, else the next the series has not handed out, skipping any
     // address of the family another series gave out. One transaction, so
     // stations racing for an address never get the same one. Null with the
-    // reason when the server cannot be reached or the series is used up.
-    std::optional<AddressGrant> takeAddress(const QString &family, qint32 first, qint32 step, qint32 last, QString *error);
+    // reason when the server cannot be reached or the series is used up
+    // (then *usedUp, when given, is set).
+    std::optional<AddressGrant> takeAddress(const QString &family, qint32 first, qint32 step, qint32 last, QString *error,
+                                            bool *usedUp = nullptr);
     // Nothing was sent to the unit: the address goes out again.
     bool release(const AddressGrant &grant, QString *error);
     // The write began: the address stays the unit's, written or not, and is
