@@ -3,6 +3,8 @@
 // Migrations from an empty database and on re-opening, records and their
 // filters, the address hand-out and its race between processes, and the
 // spool while the server is away.
+#include "cabledriver.h"
+#include "clitools.h"
 #include "pgcluster.h"
 #include "common/csvtext.h"
 #include "common/memoryfields.h"
@@ -14,6 +16,7 @@
 #include "register/sqlconnection.h"
 #include "register/unitregister.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -21,6 +24,9 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <array>
+#include <numeric>
 
 using namespace qm;
 
@@ -40,6 +46,8 @@ private slots:
     void windowWriterSendsWhatWaitedOnceTheServerIsBack();
     void historyCommandPrintsTheRecords_data() { engines(); }
     void historyCommandPrintsTheRecords();
+    void threeStationsShareOneServer();
+    void serverStoppedInTheMiddleOfABatch();
     void recordValuesLoadBackIntoTheirFields_data();
     void recordValuesLoadBackIntoTheirFields();
     void targetsFromTheirNames_data();
@@ -248,8 +256,10 @@ void TestRegister::addressesFollowTheirRules()
     // A series used up says so, and takes nothing.
     QCOMPARE(take(250, 5, 255, QStringLiteral("mlb4800")).address, 250);
     QCOMPARE(take(250, 5, 255, QStringLiteral("mlb4800")).address, 255);
-    QVERIFY(!reg.takeAddress(QStringLiteral("mlb4800"), 250, 5, 255, &error));
+    bool usedUp = false;
+    QVERIFY(!reg.takeAddress(QStringLiteral("mlb4800"), 250, 5, 255, &error, &usedUp));
     QVERIFY2(error.contains(QStringLiteral("used up")), qPrintable(error));
+    QVERIFY(usedUp);
     QVERIFY(!reg.takeAddress(dk, 5, 0, 10, &error));
 }
 
@@ -306,7 +316,9 @@ void TestRegister::recordsWaitWhileTheServerIsAway()
     QCOMPARE(reg.waiting(), 2);
     QList<UnitRecord> found;
     QVERIFY(!reg.find({}, &found, &error));
-    QVERIFY(!reg.takeAddress(QStringLiteral("dk618"), 1001, 1, 65535, &error));
+    bool usedUp = true;
+    QVERIFY(!reg.takeAddress(QStringLiteral("dk618"), 1001, 1, 65535, &error, &usedUp));
+    QVERIFY(!usedUp);
     // Another station's spool is its own: another server's name holds none.
     QCOMPARE(reg.spool().waiting(QStringLiteral("postgresql://postgres@elsewhere:5432/x"), &error), 0);
 
@@ -419,6 +431,161 @@ void TestRegister::historyCommandPrintsTheRecords()
     QCOMPARE(code, 1);
     std::tie(code, out) = history({QStringLiteral("--json"), QStringLiteral("--csv")}, &err);
     QCOMPARE(code, 1);
+}
+
+namespace {
+
+// One station of a line: qmset batch on a pty of its own, giving each of
+// its units the next address of a series from the register at url, and the
+// driver that puts its units on the cable one after another.
+struct Station {
+    PtyPair pty;
+    QProcess batch;
+    QString report;
+    std::unique_ptr<CableDriver> driver;
+
+    void start(const QString &folder, const QString &in, const QString &db, const QString &first, int units,
+               const QProcessEnvironment &env)
+    {
+        report = QDir(folder).filePath(QStringLiteral("report-%1.csv").arg(pty.slavePath().section(QLatin1Char('/'), -1)));
+        batch.setProcessEnvironment(env);
+        batch.start(QStringLiteral(QMSET_PATH), {"batch", "--family", "dk618", "--port", pty.slavePath(), "--in", in, "--report",
+                                                 report, "--address-from", first, "--db", db});
+        QList<CableUnit> cable;
+        for (int i = 0; i < units; ++i)
+            cable << MakeUnit("next");
+        driver = std::make_unique<CableDriver>(pty, batch, QStringLiteral("dk618"), cable, false, false, ReportRows(report, pty.slavePath()));
+        driver->start();
+    }
+    // The report's address column, in order.
+    QList<int> addresses() const
+    {
+        QList<int> out;
+        for (const QString &row : clitools::pythonCsvRows(report).mid(1))
+            out << row.section(QLatin1Char('|'), 4, 4).toInt();
+        return out;
+    }
+};
+
+QProcessEnvironment stationEnvironment(const QString &dataHome)
+{
+    QProcessEnvironment env = clitools::withoutDisplay();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    env.remove(QStringLiteral("QMSET_DB"));
+    return env;
+}
+
+} // namespace
+
+// Three stations, three units on their cables, one server: every address
+// of the series goes to exactly one unit, and every unit has its record.
+void TestRegister::threeStationsShareOneServer()
+{
+    const RegisterTarget target = fresh(QStringLiteral("postgresql"));
+    const QString url = server_.url(target.database);
+    QTemporaryDir dir;
+    const QString in = dir.filePath(QStringLiteral("line.ini"));
+    clitools::writeFile(in, clitools::section(QStringLiteral("dk618"), {}));
+    constexpr int kEach = 10;
+    std::array<Station, 3> stations;
+    for (Station &s : stations) {
+        QVERIFY(s.pty.isOpen());
+        s.start(dir.path(), in, url, QStringLiteral("1001"), kEach, stationEnvironment(dir.filePath(QStringLiteral("data"))));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 240000 && std::any_of(stations.begin(), stations.end(), [](const Station &s) { return !s.driver->done(); }))
+        for (Station &s : stations)
+            s.driver->step(1);
+    QList<int> handed;
+    for (Station &s : stations) {
+        const clitools::Run r = clitools::finish(s.batch, 20000);
+        QVERIFY2(r.code == 0, qPrintable(QStringLiteral("exit %1\n%2").arg(r.code).arg(r.err)));
+        QCOMPARE(s.addresses().size(), kEach);
+        handed << s.addresses();
+    }
+    std::sort(handed.begin(), handed.end());
+    QList<int> expected(3 * kEach);
+    std::iota(expected.begin(), expected.end(), 1001);
+    QCOMPARE(handed, expected);
+
+    UnitRegister reg(target, spoolPath());
+    QList<UnitRecord> found;
+    QString error;
+    QVERIFY2(reg.find({}, &found, &error), qPrintable(error));
+    QCOMPARE(found.size(), 3 * kEach);
+    QList<int> recorded;
+    QSet<QString> ports;
+    for (const UnitRecord &r : found) {
+        QCOMPARE(r.action, action::Batch);
+        QCOMPARE(r.result, QStringLiteral("ok"));
+        QVERIFY(!r.backupFile.isEmpty());
+        recorded << r.address.toInt();
+        ports << r.port;
+    }
+    std::sort(recorded.begin(), recorded.end());
+    QCOMPARE(recorded, expected);
+    QCOMPARE(ports.size(), 3);
+    for (int a : expected)
+        QCOMPARE(reg.addressState(QStringLiteral("dk618"), a, &error), QStringLiteral("used"));
+}
+
+// The server goes away while a unit is being written: that unit is
+// finished, its record and its address's state wait in the station's spool,
+// and the batch stops before the next unit, which needs an address. Once
+// the server is back they reach it, and the series goes on after them.
+void TestRegister::serverStoppedInTheMiddleOfABatch()
+{
+    const RegisterTarget target = fresh(QStringLiteral("postgresql"));
+    const QString url = server_.url(target.database);
+    QTemporaryDir dir;
+    const QString in = dir.filePath(QStringLiteral("line.ini"));
+    clitools::writeFile(in, clitools::section(QStringLiteral("dk618"), {}));
+    const QProcessEnvironment env = stationEnvironment(dir.filePath(QStringLiteral("data")));
+    Station station;
+    QVERIFY(station.pty.isOpen());
+    station.start(dir.path(), in, url, QStringLiteral("2001"), 5, env);
+    QString stopError = QStringLiteral("never stopped");
+    station.driver->beforeAnswer = [&](int unit, quint8 command) {
+        if (unit == 2 && command == 0x61 && server_.isRunning() && server_.stop(&stopError))
+            stopError.clear();
+    };
+    QElapsedTimer clock;
+    clock.start();
+    while (!station.driver->done() && clock.elapsed() < 120000)
+        station.driver->step(5);
+    station.driver->end();
+    const clitools::Run r = clitools::finish(station.batch, 20000);
+    const bool stopped = !server_.isRunning();
+    QString error;
+    QVERIFY2(server_.start(&error), qPrintable(error));
+    QVERIFY2(stopped, qPrintable(stopError));
+    QVERIFY2(r.code == 3, qPrintable(QStringLiteral("exit %1\n%2").arg(r.code).arg(r.err)));
+    for (const char *said : {"unit 3: ok, DK618-450 at address 2003", "the record waits in the spool",
+                             "address 2003 is marked used when the server is back", "batch: no address for the next unit: ",
+                             "the unit on the line was not programmed, 3 unit(s) done"})
+        QVERIFY2(r.err.contains(QLatin1String(said)), qPrintable(QLatin1String(said) + QStringLiteral(" not in:\n") + r.err));
+    QCOMPARE(station.addresses(), (QList<int>{2001, 2002, 2003}));
+
+    // qmset history on that station sends what waited, then lists it.
+    QProcess history;
+    history.setProcessEnvironment(env);
+    history.start(QStringLiteral(QMSET_PATH), {"history", "--db", url, "--address", "2003", "--json"});
+    const clitools::Run h = clitools::finish(history, 60000);
+    QVERIFY2(h.code == 0, qPrintable(h.err));
+    const QJsonArray listed = QJsonDocument::fromJson(h.out.toUtf8()).object().value(QStringLiteral("records")).toArray();
+    QCOMPARE(listed.size(), 1);
+    QCOMPARE(listed[0].toObject().value(QStringLiteral("action")).toString(), action::Batch);
+    QCOMPARE(listed[0].toObject().value(QStringLiteral("result")).toString(), QStringLiteral("ok"));
+    UnitRegister reg(target, spoolPath());
+    QList<UnitRecord> found;
+    QVERIFY2(reg.find({}, &found, &error), qPrintable(error));
+    QCOMPARE(found.size(), 3);
+    QCOMPARE(reg.addressState(QStringLiteral("dk618"), 2003, &error), QStringLiteral("used"));
+    // No address twice: the series goes on after the unit in hand's.
+    const std::optional<AddressGrant> next = reg.takeAddress(QStringLiteral("dk618"), 2001, 1, 65535, &error);
+    QVERIFY2(next, qPrintable(error));
+    QCOMPARE(next->address, 2004);
 }
 
 void TestRegister::recordValuesLoadBackIntoTheirFields_data()

@@ -22,6 +22,7 @@
 #include "radio/dk618page.h"
 #include "register/recordwriter.h"
 #include "register/unitregister.h"
+#include "clitools.h"
 #include "testprompts.h"
 
 #include <QAction>
@@ -57,9 +58,12 @@ private slots:
     void readAndWriteEachLeaveOneRecord();
     void readsBesideThePageLeaveTheirRecords();
     void historyLoadsARecordAndUndoTakesItBack();
+    void historyOfAUnitWrittenVerifiedAndCalibrated();
 
 private:
     void startUnit(const QString &family, const QStringList &simArgs = {});
+    void startSim(const QString &family, const QStringList &simArgs = {});
+    void openWindow();
     void runExchange();
     QList<UnitRecord> records();
     QString prefix() const;
@@ -94,11 +98,22 @@ void TestWindowRecords::cleanup()
 
 void TestWindowRecords::startUnit(const QString &family, const QStringList &simArgs)
 {
+    startSim(family, simArgs);
+    openWindow();
+}
+
+void TestWindowRecords::startSim(const QString &family, const QStringList &simArgs)
+{
     family_ = family;
     sim_ = std::make_unique<Simulator>();
     sim_->setProgram(QStringLiteral(QMSIM_PATH));
     QVERIFY2(sim_->start(family, QStringList{QStringLiteral("--delay-ms"), QStringLiteral("1")} + simArgs),
              qPrintable(sim_->errorString()));
+}
+
+void TestWindowRecords::openWindow()
+{
+    const QString family = family_;
     prompts_ = std::make_unique<TestPrompts>();
     errors_ = std::make_unique<ErrorCatcher>();
     MainFormOptions options;
@@ -303,6 +318,46 @@ void TestWindowRecords::historyLoadsARecordAndUndoTakesItBack()
     window_->safetyNet().UndoPageClick();
     QCOMPARE(CapturePage(Dk618Fields(), window_->fields()), typed);
     QVERIFY2(memo().endsWith(QStringLiteral("已撤销：载入记录")), qPrintable(memo().right(80)));
+    QVERIFY2(errors_->errors.isEmpty(), qPrintable(errors_->errors.join('\n')));
+}
+
+// A unit's whole history from the command line: written and verified by
+// qmset on the line, then read and calibrated on the window's test page.
+void TestWindowRecords::historyOfAUnitWrittenVerifiedAndCalibrated()
+{
+    startSim(QStringLiteral("dk618"));
+    const QString in = dir_.filePath(QStringLiteral("unit.ini")), should = dir_.filePath(QStringLiteral("unit-1042.ini"));
+    clitools::writeFile(in, clitools::section(QStringLiteral("dk618"), {}));
+    clitools::writeFile(should, clitools::section(QStringLiteral("dk618"), {{"Dk618_Address", "1042"}}));
+    const QStringList unit{QStringLiteral("--family"), QStringLiteral("dk618"), QStringLiteral("--port"), sim_->linkPath()};
+    clitools::Run r = clitools::qmset(QStringList{QStringLiteral("write"), QStringLiteral("--in"), in, QStringLiteral("--set"),
+                                                  QStringLiteral("设备地址=1042")} + unit);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    r = clitools::qmset(QStringList{QStringLiteral("verify"), QStringLiteral("--in"), should} + unit);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+
+    openWindow();
+    window_->dk618Page()->Dk618_Read_Data->click();
+    runExchange();
+    QCOMPARE(window_->fields().text(QStringLiteral("Dk618_Address")), QStringLiteral("1042"));
+    QTimer::singleShot(0, window_.get(), [this] {
+        auto *dialog = window_->findChild<QDialog *>(QStringLiteral("Password"));
+        if (!dialog || !dialog->isVisible())
+            return;
+        dialog->findChild<QLineEdit *>(QStringLiteral("PassText"))->setText(QStringLiteral("tambrelok"));
+        dialog->findChild<QPushButton *>(QStringLiteral("Pass_OK"))->click();
+    });
+    window_->ConfigTestClick();
+    prompts_->fileNames.enqueue(dir_.filePath(QStringLiteral("records.ini")));
+    window_->findChild<QPushButton *>(QStringLiteral("Record_Save"))->click();
+    window_->records().writer().flush();
+
+    r = clitools::qmset({QStringLiteral("history"), QStringLiteral("--address"), QStringLiteral("1042"), QStringLiteral("--json")});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QStringList actions;
+    for (const QJsonValue &v : QJsonDocument::fromJson(r.out.toUtf8()).object().value(QStringLiteral("records")).toArray())
+        actions << v.toObject().value(QStringLiteral("action")).toString() + QLatin1Char(' ') + v.toObject().value(QStringLiteral("result")).toString();
+    QCOMPARE(actions, (QStringList{"calibration ok", "read ok", "verify ok", "write ok"}));
     QVERIFY2(errors_->errors.isEmpty(), qPrintable(errors_->errors.join('\n')));
 }
 
