@@ -10,8 +10,11 @@
 #include "ptypair.h"
 #include "simlink.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 
 #include <csignal>
@@ -219,4 +222,64 @@ private:
     QString report_;
     QByteArray port_;
     qsizetype start_;
+};
+
+// One station of a line: qmset batch --json on a pty of its own, and a
+// driver that puts its data radios on the cable one after another, each as
+// soon as the last has been read back.
+struct BatchStation {
+    PtyPair pty;
+    QProcess batch;
+    QString report;
+    std::unique_ptr<CableDriver> driver;
+
+    // Starts program (qmset) as "batch --family dk618 --port PTY --report
+    // FOLDER/report-N.csv --json" plus args, for units units.
+    void start(const QString &program, const QProcessEnvironment &env, const QString &folder, const QStringList &args, int units)
+    {
+        report = QDir(folder).filePath(QStringLiteral("report-%1.csv").arg(pty.slavePath().section(QLatin1Char('/'), -1)));
+        batch.setProcessEnvironment(env);
+        batch.start(program, QStringList{"batch", "--family", "dk618", "--port", pty.slavePath(), "--report", report, "--json"} + args);
+        QList<CableUnit> cable;
+        for (int i = 0; i < units; ++i)
+            cable << MakeUnit("next");
+        driver = std::make_unique<CableDriver>(pty, batch, QStringLiteral("dk618"), cable, false, false, ReportRows(report, pty.slavePath()));
+        driver->start();
+    }
+
+    // Steps every station's driver until each batch has ended or limitMs
+    // has passed; false on the time limit.
+    template <typename Stations>
+    static bool driveAll(Stations &stations, int limitMs)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        const auto running = [&] {
+            return std::any_of(std::begin(stations), std::end(stations), [](const auto &s) { return !s.driver->done(); });
+        };
+        while (running() && clock.elapsed() < limitMs)
+            for (auto &s : stations)
+                s.driver->step(1);
+        for (auto &s : stations)
+            s.driver->end();
+        return !running();
+    }
+
+    // After the batch has ended: its exit code (-1 when it did not end),
+    // and the objects it printed for its units.
+    int finish(QList<QJsonObject> *units, QString *err)
+    {
+        if (batch.state() != QProcess::NotRunning && !batch.waitForFinished(20000)) {
+            batch.kill();
+            batch.waitForFinished();
+            return -1;
+        }
+        *err = QString::fromLocal8Bit(batch.readAllStandardError());
+        for (const QByteArray &line : batch.readAllStandardOutput().split('\n')) {
+            const QJsonObject o = QJsonDocument::fromJson(line).object();
+            if (o.contains(QStringLiteral("unit")))
+                units->append(o);
+        }
+        return batch.exitStatus() == QProcess::NormalExit ? batch.exitCode() : -2;
+    }
 };

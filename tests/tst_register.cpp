@@ -435,38 +435,6 @@ void TestRegister::historyCommandPrintsTheRecords()
 
 namespace {
 
-// One station of a line: qmset batch on a pty of its own, giving each of
-// its units the next address of a series from the register at url, and the
-// driver that puts its units on the cable one after another.
-struct Station {
-    PtyPair pty;
-    QProcess batch;
-    QString report;
-    std::unique_ptr<CableDriver> driver;
-
-    void start(const QString &folder, const QString &in, const QString &db, const QString &first, int units,
-               const QProcessEnvironment &env)
-    {
-        report = QDir(folder).filePath(QStringLiteral("report-%1.csv").arg(pty.slavePath().section(QLatin1Char('/'), -1)));
-        batch.setProcessEnvironment(env);
-        batch.start(QStringLiteral(QMSET_PATH), {"batch", "--family", "dk618", "--port", pty.slavePath(), "--in", in, "--report",
-                                                 report, "--address-from", first, "--db", db});
-        QList<CableUnit> cable;
-        for (int i = 0; i < units; ++i)
-            cable << MakeUnit("next");
-        driver = std::make_unique<CableDriver>(pty, batch, QStringLiteral("dk618"), cable, false, false, ReportRows(report, pty.slavePath()));
-        driver->start();
-    }
-    // The report's address column, in order.
-    QList<int> addresses() const
-    {
-        QList<int> out;
-        for (const QString &row : clitools::pythonCsvRows(report).mid(1))
-            out << row.section(QLatin1Char('|'), 4, 4).toInt();
-        return out;
-    }
-};
-
 QProcessEnvironment stationEnvironment(const QString &dataHome)
 {
     QProcessEnvironment env = clitools::withoutDisplay();
@@ -487,22 +455,27 @@ void TestRegister::threeStationsShareOneServer()
     const QString in = dir.filePath(QStringLiteral("line.ini"));
     clitools::writeFile(in, clitools::section(QStringLiteral("dk618"), {}));
     constexpr int kEach = 10;
-    std::array<Station, 3> stations;
-    for (Station &s : stations) {
+    std::array<BatchStation, 3> stations;
+    for (BatchStation &s : stations) {
         QVERIFY(s.pty.isOpen());
-        s.start(dir.path(), in, url, QStringLiteral("1001"), kEach, stationEnvironment(dir.filePath(QStringLiteral("data"))));
+        s.start(QStringLiteral(QMSET_PATH), stationEnvironment(dir.filePath(QStringLiteral("data"))), dir.path(),
+                {"--in", in, "--address-from", "1001", "--db", url}, kEach);
     }
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 240000 && std::any_of(stations.begin(), stations.end(), [](const Station &s) { return !s.driver->done(); }))
-        for (Station &s : stations)
-            s.driver->step(1);
+    QVERIFY(BatchStation::driveAll(stations, 240000));
     QList<int> handed;
-    for (Station &s : stations) {
-        const clitools::Run r = clitools::finish(s.batch, 20000);
-        QVERIFY2(r.code == 0, qPrintable(QStringLiteral("exit %1\n%2").arg(r.code).arg(r.err)));
-        QCOMPARE(s.addresses().size(), kEach);
-        handed << s.addresses();
+    for (BatchStation &s : stations) {
+        QList<QJsonObject> units;
+        QString err;
+        const int code = s.finish(&units, &err);
+        QVERIFY2(code == 0, qPrintable(QStringLiteral("exit %1\n%2").arg(code).arg(err)));
+        QCOMPARE(units.size(), kEach);
+        QCOMPARE(clitools::pythonCsvRows(s.report).size(), kEach + 1);
+        for (const QJsonObject &u : units) {
+            QCOMPARE(u.value(QStringLiteral("result")).toString(), QStringLiteral("ok"));
+            // Read back from the unit: the address it was given.
+            QCOMPARE(u.value(QStringLiteral("address")).toInt(), u.value(QStringLiteral("given_address")).toInt());
+            handed << u.value(QStringLiteral("address")).toInt();
+        }
     }
     std::sort(handed.begin(), handed.end());
     QList<int> expected(3 * kEach);
@@ -542,30 +515,33 @@ void TestRegister::serverStoppedInTheMiddleOfABatch()
     const QString in = dir.filePath(QStringLiteral("line.ini"));
     clitools::writeFile(in, clitools::section(QStringLiteral("dk618"), {}));
     const QProcessEnvironment env = stationEnvironment(dir.filePath(QStringLiteral("data")));
-    Station station;
+    std::array<BatchStation, 1> line;
+    BatchStation &station = line[0];
     QVERIFY(station.pty.isOpen());
-    station.start(dir.path(), in, url, QStringLiteral("2001"), 5, env);
+    station.start(QStringLiteral(QMSET_PATH), env, dir.path(), {"--in", in, "--address-from", "2001", "--db", url}, 5);
     QString stopError = QStringLiteral("never stopped");
     station.driver->beforeAnswer = [&](int unit, quint8 command) {
         if (unit == 2 && command == 0x61 && server_.isRunning() && server_.stop(&stopError))
             stopError.clear();
     };
-    QElapsedTimer clock;
-    clock.start();
-    while (!station.driver->done() && clock.elapsed() < 120000)
-        station.driver->step(5);
-    station.driver->end();
-    const clitools::Run r = clitools::finish(station.batch, 20000);
+    BatchStation::driveAll(line, 120000);
+    QList<QJsonObject> units;
+    QString err;
+    const int code = station.finish(&units, &err);
     const bool stopped = !server_.isRunning();
     QString error;
     QVERIFY2(server_.start(&error), qPrintable(error));
     QVERIFY2(stopped, qPrintable(stopError));
-    QVERIFY2(r.code == 3, qPrintable(QStringLiteral("exit %1\n%2").arg(r.code).arg(r.err)));
+    QVERIFY2(code == 3, qPrintable(QStringLiteral("exit %1\n%2").arg(code).arg(err)));
     for (const char *said : {"unit 3: ok, DK618-450 at address 2003", "the record waits in the spool",
                              "address 2003 is marked used when the server is back", "batch: no address for the next unit: ",
                              "the unit on the line was not programmed, 3 unit(s) done"})
-        QVERIFY2(r.err.contains(QLatin1String(said)), qPrintable(QLatin1String(said) + QStringLiteral(" not in:\n") + r.err));
-    QCOMPARE(station.addresses(), (QList<int>{2001, 2002, 2003}));
+        QVERIFY2(err.contains(QLatin1String(said)), qPrintable(QLatin1String(said) + QStringLiteral(" not in:\n") + err));
+    QStringList told;
+    for (const QJsonObject &u : units)
+        told << QStringLiteral("%1 %2 %3").arg(u.value(QStringLiteral("address")).toInt()).arg(u.value(QStringLiteral("result")).toString(),
+                                                                                            u.value(QStringLiteral("record")).toString());
+    QCOMPARE(told, (QStringList{"2001 ok register", "2002 ok register", "2003 ok spool"}));
 
     // qmset history on that station sends what waited, then lists it.
     QProcess history;

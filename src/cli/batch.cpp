@@ -38,10 +38,11 @@ namespace {
 constexpr int kAskEveryMs = 1000;
 constexpr int kMissesForGone = 3;
 
-// Sleeps ms in the event loop; a Ctrl+C ends the sleep.
+// Sleeps ms in the event loop; a Ctrl+C ends the sleep, and one that came
+// before it (while the line was asked) skips it.
 void pause(Interrupts &interrupts, int ms)
 {
-    if (ms <= 0)
+    if (ms <= 0 || interrupts.count() > 0)
         return;
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
@@ -65,7 +66,8 @@ struct UnitOutcome {
     QString result;                 // ok, verify failed, no answer, port error, interrupted, error
     QList<FieldDifference> differences;
     QString reason; // why it failed
-    qint64 durationMs = 0;
+    qint64 durationMs = 0; // answer seen to report line written
+    qint64 registerMs = 0; // of that, the register's part
     std::optional<qint32> given; // the address the series gave it
     QString addressState;        // what became of it: used, spoilt, given back
     int row = 0;                 // its row of the table of units; 0: none
@@ -98,9 +100,6 @@ public:
     {
         UnitOutcome u;
         u.number = number;
-        u.time = isoNow();
-        QElapsedTimer clock;
-        clock.start();
         MemoryFields written = values;
         MemoryFields back(table_);
         UnitSession::Result result = session_.write(written);
@@ -130,7 +129,6 @@ public:
         }
         if (result != UnitSession::Result::Ok)
             u.reason = (readBack ? QStringLiteral("read-back: ") : QString()) + session_.detail();
-        u.durationMs = clock.elapsed();
         // Enter pressed while the unit was programmed does not start the
         // next one.
         if (o_.confirm)
@@ -181,7 +179,8 @@ public:
                            {QStringLiteral("address"), u.address ? QJsonValue(int(*u.address)) : QJsonValue()},
                            {QStringLiteral("result"), u.result},
                            {QStringLiteral("differences"), DifferencesJson(table_, u.differences)},
-                           {QStringLiteral("duration_ms"), u.durationMs}};
+                           {QStringLiteral("duration_ms"), u.durationMs},
+                           {QStringLiteral("register_ms"), u.registerMs}};
         if (!u.reason.isEmpty())
             object.insert(QStringLiteral("error"), u.reason);
         if (u.row > 0) {
@@ -393,10 +392,16 @@ int Batch(const Options &o, Context &c)
         }
         if (!run.waitForUnit(inHand, units))
             break;
+        QElapsedTimer clock, registerClock;
+        clock.start();
+        const QString time = isoNow();
+        qint64 registerNs = 0;
         std::optional<AddressGrant> grant;
         if (series) {
             bool usedUp = false;
+            registerClock.start();
             grant = reg.reg().takeAddress(family.name, qint32(o.addressFrom), qint32(o.addressStep), lastAddress, &error, &usedUp);
+            registerNs += registerClock.nsecsElapsed();
             if (!grant && usedUp) {
                 c.progress.note(QStringLiteral("batch: %1; the unit on the line was not programmed").arg(error));
                 break;
@@ -415,6 +420,7 @@ int Batch(const Options &o, Context &c)
             return Fail(c, ExitInput, error);
         }
         UnitOutcome unit = run.program(units + 1, unitValues);
+        unit.time = time;
         ++units;
         if (!unit.ok())
             ++failed;
@@ -427,6 +433,7 @@ int Batch(const Options &o, Context &c)
             if (began)
                 values.useRow();
         }
+        registerClock.start();
         if (grant) {
             unit.given = grant->address;
             unit.addressState = !began ? QStringLiteral("given back") : unit.ok() ? QStringLiteral("used") : QStringLiteral("spoilt");
@@ -442,6 +449,8 @@ int Batch(const Options &o, Context &c)
         UnitRecord record = CommandRecord(session, action::Batch, unit.result, BatchRun::notesText(unit), began ? &unitValues : nullptr);
         record.differences = unit.differences;
         unit.kept = keptText(reg.keep(record, c.progress));
+        unit.registerMs = (registerNs + registerClock.nsecsElapsed()) / 1000000;
+        unit.durationMs = clock.elapsed();
         count();
         // The outcome is told before the report is written, so that a
         // report that fails loses nothing of it.
