@@ -442,7 +442,7 @@ int Batch(const Options &o, Context &c)
             if (!why.isEmpty())
                 c.progress.note(QStringLiteral("register: %1").arg(why));
             if (!stated && !began)
-                unit.addressState = QStringLiteral("not given back");
+                unit.addressState = QStringLiteral("taken");
             if (unit.addressState == QLatin1String("spoilt"))
                 spoilt.append(grant->address);
         }
