@@ -335,7 +335,8 @@ void TestCliBatch::inputRefusedBeforeAnyUnit_data()
     QTest::newRow("a bad --set value") << dk << none << args("--set 设备地址=abc") << 4 << "设备地址=abc";
     QTest::newRow("a central unit's series past 255") << QStringLiteral("mlb4800") << none << args("--address-from 300") << 1
                                                       << "a MLB4800 address is at most 255, not 300";
-    QTest::newRow("a step without a series") << dk << none << args("--address-step 2") << 1 << "--address-step goes with --address-from";
+    QTest::newRow("json: a step without a series") << dk << none << args("--address-step 2 --json") << 1
+                                                  << "--address-step goes with --address-from|\"units\":0|\"result\":\"usage\"";
     QTest::newRow("a register of no kind") << dk << none << args("--db mysql://u@h/x") << 1 << "--db: unknown database kind";
     QTest::newRow("a server that cannot be reached, for addresses")
         << dk << none << args("--db postgresql://u@127.0.0.1:1/x --address-from 1") << 3

@@ -298,6 +298,11 @@ void printRecord(const Subcommand &sub, const RunRecord &record, int code)
     // A batch tells each unit's model text in the unit's own object.
     if ((sub.takes & (TakesFamily | NeedsFamily)) && !(sub.takes & NeedsReport))
         object.insert(QStringLiteral("model"), QJsonValue::Null);
+    // A batch's run says "units" on every exit path, usage mistakes too:
+    // its units' objects say "unit".
+    if (sub.takes & NeedsReport)
+        for (const char *name : {"units", "failed"})
+            object.insert(QLatin1String(name), 0);
     for (auto it = record.members.begin(); it != record.members.end(); ++it)
         object.insert(it.key(), it.value());
     object.insert(QStringLiteral("result"), record.result.isEmpty() ? ResultOfExit(code) : record.result);
