@@ -138,6 +138,8 @@ int main(int argc, char **argv)
             QFile::resize(log, 0);
             QProcess batch;
             batch.start(QStringLiteral(QMSET_PATH), {"batch", "--family", "dk618", "--port", link, "--in", in, "--allow-defaults", "--report", report});
+            // Running, not only starting: the Ctrl+C below goes to its pid.
+            batch.waitForStarted();
             QElapsedTimer clock;
             clock.start();
             while (readAll(report).count('\n') < 2 && clock.elapsed() < 20000)

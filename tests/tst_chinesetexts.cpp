@@ -46,6 +46,9 @@ const QSet<QString> kAllowed = {
     // Product, device and program names.
     QStringLiteral("qmset"), QStringLiteral("qmsim"), QStringLiteral("QM"), QStringLiteral("MLB"), QStringLiteral("MLR"),
     QStringLiteral("DK"), QStringLiteral("COM"),
+    // The databases the register of units lives in, and a server
+    // address's scheme ("postgresql://用户@主机:端口/数据库").
+    QStringLiteral("SQLite"), QStringLiteral("PostgreSQL"), QStringLiteral("postgresql"),
     // File formats by their usual names.
     QStringLiteral("CSV"), QStringLiteral("INI"),
     // Texts the program has always shown: the version box's caption, the

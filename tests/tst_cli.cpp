@@ -127,6 +127,28 @@ void TestCli::exitCodes_data()
                                             << renameKey(section(mlr, {{"TxFreq30", "4330000"}, {"RxFreq30", "4380250"}}), QStringLiteral("上行接收频率"), QString())
                                             << cmd("verify --family mlr4800 --port {port} --in {in}") << 0 << "not compared: 上行接收频率|ok: 0 differing";
 
+    // --set puts a value over the file's, checked as the file's would be:
+    // by its key, or by the name of a field without one.
+    QTest::newRow("write --set, read back") << dk << none << false << dkFile
+                                            << cmd("write --family dk618 --port {port} --in {in} --set 设备地址=55 --set Ptttime=30 --verify --json")
+                                            << 0 << "\"设备地址\":55|\"Ptttime\":30|\"differences\":[]";
+    QTest::newRow("write --set of a key the file lacks") << dk << none << false << renameKey(dkFile, QStringLiteral("设备地址"), QString())
+                                                         << cmd("write --family dk618 --port {port} --in {in} --set 设备地址=9 --verify")
+                                                         << 0 << "ok: DK618 written";
+    QTest::newRow("write --set off its list") << dk << none << false << dkFile
+                                              << cmd("write --family dk618 --port {port} --in {in} --set 无线速率=12345") << 4
+                                              << "无线速率=12345: not one of 9600, 19200";
+    QTest::newRow("write --set, no such key") << dk << none << false << dkFile
+                                              << cmd("write --family dk618 --port {port} --in {in} --set 设备地址x=5 --set AType=C") << 4
+                                              << "设备地址x: not a key of [File_DK618]|AType=C: not one of A, B";
+    QTest::newRow("write --set of a field a write does not send")
+        << dk << none << false << dkFile << cmd("write --family dk618 --port {port} --in {in} --set Fq800=1") << 4
+        << "Fq800=1: a write does not send this field";
+    QTest::newRow("--set without a value") << dk << none << false << dkFile
+                                           << cmd("write --family dk618 --port {port} --in {in} --set 设备地址") << 1 << "--set: KEY=VALUE";
+    QTest::newRow("--db of no kind") << dk << none << false << dkFile << cmd("verify --family dk618 --port {port} --in {in} --db x://y")
+                                     << 1 << "--db: unknown database kind";
+
     // Usage mistakes are the command line's, never the window's.
     QTest::newRow("misspelt command") << "" << none << false << QByteArray() << cmd("reed --family dk618") << 1
                                       << "unknown command 'reed' (commands: ports, read";

@@ -67,10 +67,14 @@ void ComparePage::compareUnit()
         if (!form_ || comparing_ != family)
             return;
         if (run.result() != UnitRun::Result::Ok) {
+            report_.addRecord(ReadRecord(run, unit, action::Compare));
             form_->showFailure(QStringLiteral("读取设备失败：%1").arg(ReadFailureText(run)));
             return;
         }
         const FieldTable &table = family->table();
+        UnitRecord record = ReadRecord(run, unit, action::Compare);
+        record.differences = Differences(table, Snapshot(table, fields_), Snapshot(table, unit), ReturnedFields);
+        report_.addRecord(record);
         form_->showComparison(table, Snapshot(table, fields_), QStringLiteral("设备"), Snapshot(table, unit), ReturnedFields);
         // A backup was written by the read; the list shows it.
         form_->setSources(ListBackups(BackupFolder(), family->name));

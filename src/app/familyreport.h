@@ -28,6 +28,7 @@ public:
     }
     void panel(int index, const QString &text) override { window_.panel(index, text); }
     void ClearFields() override { window_.ClearFields(); }
+    void addRecord(const UnitRecord &record) override { window_.addRecord(record); }
 
 private:
     Report &window_;

@@ -7,6 +7,7 @@
 #include "app/familyreport.h"
 #include "app/monitormemo.h"
 #include "app/password.h"
+#include "app/recordkeeper.h"
 #include "app/safetynet.h"
 #include "app/setform.h"
 #include "app/panellabel.h"
@@ -47,6 +48,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -89,7 +91,8 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
 
     fields_ = std::make_unique<WidgetFields>(this);
     buildSafetyNet();
-    radio_ = std::make_unique<RadioExchange>(link_, *fields_, familyReport(QStringLiteral("dk618")), *prompts_);
+    buildRecords();
+    radio_ = std::make_unique<RadioExchange>(link_, *fields_, pageReport(QStringLiteral("dk618")), *prompts_);
     radioFile_ = std::make_unique<RadioFile>(*fields_, *this, *prompts_);
     on(dk618_->Dk618_Write_Data, &QPushButton::clicked, this, [this] {
         writeChecks_->WriteClick(*FindFamily(QStringLiteral("dk618")), [this] {
@@ -107,7 +110,7 @@ TMainForm::TMainForm(const MainFormOptions &options, QWidget *parent)
     on(T1, &QAction::triggered, this, [this] { radio_->T1Click(); });
     on(O1, &QAction::triggered, this, [this] { radio_->O1Click(); });
     hookCentralPage();
-    subscriber_ = std::make_unique<SubscriberExchange>(link_, *fields_, familyReport(QStringLiteral("mlr4800")), *prompts_);
+    subscriber_ = std::make_unique<SubscriberExchange>(link_, *fields_, pageReport(QStringLiteral("mlr4800")), *prompts_);
     subscriberFile_ = std::make_unique<SubscriberFile>(*fields_, *this, *prompts_);
     on(mlr4800_->Mlr4800_WriteData, &QPushButton::clicked, this, [this] {
         writeChecks_->WriteClick(*FindFamily(QStringLiteral("mlr4800")), [this] {
@@ -287,7 +290,7 @@ void TMainForm::familyLine(const QString &family, const QString &line)
     // its backup belongs to the family whose exchange it was.
     safetyNet_->exchangeReported();
     if (line == text::ReadOk)
-        safetyNet_->readSucceeded(safetyNet_->pageOf(family), family == QLatin1String("dk618") ? DecodeGbk(radio_->modelText()) : QString());
+        lastBackup_ = safetyNet_->readSucceeded(safetyNet_->pageOf(family), family == QLatin1String("dk618") ? DecodeGbk(radio_->modelText()) : QString());
 }
 
 bool TMainForm::pageBusy(QWidget *page)
@@ -319,6 +322,39 @@ void TMainForm::ClearFields()
     }
 }
 
+void TMainForm::addRecord(const UnitRecord &record)
+{
+    records_->add(record);
+}
+
+Report &TMainForm::pageReport(const QString &family)
+{
+    // The records see each line after the family's own handling, which
+    // files the backup that a read's record names.
+    return records_->pageReport(*FindFamily(family), familyReport(family), [this, family] {
+        return family == QLatin1String("dk618") && radio_ ? radio_->modelText() : QByteArray();
+    }, [this] { return lastBackup_; });
+}
+
+void TMainForm::buildRecords()
+{
+    records_ = new RecordKeeper(this, *fields_, *this, *prompts_, *safetyNet_, [this] {
+        const SerialPort &port = link_.port();
+        return QStringLiteral("%1=%2").arg(port.portName(), port.deviceFor(port.portName()));
+    });
+    // 设置 → 记录数据库 below 系统参数, 功能 → 设备记录... at the end.
+    const auto menuOf = [](QAction *action) -> QMenu * {
+        for (QObject *o : action->associatedObjects())
+            if (auto *menu = qobject_cast<QMenu *>(o))
+                return menu;
+        return nullptr;
+    };
+    if (QMenu *settings = menuOf(SetSysConfig))
+        settings->insertAction(Ter_Select->menuAction(), records_->RegisterDb);
+    if (QMenu *functions = menuOf(Trend_Item))
+        functions->addAction(records_->UnitHistory);
+}
+
 void TMainForm::buildSafetyNet()
 {
     safetyNet_ = new SafetyNet(this, *fields_, *this, [this] { return PageControl->currentWidget(); },
@@ -343,7 +379,7 @@ void TMainForm::buildSafetyNet()
 
 void TMainForm::hookCentralPage()
 {
-    central_ = std::make_unique<CentralExchange>(link_, *fields_, familyReport(QStringLiteral("mlb4800")), *prompts_);
+    central_ = std::make_unique<CentralExchange>(link_, *fields_, pageReport(QStringLiteral("mlb4800")), *prompts_);
     CentralExchange *c = central_.get();
     on(mlb4800_->Mlb4800_WriteData, &QPushButton::clicked, this, [this, c] {
         writeChecks_->WriteClick(*FindFamily(QStringLiteral("mlb4800")), [this, c] {

@@ -42,6 +42,7 @@ class Mlr4800Page;
 class Prompts;
 class RadioExchange;
 class RadioFile;
+class RecordKeeper;
 class SafetyNet;
 class PanelLabel;
 class TMlbAddrTable_Form;
@@ -101,6 +102,7 @@ public:
     UnitReader &unitReader() { return *reader_; }
     WriteChecks &writeChecks() { return *writeChecks_; }
     ComparePage &comparePage() { return *comparePage_; }
+    RecordKeeper &records() { return *records_; }
     // The family of a family page; null for the other pages.
     const Family *familyOfPage(QWidget *page) const;
 
@@ -108,6 +110,7 @@ public:
     void memo(const QString &line) override;
     void panel(int index, const QString &text) override;
     void ClearFields() override;
+    void addRecord(const UnitRecord &record) override;
 
     // Menu and tool bar commands.
     void DataTransClick();
@@ -158,6 +161,11 @@ private:
     void buildStatusBar();
     void wireTestPage();
     void buildSafetyNet();
+    // The register of units: its menu items, and the report of each
+    // family page's exchanges, through which their reads and writes leave
+    // their records.
+    void buildRecords();
+    Report &pageReport(const QString &family);
     void FormCreate();
     void setClientSize(int width, int height);
     void activatePage(QWidget *page);
@@ -214,6 +222,9 @@ private:
     UnitReader *reader_ = nullptr;
     WriteChecks *writeChecks_ = nullptr;
     ComparePage *comparePage_ = nullptr;
+    RecordKeeper *records_ = nullptr;
+    // The backup the last successful page read left, for its record.
+    QString lastBackup_;
     std::unique_ptr<RadioExchange> radio_;
     std::unique_ptr<RadioFile> radioFile_;
     std::unique_ptr<CentralExchange> central_;

@@ -160,16 +160,17 @@ bool SafetyNet::changing(QWidget *page) const
     return false;
 }
 
-void SafetyNet::readSucceeded(QWidget *page, const QString &model)
+QString SafetyNet::readSucceeded(QWidget *page, const QString &model)
 {
     const auto it = pages_.constFind(page);
     if (it == pages_.constEnd())
-        return;
+        return {};
     try {
-        WriteBackup(BackupFolder(), *it->table, fields_, model, BackupSource::Read);
+        return WriteBackup(BackupFolder(), *it->table, fields_, model, BackupSource::Read);
     } catch (const Error &e) {
         report_.memo(e.message());
     }
+    return {};
 }
 
 void SafetyNet::BackupListClick()

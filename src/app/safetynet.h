@@ -61,9 +61,9 @@ public:
     // A line of an exchange: the reads that have ended close their change.
     void exchangeReported();
 
-    // A read of page succeeded: its values go into a backup file; a
-    // failure is one memo line.
-    void readSucceeded(QWidget *page, const QString &model);
+    // A read of page succeeded: its values go into a backup file, whose
+    // path is returned; a failure is one memo line (and an empty path).
+    QString readSucceeded(QWidget *page, const QString &model);
 
     void BackupListClick();
     // Loads a backup into its family's page, everything its read filled, as

@@ -1,5 +1,8 @@
 #include "app/unitreader.h"
 
+#include "common/inifile.h"
+#include "register/recordfields.h"
+
 #include "common/memoryfields.h"
 #include "common/report.h"
 #include "common/fieldaccess.h"
@@ -89,6 +92,22 @@ QString ReadFailureText(const UnitRun &run)
     case UnitRun::Result::PortLost: break;
     }
     return run.detail().isEmpty() ? QStringLiteral("通讯口错误") : run.detail();
+}
+
+UnitRecord ReadRecord(const UnitRun &run, const MemoryFields &fields, const QString &action)
+{
+    UnitRecord r;
+    r.family = run.family().name;
+    r.model = DecodeGbk(run.modelText());
+    r.action = action;
+    r.result = ResultText(run.result());
+    if (run.result() != UnitRun::Result::Ok) {
+        r.detail = run.detail();
+        return r;
+    }
+    TakeFieldValues(run.family().table(), fields, r);
+    r.backupFile = run.backupPath();
+    return r;
 }
 
 } // namespace qm

@@ -4,6 +4,7 @@
 // runs the window keeps its page exchanges off the line (it skips their
 // ticks) and the family's read and write buttons are disabled.
 
+#include "common/unitrecord.h"
 #include "headless/unitrun.h"
 
 #include <QObject>
@@ -51,5 +52,9 @@ private:
 // Why a read failed, for a memo line: "无应答：no answer to 0x63 channel
 // table within 10.1 s" and the like.
 QString ReadFailureText(const UnitRun &run);
+
+// The register's record of a read beside the page: the family, model
+// text, result and, when it succeeded, every value read and its backup.
+UnitRecord ReadRecord(const UnitRun &run, const MemoryFields &fields, const QString &action);
 
 } // namespace qm

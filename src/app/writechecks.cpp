@@ -59,7 +59,8 @@ void WriteChecks::WriteClick(const Family &family, std::function<void()> write)
     }
     report_.memo(QStringLiteral("写录前先读取备份..."));
     report_.panel(2, QStringLiteral("正在读取备份，请稍候..."));
-    reader_.read(family, BackupSource::BeforeWrite, [this, &family, write](const UnitRun &run, const MemoryFields &) {
+    reader_.read(family, BackupSource::BeforeWrite, [this, &family, write](const UnitRun &run, const MemoryFields &unit) {
+        report_.addRecord(ReadRecord(run, unit, action::Backup));
         if (run.result() != UnitRun::Result::Ok) {
             report_.memo(QStringLiteral("备份读取失败：%1，未写录！").arg(ReadFailureText(run)));
             report_.panel(2, QStringLiteral("未写录：备份读取失败"));
@@ -110,7 +111,9 @@ void WriteChecks::verify()
     report_.memo(QStringLiteral("写录后校验：读回设备参数..."));
     report_.panel(2, QStringLiteral("写录成功，正在校验..."));
     const bool started = reader_.read(*family, BackupSource::Verify, [this, family, written](const UnitRun &run, const MemoryFields &back) {
+        UnitRecord record = ReadRecord(run, back, action::Verify);
         if (run.result() != UnitRun::Result::Ok) {
+            report_.addRecord(record);
             report_.memo(QStringLiteral("校验未完成：%1").arg(ReadFailureText(run)));
             report_.panel(2, QStringLiteral("写录成功，校验未完成！"));
             return;
@@ -132,6 +135,10 @@ void WriteChecks::verify()
                 notBack << fieldSpec.caption;
         if (!notBack.isEmpty())
             report_.memo(QStringLiteral("不读回、未校验：%1").arg(notBack.join(QStringLiteral("、"))));
+        record.differences = differences;
+        if (!differences.isEmpty())
+            record.result = QStringLiteral("verify failed");
+        report_.addRecord(record);
     });
     if (!started)
         report_.memo(kBusy);

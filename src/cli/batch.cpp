@@ -1,11 +1,14 @@
 // qmset batch: programs one unit after another on one port. It waits for a
-// unit, writes the file, reads it back, appends a line to the report, and
-// waits for the next unit: one that says it is another, or any unit once
-// the last one has been away.
+// unit, gives it its values (the file's, its row of the table of units, the
+// next address of the series), writes them, reads the unit back, keeps its
+// record, appends a line to the report, and waits for the next unit: one
+// that says it is another, or any unit once the last one has been away.
 #include "cli/batchreport.h"
+#include "cli/batchvalues.h"
 #include "cli/commands.h"
 #include "cli/interrupts.h"
 #include "cli/progress.h"
+#include "cli/records.h"
 #include "common/errors.h"
 #include "common/fieldtable.h"
 #include "common/inifile.h"
@@ -35,25 +38,16 @@ namespace {
 constexpr int kAskEveryMs = 1000;
 constexpr int kMissesForGone = 3;
 
-// Sleeps ms in the event loop; a Ctrl+C ends the sleep.
+// Sleeps ms in the event loop; a Ctrl+C ends the sleep, and one that came
+// before it (while the line was asked) skips it.
 void pause(Interrupts &interrupts, int ms)
 {
-    if (ms <= 0)
+    if (ms <= 0 || interrupts.count() > 0)
         return;
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     QObject::connect(&interrupts, &Interrupts::raised, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-// The unit's address as the fields hold it (each family has one field
-// "..._Address").
-QString addressOf(const FieldTable &table, const MemoryFields &fields)
-{
-    for (const FieldSpec &fieldSpec : table.fields)
-        if (fieldSpec.name.endsWith(QLatin1String("_Address")))
-            return fields.text(fieldSpec.name);
-    return {};
 }
 
 QString isoNow()
@@ -72,7 +66,13 @@ struct UnitOutcome {
     QString result;                 // ok, verify failed, no answer, port error, interrupted, error
     QList<FieldDifference> differences;
     QString reason; // why it failed
-    qint64 durationMs = 0;
+    qint64 durationMs = 0; // answer seen to report line written
+    qint64 registerMs = 0; // of that, the register's part
+    std::optional<qint32> given; // the address the series gave it
+    QString addressState;        // what became of it: used, spoilt, given back
+    int row = 0;                 // its row of the table of units; 0: none
+    bool rowUsed = false;
+    QString kept;                // where its record went: register, spool, lost
     bool ok() const { return result == QLatin1String("ok"); }
     UnitIdentity identity() const { return {model, address}; }
 };
@@ -100,9 +100,6 @@ public:
     {
         UnitOutcome u;
         u.number = number;
-        u.time = isoNow();
-        QElapsedTimer clock;
-        clock.start();
         MemoryFields written = values;
         MemoryFields back(table_);
         UnitSession::Result result = session_.write(written);
@@ -118,7 +115,7 @@ public:
             && (result == UnitSession::Result::Ok
                 || (result == UnitSession::Result::NoAnswer && session_.failedStep() > session_.family().addressReadStep));
         if (addressRead)
-            if (const std::optional<qint32> a = TryStrToInt(addressOf(table_, back)))
+            if (const std::optional<qint32> a = TryStrToInt(back.text(AddressField(table_).name)))
                 u.address = quint16(*a);
         switch (result) {
         case UnitSession::Result::Ok:
@@ -132,7 +129,6 @@ public:
         }
         if (result != UnitSession::Result::Ok)
             u.reason = (readBack ? QStringLiteral("read-back: ") : QString()) + session_.detail();
-        u.durationMs = clock.elapsed();
         // Enter pressed while the unit was programmed does not start the
         // next one.
         if (o_.confirm)
@@ -140,13 +136,28 @@ public:
         return u;
     }
 
-    QString differencesText(const UnitOutcome &u) const
+    // Why a unit failed, and what became of its address and its row.
+    static QString notesText(const UnitOutcome &u)
+    {
+        QStringList parts;
+        if (!u.reason.isEmpty())
+            parts << u.reason;
+        if (u.given && u.addressState == QLatin1String("spoilt"))
+            parts << QStringLiteral("address %1 spoilt (the write began): not given out again").arg(*u.given);
+        else if (u.given && u.addressState == QLatin1String("given back"))
+            parts << QStringLiteral("nothing was sent: address %1 given back").arg(*u.given);
+        if (u.row > 0 && !u.ok())
+            parts << (u.rowUsed ? QStringLiteral("row %1 used up").arg(u.row) : QStringLiteral("row %1 left for the next unit").arg(u.row));
+        return parts.join(QStringLiteral("; "));
+    }
+
+    static QString differencesText(const UnitOutcome &u)
     {
         QStringList parts;
         for (const FieldDifference &d : u.differences)
             parts << QStringLiteral("%1: %2 -> %3").arg(d.key, d.a, d.b);
-        if (!u.reason.isEmpty())
-            parts << u.reason;
+        if (const QString notes = notesText(u); !notes.isEmpty())
+            parts << notes;
         return parts.join(QStringLiteral("; "));
     }
 
@@ -168,9 +179,19 @@ public:
                            {QStringLiteral("address"), u.address ? QJsonValue(int(*u.address)) : QJsonValue()},
                            {QStringLiteral("result"), u.result},
                            {QStringLiteral("differences"), DifferencesJson(table_, u.differences)},
-                           {QStringLiteral("duration_ms"), u.durationMs}};
+                           {QStringLiteral("duration_ms"), u.durationMs},
+                           {QStringLiteral("register_ms"), u.registerMs}};
         if (!u.reason.isEmpty())
             object.insert(QStringLiteral("error"), u.reason);
+        if (u.row > 0) {
+            object.insert(QStringLiteral("row"), u.row);
+            object.insert(QStringLiteral("row_used"), u.rowUsed);
+        }
+        if (u.given) {
+            object.insert(QStringLiteral("given_address"), *u.given);
+            object.insert(QStringLiteral("address_state"), u.addressState);
+        }
+        object.insert(QStringLiteral("record"), u.kept);
         return object;
     }
 
@@ -305,14 +326,52 @@ private:
 
 } // namespace
 
+namespace {
+
+QString keptText(UnitRegister::Kept kept)
+{
+    switch (kept) {
+    case UnitRegister::Kept::InRegister: return QStringLiteral("register");
+    case UnitRegister::Kept::InSpool: return QStringLiteral("spool");
+    case UnitRegister::Kept::Lost: return QStringLiteral("lost");
+    }
+    return {};
+}
+
+} // namespace
+
 int Batch(const Options &o, Context &c)
 {
     const Family &family = *o.family;
     const FieldTable &table = family.table();
-    MemoryFields file(table);
+    const bool series = o.addressFrom >= 0;
+    int units = 0, failed = 0;
+    QJsonArray spoilt;
+    // The run's object says "units" on every exit path: the units' own
+    // objects say "unit".
+    const auto count = [&] {
+        c.record.members.insert(QStringLiteral("units"), units);
+        c.record.members.insert(QStringLiteral("failed"), failed);
+        if (series)
+            c.record.members.insert(QStringLiteral("spoilt"), spoilt);
+    };
+    count();
+    c.record.members.insert(QStringLiteral("report"), o.report);
+    BatchValues values(family);
     QString error;
-    if (!LoadWriteInput(family, o, file, c.progress, &error))
-        return Fail(c, ExitInput, error);
+    int code = ExitOk;
+    if (!values.load(o, c.progress, &error, &code))
+        return Fail(c, code, error);
+    RunRegister reg;
+    if (!reg.choose(o.db, &error))
+        return Fail(c, ExitUsage, error);
+    const auto registerAway = [&](const QString &why) {
+        c.record.result = QStringLiteral("register not reached");
+        return Fail(c, ExitPort, why);
+    };
+    // Addresses come from the register: without it the batch cannot start.
+    if (series && !reg.reg().open(&error))
+        return registerAway(QStringLiteral("batch: the register cannot hand out addresses: %1").arg(error));
     BatchReport report;
     if (!report.open(o.report, &error))
         return Fail(c, ExitReport, error);
@@ -320,25 +379,78 @@ int Batch(const Options &o, Context &c)
     if (!OpenPort(session, o, &error))
         return Fail(c, ExitPort, error);
     NoteUnit(session, c.record);
-    c.record.members.insert(QStringLiteral("report"), o.report);
     const qint32 rateIndex = session.rateIndex();
     const qint32 parityIndex = session.parityIndex();
+    const qint32 lastAddress = qint32(AddressField(table).maximum);
     BatchRun run(o, c, session);
-    // What each unit is given: the file's values, the same for all.
-    const auto valuesFor = [&file](int) -> const MemoryFields & { return file; };
 
-    int units = 0, failed = 0;
     std::optional<UnitIdentity> inHand;
-    const auto count = [&] {
-        c.record.members.insert(QStringLiteral("units"), units);
-        c.record.members.insert(QStringLiteral("failed"), failed);
-    };
-    count();
-    while (run.waitForUnit(inHand, units)) {
-        const UnitOutcome unit = run.program(units + 1, valuesFor(units + 1));
+    for (;;) {
+        if (values.hasTable() && !values.row()) {
+            c.progress.note(QStringLiteral("batch: all %1 row(s) of %2 are used up").arg(values.rowCount()).arg(o.units));
+            break;
+        }
+        if (!run.waitForUnit(inHand, units))
+            break;
+        QElapsedTimer clock, registerClock;
+        clock.start();
+        const QString time = isoNow();
+        qint64 registerNs = 0;
+        std::optional<AddressGrant> grant;
+        if (series) {
+            bool usedUp = false;
+            registerClock.start();
+            grant = reg.reg().takeAddress(family.name, qint32(o.addressFrom), qint32(o.addressStep), lastAddress, &error, &usedUp);
+            registerNs += registerClock.nsecsElapsed();
+            if (!grant && usedUp) {
+                c.progress.note(QStringLiteral("batch: %1; the unit on the line was not programmed").arg(error));
+                break;
+            }
+            if (!grant)
+                return registerAway(QStringLiteral("batch: no address for the next unit: %1; the unit on the line was not "
+                                                   "programmed, %2 unit(s) done")
+                                        .arg(error)
+                                        .arg(units));
+        }
+        MemoryFields unitValues(table);
+        if (!values.forUnit(grant ? std::optional(grant->address) : std::nullopt, &unitValues, &error)) {
+            QString ignored;
+            if (grant)
+                reg.reg().release(*grant, &ignored);
+            return Fail(c, ExitInput, error);
+        }
+        UnitOutcome unit = run.program(units + 1, unitValues);
+        unit.time = time;
         ++units;
         if (!unit.ok())
             ++failed;
+        // A unit that was sent nothing leaves its row and its address to
+        // the next; once the write began, both are its own.
+        const bool began = session.writeBegan();
+        if (const UnitsRow *row = values.row()) {
+            unit.row = row->number;
+            unit.rowUsed = began;
+            if (began)
+                values.useRow();
+        }
+        registerClock.start();
+        if (grant) {
+            unit.given = grant->address;
+            unit.addressState = !began ? QStringLiteral("given back") : unit.ok() ? QStringLiteral("used") : QStringLiteral("spoilt");
+            QString why;
+            const bool stated = began ? reg.reg().settle(*grant, unit.ok(), &why) : reg.reg().release(*grant, &why);
+            if (!why.isEmpty())
+                c.progress.note(QStringLiteral("register: %1").arg(why));
+            if (!stated && !began)
+                unit.addressState = QStringLiteral("taken");
+            if (unit.addressState == QLatin1String("spoilt"))
+                spoilt.append(grant->address);
+        }
+        UnitRecord record = CommandRecord(session, action::Batch, unit.result, BatchRun::notesText(unit), began ? &unitValues : nullptr);
+        record.differences = unit.differences;
+        unit.kept = keptText(reg.keep(record, c.progress));
+        unit.registerMs = (registerNs + registerClock.nsecsElapsed()) / 1000000;
+        unit.durationMs = clock.elapsed();
         count();
         // The outcome is told before the report is written, so that a
         // report that fails loses nothing of it.
@@ -360,6 +472,12 @@ int Batch(const Options &o, Context &c)
         session.setLine(rateIndex, parityIndex);
     }
     c.progress.finish();
+    if (!spoilt.isEmpty()) {
+        QStringList list;
+        for (const QJsonValue &a : spoilt)
+            list << QString::number(a.toInt());
+        c.progress.note(QStringLiteral("batch: address(es) spoilt, not given out again: %1").arg(list.join(QStringLiteral(", "))));
+    }
     if (!session.link().port().isOpen() && c.interrupts.count() == 0)
         return Fail(c, ExitPort, QStringLiteral("port %1 lost").arg(session.port()));
     // A second signal cut the unit in hand short; SIGTERM ends like

@@ -1,16 +1,19 @@
 #include "cli/cli.h"
 
 #include "cli/commands.h"
+#include "cli/history.h"
 #include "cli/interrupts.h"
 #include "cli/progress.h"
 #include "common/backupstore.h"
 #include "common/errors.h"
 #include "common/version.h"
 #include "headless/families.h"
+#include "register/registertarget.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QJsonDocument>
+#include <QSet>
 
 #include <cstring>
 
@@ -31,6 +34,10 @@ enum Takes : unsigned {
     NeedsReport = 256,
     TakesDefaults = 512,
     TakesConfirm = 1024,
+    TakesHistory = 2048,
+    TakesDb = 4096,
+    TakesSet = 8192,
+    TakesSeries = 16384, // batch: --units, --address-from, --address-step
 };
 
 struct Subcommand {
@@ -44,27 +51,36 @@ struct Subcommand {
 // Adding a subcommand is one row here and its function.
 const Subcommand kSubcommands[] = {
     {"ports", "qmset ports [--json]", "List the serial devices with description and USB ids.", TakesJson, Ports},
-    {"read", "qmset read --family F --port DEVICE [--rate R] [--parity N|E|O] [--out FILE.ini] [--json]",
+    {"read", "qmset read --family F --port DEVICE [--rate R] [--parity N|E|O] [--out FILE.ini] [--db URL] [--json]",
      "Read a unit; print its parameter section, or store it in FILE.ini (other sections are kept).",
-     NeedsFamily | TakesPort | TakesLine | TakesOut | TakesJson, Read},
-    {"write", "qmset write --family F --port DEVICE [--rate R] [--parity P] --in FILE.ini [--allow-defaults] [--verify] [--json]",
-     "Write the file's section into a unit: every key there, every value checked as a click on the page checks it; "
-     "--verify reads it back.",
-     NeedsFamily | TakesPort | TakesLine | NeedsIn | TakesDefaults | TakesVerify | TakesJson, Write},
-    {"verify", "qmset verify --family F --port DEVICE [--rate R] [--parity P] --in FILE.ini [--json]",
+     NeedsFamily | TakesPort | TakesLine | TakesOut | TakesDb | TakesJson, Read},
+    {"write",
+     "qmset write --family F --port DEVICE [--rate R] [--parity P] --in FILE.ini [--set KEY=VALUE]... [--allow-defaults] "
+     "[--verify] [--db URL] [--json]",
+     "Write the file's section, with the values of --set over it, into a unit: every key there, every value checked "
+     "as a click on the page checks it; --verify reads it back.",
+     NeedsFamily | TakesPort | TakesLine | NeedsIn | TakesSet | TakesDefaults | TakesVerify | TakesDb | TakesJson, Write},
+    {"verify", "qmset verify --family F --port DEVICE [--rate R] [--parity P] --in FILE.ini [--db URL] [--json]",
      "Read a unit and compare it with the keys of the file; nothing is written.",
-     NeedsFamily | TakesPort | TakesLine | NeedsIn | TakesJson, Verify},
+     NeedsFamily | TakesPort | TakesLine | NeedsIn | TakesDb | TakesJson, Verify},
     {"detect", "qmset detect --port DEVICE [--family F] [--json]",
      "Find the unit's rate and parity: the family's usual line first, then the 21 settings.",
      TakesFamily | TakesPort | TakesJson, Detect},
     {"batch",
-     "qmset batch --family F --port DEVICE [--rate R] [--parity P] --in FILE.ini [--allow-defaults] --report REPORT.csv "
-     "[--confirm] [--json]",
-     "Program one unit after another: write, read back, one report line per unit. Ctrl+C stops after the unit in hand.",
-     NeedsFamily | TakesPort | TakesLine | NeedsIn | TakesDefaults | NeedsReport | TakesConfirm | TakesJson, Batch},
+     "qmset batch --family F --port DEVICE [--rate R] [--parity P] --in FILE.ini [--set KEY=VALUE]... [--allow-defaults] "
+     "[--units TABLE.csv] [--address-from N [--address-step S]] --report REPORT.csv [--confirm] [--db URL] [--json]",
+     "Program one unit after another: write, read back, one report line and one record per unit; each unit takes "
+     "the next row of TABLE.csv and the next free address of the series N, N+S, ... from the register. Ctrl+C "
+     "stops after the unit in hand.",
+     NeedsFamily | TakesPort | TakesLine | NeedsIn | TakesSet | TakesDefaults | TakesSeries | NeedsReport | TakesConfirm
+         | TakesDb | TakesJson,
+     Batch},
     {"test-report", "qmset test-report --in FILE",
      "Print the calibration records that the test page stored in FILE (.ini or .csv) as a table.",
      NeedsIn, TestReport},
+    {"history", "qmset history [--family F] [--address N] [--model TEXT] [--since DATE] [--until DATE] [--db URL] [--json | --csv]",
+     "List the register's records of units, newest first; --address N alone gives that unit's whole history.",
+     TakesJson | TakesHistory, History},
 };
 
 const Subcommand *findSubcommand(const char *name)
@@ -98,7 +114,8 @@ QString overallHelp()
         "and parity default to the family's usual line: 19200 N for dk618 and mlb4800,\n"
         "1200 E for mlr4800. Progress goes to stderr, results to stdout.\n\n"
         "Exit codes: 0 done, 1 wrong usage or stdout not written, 2 the unit did not\n"
-        "answer, 3 port error, 4 bad input file or field, 5 verify found differences,\n"
+        "answer, 3 port error (batch: or no address from the register's server), 4 bad\n"
+        "input file or field, 5 verify found differences,\n"
         "6 batch: a unit failed, 7 batch: the report not written, 130 interrupted\n"
         "(Ctrl+C), 143 terminated (SIGTERM).\n"
         "\"qmset SUBCOMMAND --help\" or \"qmset help SUBCOMMAND\" shows one subcommand.\n");
@@ -124,6 +141,19 @@ bool parseOptions(const Subcommand &sub, const QStringList &arguments, Options *
     const QCommandLineOption defaults(QStringLiteral("allow-defaults"),
                                       QStringLiteral("Keys missing from the file take their defaults; keys the section does not have are passed over."));
     const QCommandLineOption confirm(QStringLiteral("confirm"), QStringLiteral("Wait for Enter before each unit instead of asking the line."));
+    const QCommandLineOption set(QStringLiteral("set"),
+                                 QStringLiteral("Put VALUE in the field KEY over the file's (KEY as in the family's section, or the "
+                                                "name of a field without a key, e.g. Ptttime); checked as a file's value. Repeatable."),
+                                 QStringLiteral("KEY=VALUE"));
+    const QCommandLineOption units(QStringLiteral("units"),
+                                   QStringLiteral("One row per unit, in order: a header of keys, then each unit's values (UTF-8 or "
+                                                  "GBK); a row is used up by a unit whose write began. The batch ends after the last."),
+                                   QStringLiteral("TABLE.csv"));
+    const QCommandLineOption addressFrom(QStringLiteral("address-from"),
+                                         QStringLiteral("Give each unit the next free address of the series N, N+S, ... from the register."),
+                                         QStringLiteral("N"));
+    const QCommandLineOption addressStep(QStringLiteral("address-step"), QStringLiteral("The step of the address series (default 1)."),
+                                         QStringLiteral("S"));
     p.addOption(help);
     const unsigned t = sub.takes;
     if (t & (TakesFamily | NeedsFamily))
@@ -134,8 +164,12 @@ bool parseOptions(const Subcommand &sub, const QStringList &arguments, Options *
         p.addOptions({rate, parity});
     if (t & NeedsIn)
         p.addOption(in);
+    if (t & TakesSet)
+        p.addOption(set);
     if (t & TakesDefaults)
         p.addOption(defaults);
+    if (t & TakesSeries)
+        p.addOptions({units, addressFrom, addressStep});
     if (t & TakesOut)
         p.addOption(out);
     if (t & NeedsReport)
@@ -146,6 +180,10 @@ bool parseOptions(const Subcommand &sub, const QStringList &arguments, Options *
         p.addOption(json);
     if (t & TakesVerify)
         p.addOption(verify);
+    if (t & TakesDb)
+        p.addOption(DbOption());
+    if (t & TakesHistory)
+        AddHistoryOptions(p);
     if (!p.parse(arguments)) {
         *error = p.errorText();
         return false;
@@ -195,6 +233,47 @@ bool parseOptions(const Subcommand &sub, const QStringList &arguments, Options *
             return false;
         }
     }
+    if ((t & TakesHistory) && !TakeHistoryOptions(p, &o->history, error))
+        return false;
+    if ((t & TakesDb) && !TakeDbOption(p, &o->db, error))
+        return false;
+    // A command that keeps records must know where, before it starts.
+    if (RegisterTarget target; (t & TakesDb) && !RegisterTarget::choose(o->db, &target, error))
+        return false;
+    if (t & TakesSet) {
+        QSet<QString> keys;
+        for (const QString &text : p.values(set)) {
+            FieldSetting setting;
+            if (!ParseSetting(text, &setting)) {
+                *error = QStringLiteral("--set: KEY=VALUE, not '%1'").arg(text);
+                return false;
+            }
+            if (keys.contains(setting.key)) {
+                *error = QStringLiteral("--set: %1 given twice").arg(setting.key);
+                return false;
+            }
+            keys.insert(setting.key);
+            o->settings << setting;
+        }
+    }
+    if (t & TakesSeries) {
+        o->units = p.value(units);
+        const auto number = [&](const QCommandLineOption &option, qint64 least, qint64 *out) {
+            bool ok = false;
+            *out = p.value(option).toLongLong(&ok);
+            if (ok && *out >= least && *out <= 65535)
+                return true;
+            *error = QStringLiteral("--%1: a whole number from %2 to 65535, not '%3'").arg(option.names().constFirst()).arg(least).arg(p.value(option));
+            return false;
+        };
+        if (p.isSet(addressFrom) && !number(addressFrom, 0, &o->addressFrom))
+            return false;
+        if (p.isSet(addressStep) && !(p.isSet(addressFrom) ? number(addressStep, 1, &o->addressStep) : false)) {
+            if (error->isEmpty())
+                *error = QStringLiteral("--address-step goes with --address-from");
+            return false;
+        }
+    }
     o->json = (t & TakesJson) && p.isSet(json);
     o->verify = (t & TakesVerify) && p.isSet(verify);
     o->allowDefaults = (t & TakesDefaults) && p.isSet(defaults);
@@ -222,6 +301,11 @@ void printRecord(const Subcommand &sub, const RunRecord &record, int code)
     // A batch tells each unit's model text in the unit's own object.
     if ((sub.takes & (TakesFamily | NeedsFamily)) && !(sub.takes & NeedsReport))
         object.insert(QStringLiteral("model"), QJsonValue::Null);
+    // A batch's run says "units" on every exit path, usage mistakes too:
+    // its units' objects say "unit".
+    if (sub.takes & NeedsReport)
+        for (const char *name : {"units", "failed"})
+            object.insert(QLatin1String(name), 0);
     for (auto it = record.members.begin(); it != record.members.end(); ++it)
         object.insert(it.key(), it.value());
     object.insert(QStringLiteral("result"), record.result.isEmpty() ? ResultOfExit(code) : record.result);

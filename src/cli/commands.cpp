@@ -3,6 +3,7 @@
 #include "cli/inputfile.h"
 #include "cli/interrupts.h"
 #include "cli/progress.h"
+#include "cli/records.h"
 #include "common/errors.h"
 #include "common/fieldtable.h"
 #include "common/inifile.h"
@@ -151,7 +152,7 @@ int Ports(const Options &o, Context &c)
 
 bool LoadWriteInput(const Family &family, const Options &o, MemoryFields &fields, Progress &progress, QString *error)
 {
-    if (!LoadInput(family, o.in, {InputUse::Write, o.allowDefaults}, fields, progress, error))
+    if (!LoadInput(family, o.in, {InputUse::Write, o.allowDefaults, o.settings}, fields, progress, error))
         return false;
     if (const QString problem = CheckWritable(family.table(), fields); !problem.isEmpty()) {
         *error = problem;
@@ -187,6 +188,7 @@ int Read(const Options &o, Context &c)
     if (!OpenPort(session, o, &error))
         return Fail(c, ExitPort, error);
     const UnitSession::Result result = session.read(fields);
+    KeepRecord(o.db, SessionRecord(session, action::Read, result, &fields), c.progress);
     if (result != UnitSession::Result::Ok)
         return ExitOfFailure(c, session, result);
     NoteUnit(session, c.record);
@@ -216,42 +218,51 @@ int Write(const Options &o, Context &c)
     UnitSession session(family, c.progress, c.interrupts);
     if (!OpenPort(session, o, &error))
         return Fail(c, ExitPort, error);
-    UnitSession::Result result = session.write(fields);
-    if (result != UnitSession::Result::Ok)
-        return ExitOfFailure(c, session, result);
-    NoteUnit(session, c.record);
-    c.record.members.insert(QStringLiteral("fields"), FieldsJson(family, fields, SentFields));
-    const QString done = QStringLiteral("%1 written on %2 at %3").arg(family.title, session.port(), lineText(session));
-    // A Ctrl+C during the write let it finish; nothing more runs.
-    if (c.interrupts.count() > 0) {
-        c.record.result = o.verify ? QStringLiteral("written, not verified") : QStringLiteral("written");
-        c.record.error = QStringLiteral("interrupted");
-        if (!o.json)
-            Out(QStringLiteral("%1 (interrupted): %2\n").arg(c.record.result, done));
-        return c.interrupts.exitCode();
-    }
-    if (!o.verify) {
-        if (!o.json)
-            Out(QStringLiteral("ok: %1\n").arg(done));
-        return ExitOk;
-    }
-    MemoryFields back(table);
-    result = session.read(back);
-    if (result != UnitSession::Result::Ok) {
-        const int code = ExitOfFailure(c, session, result);
-        c.record.result = QStringLiteral("written, not verified");
-        if (!o.json)
-            Out(QStringLiteral("written, not verified (%1): %2\n").arg(ResultText(result), done));
-        return code;
-    }
-    NoteUnit(session, c.record);
-    const QList<FieldDifference> differences = Differences(table, fields, back, SentFields | ReturnedFields);
-    c.record.members.insert(QStringLiteral("differences"), DifferencesJson(table, differences));
-    const int code = differences.isEmpty() ? ExitOk : ExitDiffers;
-    if (!o.json) {
-        printDifferences(differences, QStringLiteral("file"), QStringLiteral("unit"));
-        Out(QStringLiteral("%1: %2 and read back\n").arg(ResultOfExit(code), done));
-    }
+    QList<FieldDifference> differences;
+    const int code = [&] {
+        UnitSession::Result result = session.write(fields);
+        if (result != UnitSession::Result::Ok)
+            return ExitOfFailure(c, session, result);
+        NoteUnit(session, c.record);
+        c.record.members.insert(QStringLiteral("fields"), FieldsJson(family, fields, SentFields));
+        const QString done = QStringLiteral("%1 written on %2 at %3").arg(family.title, session.port(), lineText(session));
+        // A Ctrl+C during the write let it finish; nothing more runs.
+        if (c.interrupts.count() > 0) {
+            c.record.result = o.verify ? QStringLiteral("written, not verified") : QStringLiteral("written");
+            c.record.error = QStringLiteral("interrupted");
+            if (!o.json)
+                Out(QStringLiteral("%1 (interrupted): %2\n").arg(c.record.result, done));
+            return c.interrupts.exitCode();
+        }
+        if (!o.verify) {
+            if (!o.json)
+                Out(QStringLiteral("ok: %1\n").arg(done));
+            return int(ExitOk);
+        }
+        MemoryFields back(table);
+        result = session.read(back);
+        if (result != UnitSession::Result::Ok) {
+            const int failed = ExitOfFailure(c, session, result);
+            c.record.result = QStringLiteral("written, not verified");
+            if (!o.json)
+                Out(QStringLiteral("written, not verified (%1): %2\n").arg(ResultText(result), done));
+            return failed;
+        }
+        NoteUnit(session, c.record);
+        differences = Differences(table, fields, back, SentFields | ReturnedFields);
+        c.record.members.insert(QStringLiteral("differences"), DifferencesJson(table, differences));
+        const int verified = differences.isEmpty() ? ExitOk : ExitDiffers;
+        if (!o.json) {
+            printDifferences(differences, QStringLiteral("file"), QStringLiteral("unit"));
+            Out(QStringLiteral("%1: %2 and read back\n").arg(ResultOfExit(verified), done));
+        }
+        return verified;
+    }();
+    // The record holds what went to the unit once the write began.
+    UnitRecord record = CommandRecord(session, action::Write, c.record.result.isEmpty() ? ResultOfExit(code) : c.record.result,
+                                      c.record.error, session.writeBegan() ? &fields : nullptr);
+    record.differences = differences;
+    KeepRecord(o.db, record, c.progress);
     return code;
 }
 
@@ -269,18 +280,33 @@ int Verify(const Options &o, Context &c)
         return Fail(c, ExitPort, error);
     MemoryFields unit(table);
     const UnitSession::Result result = session.read(unit);
-    if (result != UnitSession::Result::Ok)
-        return ExitOfFailure(c, session, result);
+    if (result != UnitSession::Result::Ok) {
+        const int code = ExitOfFailure(c, session, result);
+        KeepRecord(o.db, CommandRecord(session, action::Verify, ResultOfExit(code), c.record.error, nullptr), c.progress);
+        return code;
+    }
     NoteUnit(session, c.record);
     QList<FieldDifference> differences = Differences(table, file, unit, StoredFields | ReturnedFields);
     differences.removeIf([&present](const FieldDifference &d) { return !present.contains(d.name); });
     c.record.members.insert(QStringLiteral("differences"), DifferencesJson(table, differences));
     const int code = differences.isEmpty() ? ExitOk : ExitDiffers;
+    UnitRecord record = CommandRecord(session, action::Verify, ResultOfExit(code), QString(), &unit);
+    record.differences = differences;
+    KeepRecord(o.db, record, c.progress);
     if (!o.json) {
         printDifferences(differences, QStringLiteral("file"), QStringLiteral("unit"));
         Out(QStringLiteral("%1: %2 differing field(s)\n").arg(ResultOfExit(code)).arg(differences.size()));
     }
     return code;
+}
+
+const FieldSpec &AddressField(const FieldTable &table)
+{
+    for (const FieldSpec &fieldSpec : table.fields)
+        if (fieldSpec.name.endsWith(QLatin1String("_Address")))
+            return fieldSpec;
+    // Every family's table has one.
+    return table.fields.constFirst();
 }
 
 } // namespace qm::cli

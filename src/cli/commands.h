@@ -2,7 +2,9 @@
 // The subcommands of "qmset SUBCOMMAND ...": their options, exit codes and
 // the pieces they share. Each command returns its exit code.
 
+#include "cli/history.h"
 #include "cli/session.h"
+#include "common/fieldsetting.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -44,6 +46,13 @@ struct Options {
     bool verify = false;
     bool allowDefaults = false;
     bool confirm = false;
+    QString db{}; // --db; empty: QMSET_DB or the data folder's register
+    FieldSettings settings{}; // --set, in their order
+    // batch: the table of units, and the address series (first -1: none)
+    QString units{};
+    qint64 addressFrom = -1;
+    qint64 addressStep = 1;
+    HistoryOptions history{};
 };
 
 // What a run tells a script with --json: Run prints it as one object at
@@ -69,6 +78,7 @@ int Verify(const Options &o, Context &c);
 int Detect(const Options &o, Context &c);
 int Batch(const Options &o, Context &c);
 int TestReport(const Options &o, Context &c);
+int History(const Options &o, Context &c);
 
 // ---- Shared pieces ----
 
@@ -100,5 +110,7 @@ QJsonArray DifferencesJson(const FieldTable &table, const QList<FieldDifference>
 // The exit code of a failed exchange, its reason on stderr and in the
 // record.
 int ExitOfFailure(Context &c, UnitSession &session, UnitSession::Result result);
+// The field of a family that holds the unit's address.
+const FieldSpec &AddressField(const FieldTable &table);
 
 } // namespace qm::cli

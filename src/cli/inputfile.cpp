@@ -21,10 +21,21 @@ bool LoadInput(const Family &family, const QString &path, const InputOptions &op
         return false;
     }
     try {
-        const IniDocument doc = IniDocument::loadParameters(path, false);
+        IniDocument doc = IniDocument::loadParameters(path, false);
         // A line break can stand in no value: it marks a key that is not there.
         const QByteArray absent = "\n";
         QStringList missing, missingKept, unknown, refused;
+        // A setting of a stored field stands in the file's place, in the
+        // document in memory only; the others are set after loading.
+        for (const FieldSetting &setting : options.settings) {
+            if (const QString problem = CheckSetting(table, setting); !problem.isEmpty()) {
+                refused << problem;
+                continue;
+            }
+            const FieldSpec *fieldSpec = FieldOfKey(table, setting.key);
+            if (fieldSpec->stored())
+                doc.setValue(table.section, fieldSpec->key, EncodeGbk(setting.value));
+        }
         int stored = 0;
         for (const FieldSpec &fieldSpec : table.fields) {
             if (!fieldSpec.stored())
@@ -74,6 +85,9 @@ bool LoadInput(const Family &family, const QString &path, const InputOptions &op
             *error = QStringLiteral("%1=%2: %3").arg(failed->keyText(), DecodeGbk(doc.value(table.section, failed->key, failed->defaultValue)), e.message());
             return false;
         }
+        for (const FieldSetting &setting : options.settings)
+            if (!FieldOfKey(table, setting.key)->stored())
+                ApplySetting(table, setting, fields);
 
         switch (options.use) {
         case InputUse::Write:

@@ -4,6 +4,8 @@
 // the same words, and a value given another way (a script's KEY=VALUE) is
 // checked by the same CheckFileValue (common/fieldtable.h).
 
+#include "common/fieldsetting.h"
+
 #include <QSet>
 #include <QString>
 
@@ -34,11 +36,15 @@ enum class InputUse {
 struct InputOptions {
     InputUse use = InputUse::Write;
     bool allowDefaults = false;
+    // write and batch: values put over the file's (--set), each checked as
+    // the file's are; a key they set counts as present in the file.
+    FieldSettings settings{};
 };
 
 // Loads the family's section of path into fields, as the page loads it,
 // after the checks of use. False with the reason in *error: "KEY=VALUE:
-// reason" for a value (one line each), every missing or unknown key named.
+// reason" for a value (one line each), every missing or unknown key named,
+// every setting refused.
 // present, when given, receives the names of the fields whose key the
 // file holds.
 bool LoadInput(const Family &family, const QString &path, const InputOptions &options, MemoryFields &fields,

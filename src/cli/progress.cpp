@@ -87,6 +87,11 @@ void Err(const QString &text)
     std::fflush(stderr);
 }
 
+void OutBytes(const QByteArray &bytes)
+{
+    writeOut(bytes);
+}
+
 void OutJson(const QByteArray &json)
 {
     // JSON escapes the C0 controls itself; DEL and the C1 controls it

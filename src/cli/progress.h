@@ -32,6 +32,8 @@ QString Printable(const QString &text);
 // ones are skipped: FinishOutput tells.
 void Out(const QString &text);
 void Err(const QString &text);
+// Bytes to stdout as they are (a CSV's byte-order mark, its own line ends).
+void OutBytes(const QByteArray &bytes);
 // One compact JSON document and a line feed on stdout.
 void OutJson(const QByteArray &json);
 // Flushes stdout; false with the system's reason when anything written to

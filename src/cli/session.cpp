@@ -90,8 +90,18 @@ UnitSession::Result UnitSession::read(MemoryFields &fields, bool toItsEnd)
 UnitSession::Result UnitSession::run(MemoryFields &fields, bool write, int stopAt)
 {
     failedStep_ = -1;
+    if (write)
+        writeBegan_ = false;
     UnitRun run(family_, link_);
-    connect(&run, &UnitRun::progress, this, [this](const QString &line) { progress_.step(line); });
+    // The run names each step as its request goes out; the write has begun
+    // with the first request that is not the family's harmless question.
+    const QString writeStep = QStringLiteral("%1 write: ").arg(family_.name);
+    const QString probe = QStringLiteral("0x%1 ").arg(QString::number(family_.probeCommand, 16).toUpper());
+    connect(&run, &UnitRun::progress, this, [this, write, writeStep, probe](const QString &line) {
+        progress_.step(line);
+        if (write && line.startsWith(writeStep) && !line.mid(writeStep.size()).startsWith(probe))
+            writeBegan_ = true;
+    });
     if (!run.start(fields, write)) {
         detail_ = run.detail();
         return run.result();
@@ -109,6 +119,7 @@ UnitSession::Result UnitSession::run(MemoryFields &fields, bool write, int stopA
     progress_.finish();
     model_ = run.modelText();
     detail_ = run.detail();
+    backup_ = run.backupPath();
     if (run.result() == Result::NoAnswer)
         failedStep_ = qint32((write ? family_.writeSteps : family_.readSteps).indexOf(run.failedStep()));
     if (!run.backupError().isEmpty())

@@ -59,9 +59,15 @@ public:
     QString detail() const { return detail_; }
     // The model text of the last data-radio exchange.
     QByteArray modelText() const { return model_; }
+    // The backup the last successful read left; empty when none.
+    QString backupPath() const { return backup_; }
     // The step of the last exchange whose reply did not come (NoAnswer),
     // else -1.
     qint32 failedStep() const { return failedStep_; }
+    // Whether the last write sent a request that changes the unit: false
+    // when it was refused, or ended before anything but the data radio's
+    // identification went out.
+    bool writeBegan() const { return writeBegan_; }
 
     // Sends the family's identification request at the line in force and
     // waits for any good reply as long as the line needs (see
@@ -87,8 +93,10 @@ private:
     Link link_;
     QString port_;
     QString detail_;
+    QString backup_;
     QByteArray model_;
     qint32 failedStep_ = -1;
+    bool writeBegan_ = false;
 };
 
 } // namespace qm::cli

@@ -42,7 +42,9 @@ QByteArray storedBytes(const FieldSpec &fieldSpec, const FieldAccess &fields)
     return EncodeGbk(fields.text(fieldSpec.name));
 }
 
-void loadValue(const FieldSpec &fieldSpec, FieldAccess &fields, const QByteArray &value)
+} // namespace
+
+void LoadFileValue(const FieldSpec &fieldSpec, FieldAccess &fields, const QByteArray &value)
 {
     switch (fieldSpec.rule) {
     case FileRule::None:
@@ -72,8 +74,6 @@ void loadValue(const FieldSpec &fieldSpec, FieldAccess &fields, const QByteArray
     }
 }
 
-} // namespace
-
 void StoreFields(const FieldTable &table, const FieldAccess &fields, IniDocument &doc)
 {
     for (const FieldSpec &fieldSpec : table.fields)
@@ -88,7 +88,7 @@ bool LoadFields(const FieldTable &table, FieldAccess &fields, const IniDocument 
             continue;
         if (failedAt)
             *failedAt = &fieldSpec;
-        loadValue(fieldSpec, fields, doc.value(table.section, fieldSpec.key, fieldSpec.defaultValue));
+        LoadFileValue(fieldSpec, fields, doc.value(table.section, fieldSpec.key, fieldSpec.defaultValue));
     }
     if (failedAt)
         *failedAt = nullptr;

@@ -116,6 +116,9 @@ void StoreFields(const FieldTable &table, const FieldAccess &fields, IniDocument
 // every field took its default.
 bool LoadFields(const FieldTable &table, FieldAccess &fields, const IniDocument &doc,
                 const FieldSpec **failedAt = nullptr);
+// Sets one stored field from its value in a file (GBK), as LoadFields
+// does; a number that is no integer throws Error.
+void LoadFileValue(const FieldSpec &fieldSpec, FieldAccess &fields, const QByteArray &value);
 // The same on a file: one atomic save (other keys and sections untouched),
 // and a load through the INI layer's refusals. Both throw Error naming the
 // file.

@@ -6,6 +6,8 @@
 
 namespace qm {
 
+struct UnitRecord;
+
 class Report {
 public:
     virtual ~Report() = default;
@@ -15,6 +17,9 @@ public:
     virtual void panel(int index, const QString &text) = 0;
     // Every edit field of the window to "0", status panel 0 emptied.
     virtual void ClearFields() = 0;
+    // One exchange for the register of units; the window keeps it, a
+    // report without a register lets it go.
+    virtual void addRecord(const UnitRecord &) {}
 };
 
 } // namespace qm

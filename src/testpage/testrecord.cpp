@@ -312,4 +312,19 @@ TestRecordTable FormatTestRecords(const QString &path)
     return {text, {}};
 }
 
+UnitRecord CalibrationRecord(const TestRecord &record, const QString &path)
+{
+    UnitRecord r;
+    r.family = QStringLiteral("dk618");
+    r.model = record.value(QStringLiteral("Model"));
+    r.address = record.value(QStringLiteral("Address"));
+    r.action = action::Calibration;
+    r.result = QStringLiteral("ok");
+    r.backupFile = path;
+    for (const QString &key : TestRecord::keys())
+        if (key != QLatin1String("Time"))
+            r.values.append({key, record.value(key)});
+    return r;
+}
+
 } // namespace qm

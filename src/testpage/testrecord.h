@@ -6,6 +6,7 @@
 // a CSV file; both kinds read back into a table. No widgets, so a command
 // line can use it.
 
+#include "common/unitrecord.h"
 #include "testpage/readingslog.h"
 
 #include <QDateTime>
@@ -78,6 +79,10 @@ private:
     // The last reading of each quantity, with its alarm.
     std::array<std::optional<Reading>, kQuantities> last_{};
 };
+
+// The register's record of a calibration record stored in path: the
+// radio's model text and address, every value of the record by its key.
+UnitRecord CalibrationRecord(const TestRecord &record, const QString &path);
 
 // The first section name of an INI record file; a record gets
 // "Test_Record_<yyyyMMddThhmmss>", with "_2", "_3" .. when that stands.

@@ -112,7 +112,10 @@ void TestRunCommands::SaveTestRecordClick()
     const TestRecord record = run_.record(QDateTime::currentDateTime());
     const bool saved = FileCommand(report_, prompts_, QStringLiteral("保存测试记录..."), text::RecordFilter, QStringLiteral("ini"), false,
                                    QStringLiteral("保存成功！"), QStringLiteral("保存失败！"),
-                                   [&record](const QString &path) { StoreTestRecord(path, record); });
+                                   [this, &record](const QString &path) {
+                                       StoreTestRecord(path, record);
+                                       report_.addRecord(CalibrationRecord(record, path));
+                                   });
     const QString stepped = record.value(QStringLiteral("NotReadBack"));
     if (saved && !stepped.isEmpty())
         report_.memo(QStringLiteral("未读回：%1（记录中为设备最后报告的值）").arg(stepped));
