@@ -388,16 +388,23 @@ void TestCli::windowFileWrittenAndReadBack()
     Sim sim;
     QVERIFY(sim.start(family, port, {}));
     const Run w = qmset({QStringLiteral("write"), QStringLiteral("--family"), family, QStringLiteral("--port"), port,
-                         QStringLiteral("--in"), stored});
+                         QStringLiteral("--in"), stored, QStringLiteral("--verify")});
     QVERIFY2(w.code == 0, qPrintable(w.err));
     const Run r = qmset(QStringList{QStringLiteral("read"), QStringLiteral("--family"), family, QStringLiteral("--port"), port,
                                     QStringLiteral("--out"), back} + line);
     QVERIFY2(r.code == 0, qPrintable(r.err));
+    const Run v = qmset(QStringList{QStringLiteral("verify"), QStringLiteral("--family"), family, QStringLiteral("--port"), port,
+                                    QStringLiteral("--in"), stored} + line);
+    QVERIFY2(v.code == 0, qPrintable(v.err));
     QVERIFY(!QFile::exists(old));
+    // Each read left its backup, named after what read the unit; each
+    // command pruned the oldest beyond the newest 20.
     const QList<BackupEntry> kept = ListBackups(backups.path());
     QCOMPARE(kept.size(), 21);
     QCOMPARE(kept[0].family, family);
-    QVERIFY(kept[0].time > yearAgo.addDays(365));
+    QVERIFY(kept[2].time > yearAgo.addDays(365));
+    QCOMPARE((QList<BackupSource>{kept[0].source, kept[1].source, kept[2].source}),
+             (QList<BackupSource>{BackupSource::Compare, BackupSource::Read, BackupSource::Verify}));
     MemoryFields a(table), b(table);
     LoadFieldsFromFile(table, a, stored);
     LoadFieldsFromFile(table, b, back);

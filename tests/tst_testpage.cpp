@@ -1280,6 +1280,8 @@ void TestTestPage::csvCells_data()
     QTest::newRow("comma and quote") << "a,\"b\"" << false << "\"a,\"\"b\"\"\"";
     QTest::newRow("LF") << "a\nb" << false << "\"a\nb\"";
     QTest::newRow("empty") << "" << true << "";
+    QTest::newRow("quote mark first") << "'=x" << false << "''=x";
+    QTest::newRow("lone quote mark") << "'" << false << "''";
 }
 
 // Every CSV file goes through one writer: no cell runs as a formula, a CR
@@ -1294,6 +1296,8 @@ void TestTestPage::csvCells()
     const QList<QStringList> back = ParseCsv(line.toUtf8());
     QCOMPARE(back.size(), 1);
     QCOMPARE(back[0].size(), 2);
+    // Read back as it was given, guard or not.
+    QCOMPARE(CsvCellText(back[0][0]), cell);
 }
 
 QTEST_MAIN(TestTestPage)

@@ -40,7 +40,8 @@ QString ActionText(const QString &a)
 {
     static const QHash<QString, QString> words{
         {action::Read, QStringLiteral("读取")},        {action::Write, QStringLiteral("写录")},
-        {action::Verify, QStringLiteral("写录后校验")}, {action::Compare, QStringLiteral("比较")},
+        {action::Verify, QStringLiteral("校验")},       {action::Compare, QStringLiteral("比较")},
+        {action::Batch, QStringLiteral("批量写录")},
         {action::Backup, QStringLiteral("写录前备份")}, {action::Calibration, QStringLiteral("测试记录")},
     };
     return words.value(a, a);
@@ -56,6 +57,11 @@ QString ResultWord(const QString &result)
         {QStringLiteral("port lost"), QStringLiteral("通讯口断开")},
         {QStringLiteral("interrupted"), QStringLiteral("中断")},
         {QStringLiteral("verify failed"), QStringLiteral("校验失败")},
+        {QStringLiteral("cancelled"), QStringLiteral("已取消")},
+        {QStringLiteral("written, not verified"), QStringLiteral("已写录，未校验")},
+        {QStringLiteral("written"), QStringLiteral("已写录")},
+        {QStringLiteral("port error"), QStringLiteral("通讯口错误")},
+        {QStringLiteral("error"), QStringLiteral("出错")},
     };
     return words.value(result, result);
 }

@@ -106,7 +106,7 @@ public:
         u.model = session_.modelText();
         bool readBack = false;
         if (result == UnitSession::Result::Ok && c_.interrupts.count() < 2) {
-            result = session_.read(back, true);
+            result = session_.read(back, true, BackupSource::Verify);
             readBack = true;
             if (!session_.modelText().isEmpty())
                 u.model = session_.modelText();

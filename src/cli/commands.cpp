@@ -240,7 +240,7 @@ int Write(const Options &o, Context &c)
             return int(ExitOk);
         }
         MemoryFields back(table);
-        result = session.read(back);
+        result = session.read(back, false, BackupSource::Verify);
         if (result != UnitSession::Result::Ok) {
             const int failed = ExitOfFailure(c, session, result);
             c.record.result = QStringLiteral("written, not verified");
@@ -279,7 +279,7 @@ int Verify(const Options &o, Context &c)
     if (!OpenPort(session, o, &error))
         return Fail(c, ExitPort, error);
     MemoryFields unit(table);
-    const UnitSession::Result result = session.read(unit);
+    const UnitSession::Result result = session.read(unit, false, BackupSource::Compare);
     if (result != UnitSession::Result::Ok) {
         const int code = ExitOfFailure(c, session, result);
         KeepRecord(o.db, CommandRecord(session, action::Verify, ResultOfExit(code), c.record.error, nullptr), c.progress);

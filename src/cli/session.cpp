@@ -82,17 +82,18 @@ UnitSession::Result UnitSession::write(MemoryFields &fields)
     return run(fields, true, 2);
 }
 
-UnitSession::Result UnitSession::read(MemoryFields &fields, bool toItsEnd)
+UnitSession::Result UnitSession::read(MemoryFields &fields, bool toItsEnd, BackupSource source)
 {
-    return run(fields, false, toItsEnd ? 2 : 1);
+    return run(fields, false, toItsEnd ? 2 : 1, source);
 }
 
-UnitSession::Result UnitSession::run(MemoryFields &fields, bool write, int stopAt)
+UnitSession::Result UnitSession::run(MemoryFields &fields, bool write, int stopAt, BackupSource source)
 {
     failedStep_ = -1;
     if (write)
         writeBegan_ = false;
     UnitRun run(family_, link_);
+    run.setBackupSource(source);
     // The run names each step as its request goes out; the write has begun
     // with the first request that is not the family's harmless question.
     const QString writeStep = QStringLiteral("%1 write: ").arg(family_.name);

@@ -3,6 +3,7 @@
 // writes run on fields held in memory (see UnitRun) and are waited for,
 // with progress on stderr and Ctrl+C heeded.
 
+#include "common/backupstore.h"
 #include "headless/families.h"
 #include "headless/unitrun.h"
 #include "link/link.h"
@@ -54,7 +55,8 @@ public:
     // toItsEnd (the read-back of a unit in hand); another read stops at
     // the first.
     Result write(MemoryFields &fields);
-    Result read(MemoryFields &fields, bool toItsEnd = false);
+    // source: what the read's backup says read it.
+    Result read(MemoryFields &fields, bool toItsEnd = false, BackupSource source = BackupSource::Read);
     // What went wrong in the last exchange.
     QString detail() const { return detail_; }
     // The model text of the last data-radio exchange.
@@ -84,7 +86,7 @@ public:
     bool awaitAnswer();
 
 private:
-    Result run(MemoryFields &fields, bool write, int stopAt);
+    Result run(MemoryFields &fields, bool write, int stopAt, BackupSource source = BackupSource::Read);
     bool ask(quint8 command, quint8 selector);
 
     const Family &family_;

@@ -3,15 +3,20 @@
 namespace qm {
 
 namespace {
+// A first character that makes a spreadsheet take a text as a formula, and
+// the quote mark that guards it (guarded itself, so that taking the guard
+// off again gives back any text).
+bool NeedsGuard(QChar first)
+{
+    return first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-') || first == QLatin1Char('@')
+        || first == QLatin1Char('\t') || first == QLatin1Char('\r') || first == QLatin1Char('\'');
+}
+
 QString Field(const QString &text, bool number)
 {
     QString field = text;
-    if (!(number && IsCsvNumber(text)) && !text.isEmpty()) {
-        const QChar first = text.front();
-        if (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-') || first == QLatin1Char('@')
-            || first == QLatin1Char('\t') || first == QLatin1Char('\r'))
-            field.prepend(QLatin1Char('\''));
-    }
+    if (!(number && IsCsvNumber(text)) && !text.isEmpty() && NeedsGuard(text.front()))
+        field.prepend(QLatin1Char('\''));
     const bool quote = field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"'))
         || field.contains(QLatin1Char('\r')) || field.contains(QLatin1Char('\n'));
     if (!quote)
@@ -20,6 +25,13 @@ QString Field(const QString &text, bool number)
     return QLatin1Char('"') + field + QLatin1Char('"');
 }
 } // namespace
+
+QString CsvCellText(const QString &cell)
+{
+    if (cell.size() > 1 && cell.front() == QLatin1Char('\'') && NeedsGuard(cell[1]))
+        return cell.mid(1);
+    return cell;
+}
 
 bool IsCsvNumber(const QString &text)
 {

@@ -16,11 +16,15 @@ inline constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
 // One line of fields, with its CR LF. Texts come from units and files: a
 // text that begins with '=', '+', '-', '@', a tab or a CR would run as a
-// formula in a spreadsheet and is written with a "'" in front. A field in
+// formula in a spreadsheet (and one that begins with "'") is written with
+// a "'" in front. A field in
 // one of numberColumns (0-based) that is a plain decimal number ("-95",
 // "12.0") is written as it stands, so the spreadsheet takes it as a
 // number; anything else there is a text like any other.
 QString CsvLine(const QStringList &fields, const QList<int> &numberColumns = {});
+// A cell as CsvLine was given it: the "'" that CsvLine put before a text
+// that would run as a formula is taken off again.
+QString CsvCellText(const QString &cell);
 // Whether text is a plain decimal number: an optional '-', digits, and an
 // optional fraction.
 bool IsCsvNumber(const QString &text);

@@ -263,7 +263,7 @@ QList<TestRecord> ReadTestRecords(const QString &path)
         for (qsizetype i = 1; i < rows.size(); ++i) {
             TestRecord record;
             for (qsizetype k = 0; k < column.size(); ++k)
-                record.values[k] = rows[i].value(column[k]);
+                record.values[k] = CsvCellText(rows[i].value(column[k]));
             records << record;
         }
         return records;
