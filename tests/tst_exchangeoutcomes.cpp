@@ -9,6 +9,7 @@
 #include "app/writechecks.h"
 #include "findchild.h"
 #include "link/exchange.h"
+#include "simwindow.h"
 #include "testprompts.h"
 
 #include <QAction>
@@ -81,23 +82,15 @@ private:
 
 bool TestExchangeOutcomes::start(const QString &family, const QStringList &simArgs)
 {
-    sim_ = std::make_unique<Simulator>();
-    sim_->setProgram(QStringLiteral(QMSIM_PATH));
-    if (!sim_->start(family, QStringList{QStringLiteral("--delay-ms"), QStringLiteral("1")} + simArgs)) {
-        qWarning() << sim_->errorString();
+    sim_ = StartSimulator(family, simArgs);
+    if (!sim_)
         return false;
-    }
     prompts_ = std::make_unique<TestPrompts>();
     errors_ = std::make_unique<ErrorCatcher>();
-    MainFormOptions options;
-    options.prompts = prompts_.get();
-    options.portMap.insert(QStringLiteral("COM1"), sim_->linkPath());
-    window_ = std::make_unique<TMainForm>(options);
-    for (const char *timer : {"Timer1", "Timer2", "Timer3"})
+    window_ = OpenWindowOn(sim_->linkPath(), prompts_.get(), family);
+    for (const char *timer : {"Timer1", "Timer2"})
         child<QTimer>(*window_, QLatin1String(timer))->stop();
-    window_->show();
     page_ = &pageOf(family);
-    (window_.get()->*page_->choose)();
     return window_->link().port().isOpen();
 }
 

@@ -9,6 +9,7 @@
 #include "radio/dk618page.h"
 #include "radio/radioexchange.h"
 #include "ptypair.h"
+#include "simwindow.h"
 #include "testprompts.h"
 
 #include <QCheckBox>
@@ -93,19 +94,11 @@ void TestRadioExchange::startRadio(const QStringList &simArgs)
 {
     dir_ = std::make_unique<QTemporaryDir>();
     log_ = dir_->filePath(QStringLiteral("radio.log"));
-    sim_ = std::make_unique<Simulator>();
-    sim_->setProgram(QStringLiteral(QMSIM_PATH));
-    QVERIFY2(sim_->start(QStringLiteral("dk618"), QStringList{QStringLiteral("--log"), log_, QStringLiteral("--delay-ms"), QStringLiteral("1")} + simArgs),
-             qPrintable(sim_->errorString()));
+    sim_ = StartSimulator(QStringLiteral("dk618"), QStringList{QStringLiteral("--log"), log_} + simArgs);
+    QVERIFY(sim_);
     prompts_ = std::make_unique<TestPrompts>();
     errors_ = std::make_unique<ErrorCatcher>();
-    MainFormOptions options;
-    options.prompts = prompts_.get();
-    options.portMap.insert(QStringLiteral("COM1"), sim_->linkPath());
-    window_ = std::make_unique<TMainForm>(options);
-    window_->findChild<QTimer *>(QStringLiteral("Timer3"))->stop();
-    window_->show(); // applies 19200 bit/s, no parity
-    window_->DataTransClick();
+    window_ = OpenWindowOn(sim_->linkPath(), prompts_.get(), QStringLiteral("dk618"));
     page_ = window_->dk618Page();
     QVERIFY(window_->link().port().isOpen());
     QCOMPARE(window_->link().port().rate(), 19200);

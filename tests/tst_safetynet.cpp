@@ -22,6 +22,7 @@
 #include "testpage/testpage.h"
 #include "units/mlr4800page.h"
 #include "headless/families.h"
+#include "simwindow.h"
 #include "testprompts.h"
 
 #include <QAction>
@@ -124,24 +125,11 @@ private:
 void TestSafetyNet::startUnit(const QString &family, const QStringList &simArgs)
 {
     dir_ = std::make_unique<QTemporaryDir>();
-    sim_ = std::make_unique<Simulator>();
-    sim_->setProgram(QStringLiteral(QMSIM_PATH));
-    QVERIFY2(sim_->start(family, QStringList{QStringLiteral("--delay-ms"), QStringLiteral("1")} + simArgs),
-             qPrintable(sim_->errorString()));
+    sim_ = StartSimulator(family, simArgs);
+    QVERIFY(sim_);
     prompts_ = std::make_unique<ModalPrompts>();
     errors_ = std::make_unique<ErrorCatcher>();
-    MainFormOptions options;
-    options.prompts = prompts_.get();
-    options.portMap.insert(QStringLiteral("COM1"), sim_->linkPath());
-    window_ = std::make_unique<TMainForm>(options);
-    window_->findChild<QTimer *>(QStringLiteral("Timer3"))->stop();
-    window_->show();
-    if (family == QLatin1String("mlb4800"))
-        window_->MLB4800Click();
-    else if (family == QLatin1String("mlr4800"))
-        window_->MLR4800Click();
-    else
-        window_->DataTransClick();
+    window_ = OpenWindowOn(sim_->linkPath(), prompts_.get(), family);
     page_ = window_->dk618Page();
     QVERIFY(window_->link().port().isOpen());
 }

@@ -23,6 +23,7 @@
 #include "register/recordwriter.h"
 #include "register/unitregister.h"
 #include "clitools.h"
+#include "simwindow.h"
 #include "testprompts.h"
 
 #include <QAction>
@@ -106,10 +107,8 @@ void TestWindowRecords::startUnit(const QString &family, const QStringList &simA
 void TestWindowRecords::startSim(const QString &family, const QStringList &simArgs)
 {
     family_ = family;
-    sim_ = std::make_unique<Simulator>();
-    sim_->setProgram(QStringLiteral(QMSIM_PATH));
-    QVERIFY2(sim_->start(family, QStringList{QStringLiteral("--delay-ms"), QStringLiteral("1")} + simArgs),
-             qPrintable(sim_->errorString()));
+    sim_ = StartSimulator(family, simArgs);
+    QVERIFY(sim_);
 }
 
 void TestWindowRecords::openWindow()
@@ -117,18 +116,7 @@ void TestWindowRecords::openWindow()
     const QString family = family_;
     prompts_ = std::make_unique<TestPrompts>();
     errors_ = std::make_unique<ErrorCatcher>();
-    MainFormOptions options;
-    options.prompts = prompts_.get();
-    options.portMap.insert(QStringLiteral("COM1"), sim_->linkPath());
-    window_ = std::make_unique<TMainForm>(options);
-    window_->findChild<QTimer *>(QStringLiteral("Timer3"))->stop();
-    window_->show();
-    if (family == QLatin1String("mlb4800"))
-        window_->MLB4800Click();
-    else if (family == QLatin1String("mlr4800"))
-        window_->MLR4800Click();
-    else
-        window_->DataTransClick();
+    window_ = OpenWindowOn(sim_->linkPath(), prompts_.get(), family);
     QVERIFY(window_->link().port().isOpen());
 }
 
