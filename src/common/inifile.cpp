@@ -1,12 +1,10 @@
 #include "common/inifile.h"
 
 #include "common/errors.h"
+#include "common/scopedfd.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <cerrno>
 #include <cstring>
@@ -155,46 +153,6 @@ QString TooLarge(qint64 size)
     return QStringLiteral("文件过大：%1 字节，参数文件最大 1 MiB").arg(size);
 }
 
-QString NotRegular(mode_t mode)
-{
-    return S_ISDIR(mode) ? QStringLiteral("这是一个文件夹") : QStringLiteral("不是普通文件");
-}
-
-// Closes a descriptor on every way out.
-struct Fd {
-    int fd = -1;
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    // Closes now; a close that fails is a write that did not happen.
-    bool close()
-    {
-        const int r = ::close(fd);
-        fd = -1;
-        return r == 0;
-    }
-};
-
-bool WriteAllAt(int fd, const char *data, qint64 size, qint64 offset)
-{
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size_t(size), off_t(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        data += n;
-        size -= n;
-        offset += n;
-    }
-    return true;
-}
-
 } // namespace
 
 IniDocument::IniDocument(const QString &path, const QByteArray &bytes)
@@ -266,19 +224,19 @@ IniDocument IniDocument::load(const QString &path)
         throw ReadError(path, qt_error_string(errno));
     }
     if (!S_ISREG(st.st_mode))
-        throw ReadError(path, NotRegular(st.st_mode));
+        throw ReadError(path, NotRegularReason(st.st_mode));
     if (st.st_size > kMaxFileSize)
         throw ReadError(path, TooLarge(st.st_size));
 
     // Non-blocking, and checked again once open, in case the name now leads
     // somewhere else.
-    Fd file{::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    ScopedFd file{::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
     if (file.fd < 0)
         throw ReadError(path, qt_error_string(errno));
     if (::fstat(file.fd, &st) != 0)
         throw ReadError(path, qt_error_string(errno));
     if (!S_ISREG(st.st_mode))
-        throw ReadError(path, NotRegular(st.st_mode));
+        throw ReadError(path, NotRegularReason(st.st_mode));
     if (st.st_size > kMaxFileSize)
         throw ReadError(path, TooLarge(st.st_size));
 
@@ -566,116 +524,14 @@ void IniDocument::store(const QByteArray &section, const QByteArray &key, const 
     }
 }
 
-namespace {
-// The old bytes are never all gone: the file first grows to the new length
-// (a full disk fails here, and the growth is cut off again), then the new
-// bytes overwrite the old ones in blocks the file already owns, then the
-// file is cut to the new length. Should an overwrite still fail, the old
-// bytes are written back.
-void WriteInPlace(const QString &path, const QByteArray &bytes)
-{
-    const QByteArray name = QFile::encodeName(path);
-    Fd file{::open(name.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC)};
-    if (file.fd < 0)
-        throw WriteError(path, qt_error_string(errno));
-    struct stat st {};
-    if (::fstat(file.fd, &st) != 0)
-        throw WriteError(path, qt_error_string(errno));
-    if (!S_ISREG(st.st_mode))
-        throw WriteError(path, NotRegular(st.st_mode));
-
-    const qint64 oldSize = st.st_size;
-    const qint64 newSize = bytes.size();
-    const qint64 common = std::min(oldSize, newSize);
-    // The part that is overwritten, to put back on failure.
-    QByteArray backup(qsizetype(common), Qt::Uninitialized);
-    for (qint64 got = 0; got < common;) {
-        const ssize_t n = ::pread(file.fd, backup.data() + got, size_t(common - got), off_t(got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw WriteError(path, n < 0 ? qt_error_string(errno) : QStringLiteral("文件在读取时变短"));
-        got += n;
-    }
-
-    if (newSize > oldSize) {
-        if (!WriteAllAt(file.fd, bytes.constData() + oldSize, newSize - oldSize, oldSize)
-            || ::fsync(file.fd) != 0) {
-            const int err = errno;
-            (void)::ftruncate(file.fd, off_t(oldSize));
-            throw WriteError(path, qt_error_string(err));
-        }
-    }
-    const auto restore = [&](int err) {
-        (void)WriteAllAt(file.fd, backup.constData(), common, 0);
-        (void)::ftruncate(file.fd, off_t(oldSize));
-        (void)::fsync(file.fd);
-        return WriteError(path, qt_error_string(err));
-    };
-    if (!WriteAllAt(file.fd, bytes.constData(), common, 0))
-        throw restore(errno);
-    if (newSize < oldSize && ::ftruncate(file.fd, off_t(newSize)) != 0)
-        throw restore(errno);
-    if (::fsync(file.fd) != 0)
-        throw restore(errno);
-    if (!file.close())
-        throw WriteError(path, qt_error_string(errno));
-}
-} // namespace
-
-void SaveBytesSafely(const QString &path, const QByteArray &bytes)
-{
-    const QByteArray name = QFile::encodeName(path);
-    struct stat st {};
-    bool exists = false;
-    if (!name.isEmpty() && ::stat(name.constData(), &st) == 0) {
-        exists = true;
-        // A pipe or a device would block or swallow the write, and the
-        // rename below would put a plain file in its place.
-        if (!S_ISREG(st.st_mode))
-            throw WriteError(path, NotRegular(st.st_mode));
-        // The rename would replace a read-only file whenever its folder is
-        // writable (and root may write anything), so the owner's write bit
-        // is checked too: a file marked read-only is never overwritten.
-        if (!(st.st_mode & S_IWUSR) || ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0)
-            throw WriteError(path, QStringLiteral("文件为只读"));
-    } else if (!name.isEmpty() && errno != ENOENT) {
-        throw WriteError(path, qt_error_string(errno));
-    }
-
-    QSaveFile file(path);
-    // Qt's own fallback opens the file truncated, so a write that fails
-    // afterwards would leave it empty; WriteInPlace() does it safely.
-    file.setDirectWriteFallback(false);
-    // Unbuffered: a buffered save file takes small writes into memory, and
-    // a write that fails later, inside commit(), still renames the short
-    // temporary over the file.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        // A writable file in a folder where nothing may be created.
-        if (exists) {
-            WriteInPlace(path, bytes);
-            return;
-        }
-        throw WriteError(path, file.errorString());
-    }
-    const auto abandon = [&](const QString &reason) {
-        file.cancelWriting(); // the temporary goes with the save file
-        return WriteError(path, reason);
-    };
-    if (file.write(bytes) != bytes.size())
-        throw abandon(file.errorString());
-    if (!file.flush())
-        throw abandon(file.errorString());
-    // Every byte on disk before the rename: commit() ignores a failed sync.
-    if (::fsync(file.handle()) != 0)
-        throw abandon(qt_error_string(errno));
-    if (!file.commit())
-        throw WriteError(path, file.errorString());
-}
-
 void IniDocument::save() const
 {
     SaveBytesSafely(path_, bytes_);
+}
+
+QString NotRegularReason(unsigned int mode)
+{
+    return S_ISDIR(mode) ? QStringLiteral("这是一个文件夹") : QStringLiteral("不是普通文件");
 }
 
 Error FileReadError(const QString &path, const QString &reason)
@@ -686,48 +542,6 @@ Error FileReadError(const QString &path, const QString &reason)
 Error FileWriteError(const QString &path, const QString &reason)
 {
     return WriteError(path, reason);
-}
-
-bool GbkCodecAvailable()
-{
-    static const bool available = QStringDecoder("GBK").isValid() && QStringEncoder("GBK").isValid();
-    return available;
-}
-
-// Without a GBK codec (a Qt built without ICU) the parameter files still
-// work through the byte constants; only free text degrades: ASCII passes,
-// other bytes show as U+FFFD and non-ASCII characters are written as '?'.
-QString DecodeGbk(const QByteArray &bytes)
-{
-    if (GbkCodecAvailable()) {
-        // The bytes are a whole text, but the decoder keeps a double-byte
-        // character cut off at the end for a next call that never comes,
-        // and the byte would be lost unseen. A line end after the text ends
-        // any such character (it becomes a stand-in) and is taken off again.
-        QStringDecoder decoder("GBK");
-        QString text = decoder.decode(bytes + '\n');
-        if (text.endsWith(QLatin1Char('\n')))
-            text.chop(1);
-        return text;
-    }
-    QString text;
-    text.reserve(bytes.size());
-    for (char c : bytes)
-        text.append(static_cast<uchar>(c) < 0x80 ? QChar(c) : QChar(QChar::ReplacementCharacter));
-    return text;
-}
-
-QByteArray EncodeGbk(const QString &text)
-{
-    if (GbkCodecAvailable()) {
-        QStringEncoder encoder("GBK");
-        return encoder.encode(text);
-    }
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (QChar c : text)
-        bytes.append(c.unicode() < 0x80 ? char(c.unicode()) : '?');
-    return bytes;
 }
 
 } // namespace qm

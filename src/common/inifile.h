@@ -141,6 +141,10 @@ void SaveBytesSafely(const QString &path, const QByteArray &bytes);
 Error FileReadError(const QString &path, const QString &reason);
 Error FileWriteError(const QString &path, const QString &reason);
 
+// Why a path that is no regular file is refused, by its st_mode:
+// "这是一个文件夹" or "不是普通文件".
+QString NotRegularReason(unsigned int mode);
+
 // Free text from a file (a combo-box entry, a value shown to the user) to and
 // from QString through the GBK codec.
 bool GbkCodecAvailable();
