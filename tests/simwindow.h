@@ -4,9 +4,12 @@
 
 #include "app/mainform.h"
 #include "app/simulator.h"
+#include "link/exchange.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QTimer>
+#include <QtTest>
 
 #include <memory>
 
@@ -41,4 +44,21 @@ inline std::unique_ptr<qm::TMainForm> OpenWindowOn(const QString &device, qm::Pr
     else
         window->DataTransClick();
     return window;
+}
+
+// Runs the exchange in hand to its end. The unit pages' own timers run; the
+// data radio's exchange is ticked here, as Timer3 would.
+inline void RunExchangeToItsEnd(qm::TMainForm &window)
+{
+    qm::ProtocolState &s = window.link().state();
+    if (qm::RunningExchange(s) != qm::ExchangeOwner::Radio) {
+        QVERIFY(QTest::qWaitFor([&] { return qm::RunningExchange(s) == qm::ExchangeOwner::None; }, 20000));
+        QCoreApplication::processEvents();
+        return;
+    }
+    for (int ticks = 0; qm::RunningExchange(s) != qm::ExchangeOwner::None && ticks < 300; ++ticks) {
+        (void)QTest::qWaitFor([&] { return s.ReplyReady; }, 50);
+        window.Timer3Timer();
+    }
+    QCoreApplication::processEvents();
 }

@@ -578,12 +578,12 @@ void TestRegister::recordValuesLoadBackIntoTheirFields()
     // Every field away from its first state: a number in each edit, the
     // last item of each list, each check box turned, each pair's other button.
     MemoryFields page(table);
-    for (const FieldSpec &spec : table.fields) {
-        switch (spec.kind) {
-        case FieldKind::Edit: page.setText(spec.name, QStringLiteral("125")); break;
-        case FieldKind::Combo: page.setItemIndex(spec.name, int(spec.items.size()) - 1); break;
-        case FieldKind::Check: page.setChecked(spec.name, !page.checked(spec.name)); break;
-        case FieldKind::RadioPair: page.setChecked(page.checked(spec.name) ? spec.partner : spec.name, true); break;
+    for (const FieldSpec &fieldSpec : table.fields) {
+        switch (fieldSpec.kind) {
+        case FieldKind::Edit: page.setText(fieldSpec.name, QStringLiteral("125")); break;
+        case FieldKind::Combo: page.setItemIndex(fieldSpec.name, int(fieldSpec.items.size()) - 1); break;
+        case FieldKind::Check: page.setChecked(fieldSpec.name, !page.checked(fieldSpec.name)); break;
+        case FieldKind::RadioPair: page.setChecked(page.checked(fieldSpec.name) ? fieldSpec.partner : fieldSpec.name, true); break;
         }
     }
     UnitRecord r;

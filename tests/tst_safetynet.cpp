@@ -143,18 +143,7 @@ void TestSafetyNet::cleanup()
 
 void TestSafetyNet::runExchange()
 {
-    ProtocolState &s = window_->link().state();
-    // The unit pages' own timers run; the radio's is ticked here.
-    if (RunningExchange(s) != ExchangeOwner::Radio) {
-        QVERIFY(QTest::qWaitFor([&] { return RunningExchange(s) == ExchangeOwner::None; }, 20000));
-        QCoreApplication::processEvents();
-        return;
-    }
-    for (int ticks = 0; RunningExchange(s) != ExchangeOwner::None && ticks < 300; ++ticks) {
-        (void)QTest::qWaitFor([&] { return s.ReplyReady; }, 50);
-        window_->Timer3Timer();
-    }
-    QCoreApplication::processEvents();
+    RunExchangeToItsEnd(*window_);
 }
 
 void TestSafetyNet::typeValues(int base)

@@ -122,17 +122,7 @@ void TestWindowRecords::openWindow()
 
 void TestWindowRecords::runExchange()
 {
-    ProtocolState &s = window_->link().state();
-    if (RunningExchange(s) != ExchangeOwner::Radio) {
-        QVERIFY(QTest::qWaitFor([&] { return RunningExchange(s) == ExchangeOwner::None; }, 20000));
-        QCoreApplication::processEvents();
-        return;
-    }
-    for (int ticks = 0; RunningExchange(s) != ExchangeOwner::None && ticks < 300; ++ticks) {
-        (void)QTest::qWaitFor([&] { return s.ReplyReady; }, 50);
-        window_->Timer3Timer();
-    }
-    QCoreApplication::processEvents();
+    RunExchangeToItsEnd(*window_);
 }
 
 QList<UnitRecord> TestWindowRecords::records()

@@ -10,10 +10,10 @@ namespace qm {
 void TakeFieldValues(const FieldTable &table, const FieldAccess &fields, UnitRecord &record)
 {
     record.values.clear();
-    for (const FieldSpec &spec : table.fields) {
-        const QString value = FieldValue(spec, fields);
-        record.values.append({spec.keyText(), value});
-        if (spec.name.endsWith(QLatin1String("_Address")))
+    for (const FieldSpec &fieldSpec : table.fields) {
+        const QString value = FieldValue(fieldSpec, fields);
+        record.values.append({fieldSpec.keyText(), value});
+        if (fieldSpec.name.endsWith(QLatin1String("_Address")))
             record.address = value;
     }
 }
@@ -24,13 +24,13 @@ bool LoadRecordValues(const FieldTable &table, const UnitRecord &record, FieldAc
     // value means on the page what it means in a file.
     IniDocument doc = IniDocument::fromBytes(QString(), {});
     bool anyStored = false;
-    for (const FieldSpec &spec : table.fields) {
-        if (!spec.stored())
+    for (const FieldSpec &fieldSpec : table.fields) {
+        if (!fieldSpec.stored())
             continue;
         // A key the record lacks takes its default, as in a file.
         for (const auto &[key, value] : record.values)
-            if (key == spec.keyText()) {
-                doc.setValue(table.section, spec.key, EncodeGbk(value));
+            if (key == fieldSpec.keyText()) {
+                doc.setValue(table.section, fieldSpec.key, EncodeGbk(value));
                 anyStored = true;
             }
     }
@@ -41,19 +41,19 @@ bool LoadRecordValues(const FieldTable &table, const UnitRecord &record, FieldAc
         *error = e.message();
         return false;
     }
-    for (const FieldSpec &spec : table.fields) {
-        if (spec.stored())
+    for (const FieldSpec &fieldSpec : table.fields) {
+        if (fieldSpec.stored())
             continue;
         bool present = false;
         QString value;
         for (const auto &[key, v] : record.values)
-            if (key == spec.keyText()) {
+            if (key == fieldSpec.keyText()) {
                 present = true;
                 value = v;
             }
         if (!present)
             continue;
-        SetControlValue(spec, fields, value);
+        SetControlValue(fieldSpec, fields, value);
     }
     return true;
 }
